@@ -1,0 +1,242 @@
+#include "app/Main.h"
+
+#include <commctrl.h>
+
+#include "app/RunLog.h"
+#include "app/StartupRules.h"
+#include "env/FileVersion.h"
+#include "env/Housekeeping.h"
+#include "env/NetworkIdentity.h"
+#include "package/RunState.h"
+#include "platform/Ui.h"
+
+namespace updater {
+namespace {
+
+constexpr wchar_t kWindowClass[] = L"TfmMain";
+constexpr wchar_t kPanelClass[] = L"TPanel";
+constexpr UINT_PTR kStartTimer = 1;
+constexpr int kClientWidth = 338, kClientHeight = 328;
+
+// Panels paint white and draw their bevel; they hand label colours to their children.
+LRESULT CALLBACK PanelProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+  switch (msg) {
+    case WM_ERASEBKGND: {
+      RECT r;
+      ::GetClientRect(hwnd, &r);
+      ::FillRect(reinterpret_cast<HDC>(wp), &r, static_cast<HBRUSH>(::GetStockObject(WHITE_BRUSH)));
+      if (::GetWindowLongPtrW(hwnd, GWLP_USERDATA)) ::DrawEdge(reinterpret_cast<HDC>(wp), &r, BDR_SUNKENINNER, BF_RECT);
+      return 1;
+    }
+    case WM_CTLCOLORSTATIC:
+      ::SetBkMode(reinterpret_cast<HDC>(wp), TRANSPARENT);
+      return reinterpret_cast<LRESULT>(::GetStockObject(WHITE_BRUSH));
+    case WM_COMMAND:
+      return ::SendMessageW(::GetParent(hwnd), msg, wp, lp);
+    default:
+      return ::DefWindowProcW(hwnd, msg, wp, lp);
+  }
+}
+
+void RegisterClasses(HINSTANCE instance) {
+  WNDCLASSEXW wc{sizeof(wc)};
+  wc.lpfnWndProc = PanelProc;
+  wc.hInstance = instance;
+  wc.hCursor = ::LoadCursorW(nullptr, IDC_ARROW);
+  wc.lpszClassName = kPanelClass;
+  ::RegisterClassExW(&wc);
+}
+
+}  // namespace
+
+TfmMain::TfmMain(HINSTANCE instance, std::vector<std::string> args, Ui& ui)
+    : instance_(instance), args_(std::move(args)), ui_(ui) {
+  INITCOMMONCONTROLSEX icc{sizeof(icc), ICC_PROGRESS_CLASS | ICC_STANDARD_CLASSES};
+  ::InitCommonControlsEx(&icc);
+  RegisterClasses(instance_);
+
+  WNDCLASSEXW wc{sizeof(wc)};
+  wc.lpfnWndProc = WindowProc;
+  wc.hInstance = instance_;
+  wc.hCursor = ::LoadCursorW(nullptr, IDC_ARROW);
+  wc.hbrBackground = static_cast<HBRUSH>(::GetStockObject(WHITE_BRUSH));
+  wc.hIcon = ::LoadIconW(instance_, L"MAINICON");
+  wc.lpszClassName = kWindowClass;
+  ::RegisterClassExW(&wc);
+
+  // Fixed single border, caption without any title-bar buttons, always on top, centred.
+  const DWORD style = WS_POPUP | WS_CAPTION | WS_BORDER | WS_CLIPCHILDREN;
+  const DWORD exStyle = WS_EX_TOPMOST | WS_EX_APPWINDOW;
+  RECT r{0, 0, kClientWidth, kClientHeight};
+  ::AdjustWindowRectEx(&r, style, FALSE, exStyle);
+  const int w = r.right - r.left, h = r.bottom - r.top;
+  const int x = (::GetSystemMetrics(SM_CXSCREEN) - w) / 2, y = (::GetSystemMetrics(SM_CYSCREEN) - h) / 2;
+  hwnd_ = ::CreateWindowExW(exStyle, kWindowClass, L"업데이트", style, x, y, w, h, nullptr, nullptr, instance_, this);
+
+  HDC screen = ::GetDC(nullptr);
+  const int dpi = ::GetDeviceCaps(screen, LOGPIXELSY);
+  ::ReleaseDC(nullptr, screen);
+  font_ = ::CreateFontW(-::MulDiv(9, dpi, 72), 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
+                        CLIP_DEFAULT_PRECIS, CLEARTYPE_QUALITY, DEFAULT_PITCH, L"맑은 고딕");
+  CreateControls();
+  FormCreate();
+}
+
+TfmMain::~TfmMain() {
+  // FormDestroy: the search path entries arrive with housekeeping; then the query goes.
+  Query.reset();
+  if (hwnd_) ::DestroyWindow(hwnd_);
+  if (font_) ::DeleteObject(font_);
+}
+
+void TfmMain::CreateControls() {
+  auto make = [&](HWND parent, const wchar_t* cls, const char* text, DWORD style, int x, int y, int w, int h, DWORD ex = 0) {
+    HWND c = ::CreateWindowExW(ex, cls, Wide(text).c_str(), WS_CHILD | WS_VISIBLE | style, x, y, w, h, parent, nullptr,
+                               instance_, nullptr);
+    ::SendMessageW(c, WM_SETFONT, reinterpret_cast<WPARAM>(font_), FALSE);
+    return c;
+  };
+  auto panel = [&](HWND parent, int x, int y, int w, int h, bool bevel) {
+    HWND p = make(parent, kPanelClass, "", WS_CLIPCHILDREN, x, y, w, h);
+    ::SetWindowLongPtrW(p, GWLP_USERDATA, bevel ? 1 : 0);
+    return p;
+  };
+  auto label = [&](HWND parent, const char* text, int x, int y, int w = 0) {
+    return make(parent, WC_STATICW, text, SS_LEFT | SS_NOPREFIX, x, y, w ? w : 325 - x, 16);
+  };
+
+  c_.PanMain = panel(hwnd_, 0, 0, kClientWidth, kClientHeight, false);
+  c_.ImgTarvex = make(c_.PanMain, WC_STATICW, "", SS_BITMAP | SS_REALSIZECONTROL, 0, 0, kClientWidth, 81);
+  c_.PanFileStatus = panel(c_.PanMain, 1, 78, 335, 41, true);
+  c_.LabUpdateFileName = label(c_.PanFileStatus, "", 15, 16);
+  ::ShowWindow(c_.LabUpdateFileName, SW_HIDE);
+  c_.LabTotalFiles = label(c_.PanFileStatus, "xx", 43, 16, 36);
+  c_.LabTotalFilesDesc = label(c_.PanFileStatus, "개 파일중 ", 80, 17, 80);
+  c_.LabCurrentFileIndex = label(c_.PanFileStatus, "xx", 164, 16, 35);
+  c_.LabCurrentFileIndexDesc = label(c_.PanFileStatus, "번 째 파일 진행중...", 200);
+  c_.PanProgress = panel(c_.PanMain, 1, 125, 335, 97, true);
+  c_.LabCurrentStatus = label(c_.PanProgress, "현재파일 진행상황", 9, 4);
+  c_.ProgressCurrent = make(c_.PanProgress, PROGRESS_CLASSW, "", 0, 9, 23, 320, 17);
+  c_.LabTotalStatus = label(c_.PanProgress, "전체파일 진행상황", 9, 54);
+  c_.ProgressTotal = make(c_.PanProgress, PROGRESS_CLASSW, "", 0, 9, 73, 320, 17);
+  ::SendMessageW(c_.ProgressCurrent, PBM_SETSTEP, 1, 0);
+  ::SendMessageW(c_.ProgressTotal, PBM_SETSTEP, 1, 0);
+  c_.PanCurrentFileStatus = panel(c_.PanMain, 1, 228, 335, 61, true);
+  c_.LabFileName = label(c_.PanCurrentFileStatus, "현 진행 파일 이름", 9, 8);
+  c_.EdFileName = make(c_.PanCurrentFileStatus, WC_EDITW, "", ES_AUTOHSCROLL | WS_DISABLED, 9, 27, 176, 23, WS_EX_CLIENTEDGE);
+  c_.LabFileSize = label(c_.PanCurrentFileStatus, "파일 크기", 232, 8);
+  c_.EdFileSize = make(c_.PanCurrentFileStatus, WC_EDITW, "", ES_AUTOHSCROLL | WS_DISABLED, 208, 27, 121, 23, WS_EX_CLIENTEDGE);
+  c_.BtnOK = make(c_.PanMain, WC_BUTTONW, "확인", BS_PUSHBUTTON | WS_DISABLED, 260, 297, 75, 25);
+}
+
+void TfmMain::FormCreate() {
+  const std::string exe = OwnExecutablePath();
+  IsTool08 = IsTool08Name(exe);
+  LogLine(std::string(51, '='));
+  LogLine("업데이트 툴 실행시작 [" + exe + "(" + VersionText(exe, 1) + "), " + VersionText(exe, 0) + "]");
+  CallerProgram = Argument(args_, 1);
+  UserId = Argument(args_, 2);
+  if (CallerProgram.empty() && UserId.empty()) {
+    LogLine("업데이트 툴 수동실행 [" + exe + "]");
+    LogLine("");
+  }
+  if (const std::string summary = ParameterSummary(args_); !summary.empty()) {
+    LogLine("    " + summary);
+    LogLine("");
+  }
+  ShowFileCountLabels(false);
+  StopStartOfRunProcesses();
+  StartOfRunCleanup(IsTool08);
+  Query = CreateQuery();
+  Run().IsPostgresDb = Query && Query->IsPostgreSql();
+  LocalAddress = RegisteredLocalAddress(Query.get());
+  ::SetTimer(hwnd_, kStartTimer, 100, nullptr);
+  Cancelled = false;
+}
+
+void TfmMain::SetRunCaption(std::string_view text) { ::SetWindowTextW(hwnd_, Wide(text).c_str()); }
+
+void TfmMain::ShowFileCountLabels(bool on) {
+  const int show = on ? SW_SHOW : SW_HIDE;
+  for (HWND h : {c_.LabTotalFilesDesc, c_.LabCurrentFileIndexDesc, c_.LabTotalFiles, c_.LabCurrentFileIndex}) ::ShowWindow(h, show);
+  ::ShowWindow(c_.LabUpdateFileName, on ? SW_HIDE : SW_SHOW);
+}
+
+void TfmMain::ProcessMessages() {
+  MSG msg;
+  while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+    if (msg.message == WM_QUIT) {
+      ::PostQuitMessage(static_cast<int>(msg.wParam));
+      break;
+    }
+    ::TranslateMessage(&msg);
+    ::DispatchMessageW(&msg);
+  }
+}
+
+void TfmMain::TimerTimer() {
+  ::KillTimer(hwnd_, kStartTimer);
+  RunUpdateTools();
+}
+
+// The update run is not built yet: the run ends at once and the window closes.
+void TfmMain::RunUpdateTools() { Close(); }
+
+void TfmMain::FormShow() { ::SetWindowTextW(c_.LabUpdateFileName, L""); }
+
+void TfmMain::Close() {
+  if (closing_) return;
+  closing_ = true;
+  FormClose();
+}
+
+void TfmMain::FormClose() {
+  if (CallerProgram.empty()) {
+    LogLine("업데이트 종료");
+    LogLine("");
+  }
+  ::ShowWindow(hwnd_, SW_HIDE);
+  ::PostQuitMessage(0);
+}
+
+LRESULT CALLBACK TfmMain::WindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+  if (msg == WM_NCCREATE) {
+    auto* self = static_cast<TfmMain*>(reinterpret_cast<CREATESTRUCTW*>(lp)->lpCreateParams);
+    self->hwnd_ = hwnd;
+    ::SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
+  }
+  auto* self = reinterpret_cast<TfmMain*>(::GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+  return self ? self->OnMessage(msg, wp, lp) : ::DefWindowProcW(hwnd, msg, wp, lp);
+}
+
+LRESULT TfmMain::OnMessage(UINT msg, WPARAM wp, LPARAM lp) {
+  switch (msg) {
+    case WM_TIMER:
+      if (wp == kStartTimer) TimerTimer();
+      return 0;
+    case WM_SHOWWINDOW:
+      if (wp) FormShow();
+      break;
+    case WM_CLOSE:  // no title-bar buttons; only the run closes the window
+      return 0;
+    case WM_COMMAND:
+      if (reinterpret_cast<HWND>(lp) == c_.BtnOK && HIWORD(wp) == BN_CLICKED) Close();
+      return 0;
+    case kMsgSetCaption:
+      if (wp) SetRunCaption(reinterpret_cast<const char*>(wp));
+      ProcessMessages();
+      return 0;
+    case kMsgSetTopmost:
+      ::SetWindowPos(hwnd_, wp ? HWND_TOPMOST : HWND_NOTOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+      ProcessMessages();
+      return 0;
+    case WM_DESTROY:
+      hwnd_ = nullptr;
+      return 0;
+    default:
+      break;
+  }
+  return ::DefWindowProcW(hwnd_, msg, wp, lp);
+}
+
+}  // namespace updater

@@ -1,0 +1,57 @@
+#include "app/RunLog.h"
+
+#include "app/LogFormat.h"
+#include "env/ClientFolders.h"
+#include "platform/ReplacingFile.h"
+#include "platform/Win.h"
+
+namespace updater {
+namespace {
+
+std::string ReadWholeFile(const std::string& path) {
+  UniqueHandle file(::CreateFileW(Wide(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                                  0, nullptr));
+  std::string bytes;
+  if (!file) return bytes;
+  char block[65536];
+  DWORD got = 0;
+  while (::ReadFile(file.Get(), block, sizeof block, &got, nullptr) && got > 0) bytes.append(block, got);
+  return bytes;
+}
+
+}  // namespace
+
+RunLog::RunLog(Clock& clock, std::string filePath) : clock_(clock), path_(std::move(filePath)) {
+  earlier_ = ReadWholeFile(path_);
+  if (!earlier_.empty() && earlier_.back() != '\n') earlier_ += "\r\n";
+}
+
+RunLog::~RunLog() { Save(); }
+
+void RunLog::Add(std::string_view text, bool flush) {
+  lines_.push_back(FormatRunLogLine(clock_.Now(), text));
+  if (flush) Save();
+}
+
+bool RunLog::Save() {
+  std::string bytes = earlier_;
+  for (const std::string& line : lines_) {
+    bytes += ToAnsi(line);
+    bytes += "\r\n";
+  }
+  ReplacingFile file(path_);
+  return file.IsOpen() && file.Write(bytes.data(), bytes.size()) && file.Commit();
+}
+
+std::string RunLogFilePath(Clock& clock) {
+  return LogFolder() + "CvlUpdaterLogNew" + DateStampYymmdd(clock.Now()) + ".log";
+}
+
+RunLog& TheRunLog() {
+  static RunLog log(SystemClock(), RunLogFilePath(SystemClock()));
+  return log;
+}
+
+void LogLine(std::string_view text, bool flush) { TheRunLog().Add(text, flush); }
+
+}  // namespace updater

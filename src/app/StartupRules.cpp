@@ -1,0 +1,21 @@
+#include "app/StartupRules.h"
+
+#include "env/PathText.h"
+
+namespace updater {
+
+bool IsReservedOwnName(std::string_view exePath) { return ToLowerAscii(FileNamePart(exePath)) == "cvlupdater.exe"; }
+
+bool IsTool08Name(std::string_view exePath) { return StartsWithIgnoreCase(FileNamePart(exePath), "tool08_"); }
+
+std::string Argument(const std::vector<std::string>& args, size_t n) { return n < args.size() ? args[n] : std::string{}; }
+
+std::string ParameterSummary(const std::vector<std::string>& args) {
+  std::string summary;
+  if (const std::string a = Argument(args, 1); !a.empty()) summary += "호출프로그램(ParamStr(1)): " + a;
+  if (const std::string a = Argument(args, 2); !a.empty()) summary += ", 사용자ID(ParamStr(2)): " + a;
+  if (const std::string a = Argument(args, 3); !a.empty()) summary += ", 숨김실행(ParamStr(3)): " + a;
+  return summary;
+}
+
+}  // namespace updater

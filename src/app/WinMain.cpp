@@ -1,0 +1,78 @@
+// Program entry: decides whether this process may run, then runs the one main window.
+#include <exception>
+#include <shellapi.h>
+
+#include "app/Main.h"
+#include "app/RunLog.h"
+#include "app/StartupRules.h"
+#include "db/DatabaseChecks.h"
+#include "platform/Ui.h"
+#include "platform/Win.h"
+
+using namespace updater;
+
+namespace {
+
+constexpr wchar_t kInstanceName[] = L"업데이트";
+
+std::vector<std::string> CommandLineArguments() {
+  int count = 0;
+  LPWSTR* argv = ::CommandLineToArgvW(::GetCommandLineW(), &count);
+  std::vector<std::string> args;
+  for (int i = 0; i < count; ++i) args.push_back(Narrow(argv[i]));
+  if (argv) ::LocalFree(argv);
+  return args;
+}
+
+// Another program's "TApplication" window titled like ours is brought to the front.
+void ActivateOtherInstance() {
+  HWND other = ::FindWindowW(L"TApplication", kInstanceName);
+  if (!other) return;
+  ::SetWindowTextW(other, kInstanceName);
+  other = ::FindWindowW(L"TApplication", kInstanceName);
+  if (!other) return;
+  ::SetForegroundWindow(other);
+  ::ShowOwnedPopups(other, TRUE);
+  ::ShowWindow(other, SW_SHOWNORMAL);
+}
+
+int RunMessageLoop() {
+  MSG msg;
+  while (::GetMessageW(&msg, nullptr, 0, 0) > 0) {
+    ::TranslateMessage(&msg);
+    ::DispatchMessageW(&msg);
+  }
+  return 0;
+}
+
+}  // namespace
+
+int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
+  if (IsReservedOwnName(OwnExecutablePath())) return 0;
+  // From here on the day's run log file is written back at process end, whatever path ends it.
+  TheRunLog();
+
+  bool usable = false;
+  try {
+    usable = StartupDatabaseGate(true);
+  } catch (const std::exception& e) {
+    Win32Ui().Error(e.what());
+    return 1;
+  }
+  if (!usable) return 0;
+
+  OwnedMutex mutex(::CreateMutexW(nullptr, TRUE, kInstanceName));
+  if (!mutex || ::GetLastError() != ERROR_SUCCESS) {
+    ActivateOtherInstance();
+    return 0;
+  }
+  if (::FindWindowW(L"TApplication", kInstanceName)) return 0;
+
+  try {
+    TfmMain fmMain(instance, CommandLineArguments(), Win32Ui());
+    return RunMessageLoop();
+  } catch (const std::exception& e) {
+    LogLine(std::string("업데이트 툴 실행 에러(") + e.what() + ")", true);
+    return 1;
+  }
+}

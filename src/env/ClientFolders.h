@@ -1,0 +1,59 @@
+#pragma once
+// Every path the tool touches on the clinic PC. Nothing is cached: a folder that appears
+// during the run is seen by the next call. Folder results end with a backslash unless noted.
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace updater {
+
+inline constexpr int kSubFolderCount = 38;
+// Entry of the target sub-folder table, without trailing backslash; empty outside the table.
+std::string_view SubFolderEntry(int index);
+
+std::string InstallRoot();
+std::string ExeFolder();
+std::string ToolFolder();
+std::string LogFolder();   // created when missing; "C:\" when it cannot be
+std::string TempFolder();  // created when missing; "C:\" when it cannot be
+std::string EtcFolder();
+std::string ESignFolder();
+std::string ManualUpdateFolder();
+std::string CommLibFolder();
+std::string ChromiumFolder();
+std::string MobileFolder();
+std::string BackupRoot();
+// Temp\FX4\New\<base name of the tool>\, created (with the manual update folder) when missing.
+std::string StagingFolder(std::string_view toolPath);
+
+std::string QuorixRoot();            // as found, no backslash added; may be empty
+std::string FennixInstallFolder();   // as found; may be empty
+std::string FennixUpdateFolder(bool tool08);  // blanks kept
+std::string ProgramFilesFolder();    // as found
+
+// True when the folder exists or could be made with all its parents.
+bool EnsureFolder(std::string_view path);
+
+// The fields of an update item that decide where it goes.
+struct ItemPlace {
+  std::string fileName;
+  uint8_t baseKind = 0;     // 0 own path, 1 install root, 2 Quorix root, other: Exe folder
+  int subFolderIndex = 0;   // 0: the item path gives the folder
+  std::string itemPath;
+  uint8_t copyType = 0;
+};
+
+struct PathAnswer {
+  bool ok = false;
+  std::string path;
+};
+// Where a file is deployed; false when the copy type's folder or file condition is not met.
+PathAnswer TargetPath(const ItemPlace& item);
+
+struct BackupAnswer {
+  bool ok = false;
+  std::string backupFolder, targetPath;
+};
+BackupAnswer BackupAndTarget(const ItemPlace& item);
+
+}  // namespace updater

@@ -1,0 +1,21 @@
+#pragma once
+// Versions and facts of files on disk, as the copy rules read them.
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace updater {
+
+// Selected string of the version resource (kinds as in VersionStringName); "0.0.0.0" without one.
+std::string VersionText(std::string_view path, int kind = 1);
+// "a.b.c.d" from the fixed file information; empty when it cannot be read.
+std::string NumericVersion(std::string_view path);
+// True when both files have no version and their sizes differ.
+bool NoVersionSizeDiffers(std::string_view installedPath, std::string_view newPath);
+// 0 when missing, -1 when it exists but cannot be opened.
+int64_t FileSize(std::string_view path);
+std::string FileSizeText(int64_t bytes);  // with the system's separators
+// Copies content, date (to the even second) and attributes; false on any failure or onto itself.
+bool PlainCopy(std::string_view source, std::string_view target);
+
+}  // namespace updater

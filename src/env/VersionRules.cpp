@@ -1,0 +1,55 @@
+#include "env/VersionRules.h"
+
+#include <cstdio>
+#include <string>
+
+namespace updater {
+
+std::string_view VersionStringName(int kind) {
+  switch (kind) {
+    case 0: return "FileDescription";
+    case 2: return "LegalCopyright";
+    case 3: return "OriginalFileName";
+    case 4: return "ProductName";
+    case 5: return "ProductVersion";
+    case 6: return "Comments";
+    default: return "FileVersion";
+  }
+}
+
+std::string TranslationBlockName(uint16_t language, uint16_t codePage) {
+  char buf[16];
+  std::snprintf(buf, sizeof buf, "%.4x%.4x", language, codePage);
+  return buf;
+}
+
+bool NeedsNumericVersion(std::string_view text) {
+  return text.find(' ') != std::string_view::npos || text.find(',') != std::string_view::npos;
+}
+
+std::string NumericVersionText(uint32_t ms, uint32_t ls) {
+  return std::to_string(ms >> 16) + "." + std::to_string(ms & 0xFFFF) + "." + std::to_string(ls >> 16) + "." +
+         std::to_string(ls & 0xFFFF);
+}
+
+std::string Dotless(std::string_view version) {
+  std::string out;
+  for (char c : version)
+    if (c != '.') out.push_back(c);
+  return out;
+}
+
+int CompareDotless(std::string_view a, std::string_view b) {
+  const int c = a.compare(b);  // char_traits<char>::compare orders as unsigned char
+  return c < 0 ? -1 : (c > 0 ? 1 : 0);
+}
+
+std::string SizeText(int64_t n, const NumberFormat& fmt) {
+  if (n < 1024) return GroupedInteger(n, fmt) + "Byte";
+  const int64_t kb = n / 1024;
+  if (kb < 1024) return GroupedInteger(kb, fmt) + "KB";
+  if (kb / 1024 < 1024) return GroupedDecimal(std::to_string(static_cast<double>(kb) / 1024.0), 2, fmt) + "MB";
+  return {};
+}
+
+}  // namespace updater

@@ -1,0 +1,10 @@
+#include "package/RunState.h"
+
+namespace updater {
+
+RunState& Run() {
+  static RunState state;
+  return state;
+}
+
+}  // namespace updater

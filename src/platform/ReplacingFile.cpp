@@ -1,0 +1,50 @@
+#include "platform/ReplacingFile.h"
+
+namespace updater {
+
+ReplacingFile::ReplacingFile(std::string target) : target_(std::move(target)) {
+  // CREATE_NEW with a fresh name per attempt: never opens someone else's file.
+  const std::string stem = target_ + "." + std::to_string(::GetCurrentProcessId()) + "-";
+  for (DWORD attempt = 0; attempt < 100; ++attempt) {
+    temp_ = stem + std::to_string(::GetTickCount() + attempt) + std::string(kTemporarySuffix);
+    file_.Reset(::CreateFileW(Wide(temp_).c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                              FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (file_) {
+      created_ = true;
+      openError_ = 0;
+      return;
+    }
+    openError_ = ::GetLastError();
+    if (openError_ != ERROR_FILE_EXISTS && openError_ != ERROR_ALREADY_EXISTS) return;
+  }
+}
+
+ReplacingFile::~ReplacingFile() {
+  if (!created_ || committed_) return;
+  file_.Reset();
+  ::DeleteFileW(Wide(temp_).c_str());
+}
+
+bool ReplacingFile::Write(const void* data, size_t size) {
+  const auto* p = static_cast<const char*>(data);
+  while (size > 0) {
+    DWORD written = 0;
+    const DWORD chunk = size > (1u << 30) ? (1u << 30) : static_cast<DWORD>(size);
+    if (!::WriteFile(file_.Get(), p, chunk, &written, nullptr) || written == 0) return false;
+    p += written;
+    size -= written;
+  }
+  return true;
+}
+
+bool ReplacingFile::Commit() {
+  if (!file_) return false;
+  if (!::FlushFileBuffers(file_.Get())) return false;
+  file_.Reset();
+  if (!::MoveFileExW(Wide(temp_).c_str(), Wide(target_).c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+    return false;
+  committed_ = true;
+  return true;
+}
+
+}  // namespace updater

@@ -1,0 +1,38 @@
+#pragma once
+// Writes a file's new content beside it and moves it over the target in one step, so a kill
+// or a full disk leaves either the old or the new file, never a torn one.
+#include <string>
+#include <string_view>
+
+#include "platform/Win.h"
+
+namespace updater {
+
+class ReplacingFile {
+ public:
+  // Creates the temporary file in the target's folder; check IsOpen().
+  explicit ReplacingFile(std::string target);
+  ~ReplacingFile();  // removes the temporary file unless committed
+  ReplacingFile(const ReplacingFile&) = delete;
+  ReplacingFile& operator=(const ReplacingFile&) = delete;
+
+  bool IsOpen() const { return static_cast<bool>(file_); }
+  DWORD OpenError() const { return openError_; }
+  HANDLE Handle() const { return file_.Get(); }
+  bool Write(const void* data, size_t size);
+  // Flushes, closes and moves over the target; false with GetLastError() set on failure.
+  bool Commit();
+  const std::string& TemporaryPath() const { return temp_; }
+
+ private:
+  std::string target_, temp_;
+  UniqueHandle file_;
+  DWORD openError_ = 0;
+  bool created_ = false;
+  bool committed_ = false;
+};
+
+// Suffix of the temporary files; the start-of-run sweep removes leftovers of a killed run.
+inline constexpr std::string_view kTemporarySuffix = ".yte";
+
+}  // namespace updater

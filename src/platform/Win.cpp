@@ -1,0 +1,95 @@
+#include "platform/Win.h"
+
+#include <vector>
+
+#include "platform/Utf.h"
+
+namespace updater {
+
+std::wstring Wide(std::string_view utf8) {
+  const std::u16string u = Utf8ToUtf16(utf8);
+  return std::wstring(u.begin(), u.end());
+}
+
+std::string Narrow(std::wstring_view wide) {
+  return Utf16ToUtf8(std::u16string_view(reinterpret_cast<const char16_t*>(wide.data()), wide.size()));
+}
+
+std::string ToAnsi(std::string_view utf8) {
+  const std::wstring w = Wide(utf8);
+  if (w.empty()) return {};
+  const int n = ::WideCharToMultiByte(CP_ACP, 0, w.data(), static_cast<int>(w.size()), nullptr, 0, nullptr, nullptr);
+  std::string out(n > 0 ? n : 0, '\0');
+  if (n > 0) ::WideCharToMultiByte(CP_ACP, 0, w.data(), static_cast<int>(w.size()), out.data(), n, nullptr, nullptr);
+  return out;
+}
+
+std::string FromAnsi(std::string_view bytes) {
+  if (bytes.empty()) return {};
+  const int n = ::MultiByteToWideChar(CP_ACP, 0, bytes.data(), static_cast<int>(bytes.size()), nullptr, 0);
+  std::wstring w(n > 0 ? n : 0, L'\0');
+  if (n > 0) ::MultiByteToWideChar(CP_ACP, 0, bytes.data(), static_cast<int>(bytes.size()), w.data(), n);
+  return Narrow(w);
+}
+
+std::string SystemErrorText(DWORD code) {
+  wchar_t* buf = nullptr;
+  const DWORD n = ::FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+                                   nullptr, code, 0, reinterpret_cast<wchar_t*>(&buf), 0, nullptr);
+  std::string text = n && buf ? Trim(Narrow(std::wstring_view(buf, n))) : "error " + std::to_string(code);
+  if (buf) ::LocalFree(buf);
+  return text;
+}
+
+NumberFormat SystemNumberFormat() {
+  NumberFormat fmt;
+  wchar_t buf[8];
+  if (::GetLocaleInfoW(LOCALE_USER_DEFAULT, LOCALE_STHOUSAND, buf, 8) > 0) fmt.thousands = Narrow(buf);
+  if (::GetLocaleInfoW(LOCALE_USER_DEFAULT, LOCALE_SDECIMAL, buf, 8) > 0) fmt.decimal = Narrow(buf);
+  return fmt;
+}
+
+namespace {
+DWORD Attributes(std::string_view path) { return ::GetFileAttributesW(Wide(path).c_str()); }
+}  // namespace
+
+bool FileExists(std::string_view path) {
+  const DWORD a = Attributes(path);
+  return a != INVALID_FILE_ATTRIBUTES && !(a & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+bool FolderExists(std::string_view path) {
+  const DWORD a = Attributes(path);
+  return a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+bool EntryExists(std::string_view path) {
+  WIN32_FIND_DATAW fd;
+  FindHandle h(::FindFirstFileExW(Wide(path).c_str(), FindExInfoStandard, &fd, FindExSearchLimitToDirectories, nullptr, 0));
+  return static_cast<bool>(h);
+}
+
+std::string ReadRegistryString(HKEY root, std::string_view subKey, std::string_view name, REGSAM view) {
+  RegKey key;
+  if (::RegOpenKeyExW(root, Wide(subKey).c_str(), 0, KEY_READ | view, key.Put()) != ERROR_SUCCESS) return {};
+  const std::wstring valueName = Wide(name);
+  DWORD type = 0, size = 0;
+  if (::RegQueryValueExW(key.Get(), valueName.c_str(), nullptr, &type, nullptr, &size) != ERROR_SUCCESS) return {};
+  if (type != REG_SZ && type != REG_EXPAND_SZ) return {};
+  std::vector<wchar_t> buf(size / sizeof(wchar_t) + 1, L'\0');
+  if (::RegQueryValueExW(key.Get(), valueName.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(buf.data()), &size) != ERROR_SUCCESS)
+    return {};
+  return Narrow(buf.data());
+}
+
+std::string OwnExecutablePath() {
+  std::wstring buf(MAX_PATH, L'\0');
+  for (;;) {
+    const DWORD n = ::GetModuleFileNameW(nullptr, buf.data(), static_cast<DWORD>(buf.size()));
+    if (n < buf.size()) { buf.resize(n); break; }
+    buf.resize(buf.size() * 2);
+  }
+  return Narrow(buf);
+}
+
+}  // namespace updater
