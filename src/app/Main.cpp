@@ -39,7 +39,8 @@ LRESULT CALLBACK PanelProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
 }
 
 void RegisterClasses(HINSTANCE instance) {
-  WNDCLASSEXW wc{sizeof(wc)};
+  WNDCLASSEXW wc{};
+  wc.cbSize = sizeof(wc);
   wc.lpfnWndProc = PanelProc;
   wc.hInstance = instance;
   wc.hCursor = ::LoadCursorW(nullptr, IDC_ARROW);
@@ -55,7 +56,8 @@ TfmMain::TfmMain(HINSTANCE instance, std::vector<std::string> args, Ui& ui)
   ::InitCommonControlsEx(&icc);
   RegisterClasses(instance_);
 
-  WNDCLASSEXW wc{sizeof(wc)};
+  WNDCLASSEXW wc{};
+  wc.cbSize = sizeof(wc);
   wc.lpfnWndProc = WindowProc;
   wc.hInstance = instance_;
   wc.hCursor = ::LoadCursorW(nullptr, IDC_ARROW);
@@ -113,7 +115,7 @@ void TfmMain::CreateControls() {
   c_.LabTotalFiles = label(c_.PanFileStatus, "xx", 43, 16, 36);
   c_.LabTotalFilesDesc = label(c_.PanFileStatus, "개 파일중 ", 80, 17, 80);
   c_.LabCurrentFileIndex = label(c_.PanFileStatus, "xx", 164, 16, 35);
-  c_.LabCurrentFileIndexDesc = label(c_.PanFileStatus, "번 째 파일 진행중...", 200);
+  c_.LabCurrentFileIndexDesc = label(c_.PanFileStatus, "번 째 파일 진행중...", 200, 16);
   c_.PanProgress = panel(c_.PanMain, 1, 125, 335, 97, true);
   c_.LabCurrentStatus = label(c_.PanProgress, "현재파일 진행상황", 9, 4);
   c_.ProgressCurrent = make(c_.PanProgress, PROGRESS_CLASSW, "", 0, 9, 23, 320, 17);

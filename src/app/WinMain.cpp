@@ -1,6 +1,5 @@
 // Program entry: decides whether this process may run, then runs the one main window.
 #include <exception>
-#include <shellapi.h>
 
 #include "app/Main.h"
 #include "app/RunLog.h"
@@ -8,6 +7,8 @@
 #include "db/DatabaseChecks.h"
 #include "platform/Ui.h"
 #include "platform/Win.h"
+
+#include <shellapi.h>
 
 using namespace updater;
 

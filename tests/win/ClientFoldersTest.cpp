@@ -1,0 +1,188 @@
+#include <gtest/gtest.h>
+
+#include "Harness.h"
+#include "env/ClientFolders.h"
+#include "platform/Win.h"
+
+using namespace updater;
+using namespace updater::test;
+
+namespace {
+
+void SetRegistryString(HKEY root, const wchar_t* key, const wchar_t* name, std::string_view value, REGSAM view = 0) {
+  RegKey k;
+  ASSERT_EQ(::RegCreateKeyExW(root, key, 0, nullptr, 0, KEY_WRITE | view, nullptr, k.Put(), nullptr), ERROR_SUCCESS);
+  const std::wstring v = Wide(value);
+  ::RegSetValueExW(k.Get(), name, 0, REG_SZ, reinterpret_cast<const BYTE*>(v.c_str()),
+                   static_cast<DWORD>((v.size() + 1) * sizeof(wchar_t)));
+}
+
+void DeleteRegistryValue(HKEY root, const wchar_t* key, const wchar_t* name, REGSAM view = 0) {
+  RegKey k;
+  if (::RegOpenKeyExW(root, key, 0, KEY_WRITE | view, k.Put()) == ERROR_SUCCESS) ::RegDeleteValueW(k.Get(), name);
+}
+
+class ClientFolders : public ::testing::Test {
+ protected:
+  CleanInstallRoots clean;
+};
+
+}  // namespace
+
+TEST_F(ClientFolders, NoCandidateGivesDriveDAndLogFallsBackToC) {
+  EXPECT_EQ(InstallRoot(), "D:\\CVL2000\\");
+  EXPECT_EQ(ExeFolder(), "D:\\CVL2000\\Exe\\");
+  EXPECT_EQ(ChromiumFolder(), "D:\\CVL2000\\CommLib\\Chromium\\");
+  EXPECT_EQ(ManualUpdateFolder(), "D:\\CVL2000\\Manual\\Update\\");
+  // The Log folder is made one level deep only; without the root it cannot be.
+  EXPECT_EQ(LogFolder(), "C:\\");
+  EXPECT_EQ(TempFolder(), "C:\\");
+  EXPECT_FALSE(FolderExists("D:\\CVL2000"));
+}
+
+TEST_F(ClientFolders, CandidatesAreTriedInTableOrderNotDriveOrder) {
+  MakeFolders("E:\\CVL2000");
+  EXPECT_EQ(InstallRoot(), "E:\\CVL2000\\");
+  MakeFolders("C:\\CVL2000");
+  EXPECT_EQ(InstallRoot(), "C:\\CVL2000\\");
+  MakeFolders("D:\\CVL2000");
+  EXPECT_EQ(InstallRoot(), "D:\\CVL2000\\");
+}
+
+TEST_F(ClientFolders, AnEntryOfThatNameIsEnough) {
+  WriteFileBytes("F:\\CVL2000", "not a folder");
+  EXPECT_EQ(InstallRoot(), "F:\\CVL2000\\");
+}
+
+TEST_F(ClientFolders, WorkingFoldersAreCreatedOnUse) {
+  MakeFolders("D:\\CVL2000");
+  EXPECT_EQ(LogFolder(), "D:\\CVL2000\\Log\\");
+  EXPECT_TRUE(FolderExists("D:\\CVL2000\\Log"));
+  EXPECT_EQ(BackupRoot(), "D:\\CVL2000\\Temp\\FX4\\Backup\\");
+  EXPECT_EQ(StagingFolder("D:\\Down\\Tool01_5521.exe"), "D:\\CVL2000\\Temp\\FX4\\New\\Tool01_5521\\");
+  EXPECT_TRUE(FolderExists("D:\\CVL2000\\Temp\\FX4\\New\\Tool01_5521"));
+  EXPECT_TRUE(FolderExists("D:\\CVL2000\\Manual\\Update"));
+}
+
+TEST_F(ClientFolders, EnsureFolderMakesParentsAndRefusesEmpty) {
+  EXPECT_TRUE(EnsureFolder("D:\\CVL2000\\a\\b\\c\\"));
+  EXPECT_TRUE(FolderExists("D:\\CVL2000\\a\\b\\c"));
+  EXPECT_TRUE(EnsureFolder("D:\\CVL2000\\a"));
+  EXPECT_FALSE(EnsureFolder(""));
+  WriteFileBytes("D:\\CVL2000\\file", "x");
+  EXPECT_FALSE(EnsureFolder("D:\\CVL2000\\file\\sub"));
+}
+
+TEST_F(ClientFolders, QuorixRootFromRegistryThenDefault) {
+  const wchar_t* key = L"Software\\Vantrel\\Quorix\\Start";
+  DeleteRegistryValue(HKEY_LOCAL_MACHINE, key, L"Path");
+  RemoveTree("C:\\Vantrel");
+  EXPECT_EQ(QuorixRoot(), "");
+  RegKey created;
+  EXPECT_EQ(::RegOpenKeyExW(HKEY_LOCAL_MACHINE, key, 0, KEY_READ, created.Put()), ERROR_SUCCESS);  // made by the read
+
+  MakeFolders("C:\\Vantrel\\Quorix");
+  EXPECT_EQ(QuorixRoot(), "C:\\Vantrel\\Quorix");
+  MakeFolders("E:\\Quorix Data");
+  SetRegistryString(HKEY_LOCAL_MACHINE, key, L"Path", "E:\\Quorix Data");
+  EXPECT_EQ(QuorixRoot(), "E:\\Quorix Data");  // as found: blanks and no backslash added
+  SetRegistryString(HKEY_LOCAL_MACHINE, key, L"Path", "E:\\Gone");
+  EXPECT_EQ(QuorixRoot(), "C:\\Vantrel\\Quorix");
+
+  DeleteRegistryValue(HKEY_LOCAL_MACHINE, key, L"Path");
+  RemoveTree("C:\\Vantrel");
+  RemoveTree("E:\\Quorix Data");
+}
+
+TEST_F(ClientFolders, FennixFoldersAndProgramFiles) {
+  const wchar_t* key = L"Software\\Tarvex\\Fennix";
+  DeleteRegistryValue(HKEY_LOCAL_MACHINE, key, L"InstallPath", KEY_WOW64_32KEY);
+  EXPECT_EQ(FennixInstallFolder(), "");
+  MakeFolders("E:\\Fennix");
+  SetRegistryString(HKEY_LOCAL_MACHINE, key, L"InstallPath", "E:\\Fennix", KEY_WOW64_32KEY);
+  EXPECT_EQ(FennixInstallFolder(), "E:\\Fennix");
+  SetRegistryString(HKEY_LOCAL_MACHINE, key, L"InstallPath", "E:\\Missing", KEY_WOW64_32KEY);
+  EXPECT_EQ(FennixInstallFolder(), "");
+  DeleteRegistryValue(HKEY_LOCAL_MACHINE, key, L"InstallPath", KEY_WOW64_32KEY);
+  RemoveTree("E:\\Fennix");
+
+  const std::string programFiles = ProgramFilesFolder();
+  EXPECT_FALSE(programFiles.empty());
+  const std::string update01 = FennixUpdateFolder(false), update08 = FennixUpdateFolder(true);
+  EXPECT_NE(update01.find("Program Files"), std::string::npos) << update01;  // blanks kept
+  EXPECT_EQ(update01.substr(update01.size() - 24), "Tarvex\\Fennix\\Update\\01\\");
+  EXPECT_EQ(update08.substr(update08.size() - 24), "Tarvex\\Fennix\\Update\\08\\");
+}
+
+TEST_F(ClientFolders, TargetPathRules) {
+  MakeFolders("D:\\CVL2000\\Exe");
+  ItemPlace item{"Main.dll", 1, 6, "", 0};
+  EXPECT_EQ(TargetPath(item).path, "D:\\CVL2000\\Exe\\Main.dll");
+
+  item = {"X.dll", 0, 0, "C:\\Program Files\\X", 0};
+  PathAnswer a = TargetPath(item);
+  EXPECT_TRUE(a.ok);
+  EXPECT_EQ(a.path, "C:\\ProgramFiles\\X\\X.dll");
+
+  item = {"Viewer.exe", 1, 0, "Extra\\Viewer", 5};  // copy only when the folder exists
+  EXPECT_FALSE(TargetPath(item).ok);
+  EXPECT_EQ(TargetPath(item).path, "");
+  MakeFolders("D:\\CVL2000\\Extra\\Viewer");
+  EXPECT_EQ(TargetPath(item).path, "D:\\CVL2000\\Extra\\Viewer\\Viewer.exe");
+
+  // The WebView2 loader for the eSign runtime needs only the eSign folder.
+  item = {"WebView2Loader.dll", 1, 0, "eSign\\runtimes\\win-x86\\native", 5};
+  EXPECT_FALSE(TargetPath(item).ok);
+  MakeFolders("D:\\CVL2000\\eSign");
+  a = TargetPath(item);
+  EXPECT_TRUE(a.ok);
+  EXPECT_EQ(a.path, "D:\\CVL2000\\eSign\\runtimes\\win-x86\\native\\WebView2Loader.dll");
+
+  item = {"Setup.exe", 1, 35, "", 6};  // CheckUp missing
+  EXPECT_FALSE(TargetPath(item).ok);
+
+  item = {"Only.dll", 1, 6, "", 8};  // copy only over an existing file
+  EXPECT_FALSE(TargetPath(item).ok);
+  WriteFileBytes("D:\\CVL2000\\Exe\\Only.dll", "old");
+  EXPECT_TRUE(TargetPath(item).ok);
+
+  item = {"Other.dll", 9, 0, "", 0};  // any other base kind: the Exe folder
+  EXPECT_EQ(TargetPath(item).path, "D:\\CVL2000\\Exe\\Other.dll");
+}
+
+TEST_F(ClientFolders, TargetPathRefusesWhatWouldLandSomewhereUnintended) {
+  // An index outside the table and a base kind 0 item without a folder go nowhere.
+  EXPECT_FALSE(TargetPath(ItemPlace{"A.dll", 1, 38, "", 0}).ok);
+  EXPECT_FALSE(TargetPath(ItemPlace{"A.dll", 1, -1, "", 0}).ok);
+  EXPECT_FALSE(TargetPath(ItemPlace{"A.dll", 0, 0, " ", 0}).ok);
+  EXPECT_FALSE(BackupAndTarget(ItemPlace{"A.dll", 1, 99, "", 0}).ok);
+  EXPECT_FALSE(BackupAndTarget(ItemPlace{"A.dll", 0, 0, "", 0}).ok);
+}
+
+TEST_F(ClientFolders, QuorixItemsAreSkippedWithoutTheirRoot) {
+  DeleteRegistryValue(HKEY_LOCAL_MACHINE, L"Software\\Vantrel\\Quorix\\Start", L"Path");
+  RemoveTree("C:\\Vantrel");
+  EXPECT_FALSE(TargetPath(ItemPlace{"Q.dll", 2, 0, "", 0}).ok);
+  EXPECT_FALSE(BackupAndTarget(ItemPlace{"Q.dll", 2, 0, "", 0}).ok);
+  MakeFolders("C:\\Vantrel\\Quorix");
+  EXPECT_EQ(TargetPath(ItemPlace{"Q.dll", 2, 0, "", 0}).path, "C:\\Vantrel\\Quorix\\Q.dll");
+  const BackupAnswer b = BackupAndTarget(ItemPlace{"Q.dll", 2, 0, "", 0});
+  EXPECT_EQ(b.targetPath, "C:\\Vantrel\\Quorix\\Q.dll");
+  RemoveTree("C:\\Vantrel");
+}
+
+TEST_F(ClientFolders, BackupFoldersByBaseKind) {
+  MakeFolders("D:\\CVL2000");
+  BackupAnswer b = BackupAndTarget(ItemPlace{"A.dll", 0, 0, "E:\\Some Where", 0});
+  EXPECT_EQ(b.backupFolder, "D:\\CVL2000\\Temp\\FX4\\Backup\\Specific\\");
+  EXPECT_EQ(b.targetPath, "E:\\SomeWhere\\A.dll");
+  b = BackupAndTarget(ItemPlace{"B.dll", 1, 24, "", 0});
+  EXPECT_EQ(b.backupFolder, "D:\\CVL2000\\Temp\\FX4\\Backup\\Etc\\신이미지\\");
+  EXPECT_EQ(b.targetPath, "D:\\CVL2000\\Etc\\신이미지\\B.dll");
+  b = BackupAndTarget(ItemPlace{"C.dll", 1, 0, "Extra\\Viewer", 0});
+  EXPECT_EQ(b.backupFolder, "D:\\CVL2000\\Temp\\FX4\\Backup\\CvlSpecific\\");
+  EXPECT_EQ(b.targetPath, "D:\\CVL2000\\Extra\\Viewer\\C.dll");
+  b = BackupAndTarget(ItemPlace{"D.dll", 7, 0, "", 0});
+  EXPECT_EQ(b.backupFolder, "D:\\CVL2000\\Temp\\FX4\\Backup\\Exe\\");
+  EXPECT_EQ(b.targetPath, "D:\\CVL2000\\Exe\\D.dll");
+}

@@ -1,0 +1,121 @@
+#include <gtest/gtest.h>
+
+#include "Harness.h"
+#include "env/FileVersion.h"
+#include "platform/Win.h"
+
+using namespace updater;
+using namespace updater::test;
+
+namespace {
+
+std::string Fixture(const char* name) { return BuildFolder() + name; }
+
+class Files : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    RemoveTree(dir);
+    MakeFolders(dir);
+  }
+  void TearDown() override { RemoveTree(dir); }
+  const std::string dir = "D:\\files";
+};
+
+FILETIME LastWrite(std::string_view path) {
+  WIN32_FILE_ATTRIBUTE_DATA data{};
+  ::GetFileAttributesExW(Wide(path).c_str(), GetFileExInfoStandard, &data);
+  return data.ftLastWriteTime;
+}
+
+uint64_t Ticks(FILETIME t) { return (uint64_t{t.dwHighDateTime} << 32) | t.dwLowDateTime; }
+
+bool NoTemporaryFilesIn(std::string_view folder) {
+  WIN32_FIND_DATAW fd;
+  FindHandle h(::FindFirstFileW(Wide(std::string(folder) + "\\*.yte").c_str(), &fd));
+  return !h;
+}
+
+}  // namespace
+
+TEST(VersionText, ResourceVariants) {
+  // A FileVersion written with commas is replaced by the fixed information.
+  EXPECT_EQ(VersionText(Fixture("ver_commas.dll")), "6.0.2.80");
+  EXPECT_EQ(VersionText(Fixture("ver_commas.dll"), 0), "Comma fixture");  // trimmed
+  // The later translation wins; a string only the earlier one holds stays.
+  EXPECT_EQ(VersionText(Fixture("ver_two_translations.dll")), "2.0.0.0");
+  EXPECT_EQ(VersionText(Fixture("ver_two_translations.dll"), 4), "English only");
+  // Fixed information alone is no FileVersion string.
+  EXPECT_EQ(VersionText(Fixture("ver_no_fileversion.dll")), "0.0.0.0");
+  EXPECT_EQ(NumericVersion(Fixture("ver_no_fileversion.dll")), "3.1.4.1");
+  EXPECT_EQ(VersionText(Fixture("ver_none.dll")), "0.0.0.0");
+  EXPECT_EQ(NumericVersion(Fixture("ver_none.dll")), "");
+  EXPECT_EQ(VersionText(Fixture("ver_plain.dll")), "6.0.10.1");
+  EXPECT_EQ(VersionText("D:\\no\\such.dll"), "0.0.0.0");
+  EXPECT_EQ(VersionText(Fixture("UpdateTool.exe"), 1), "1.0.0.1");
+}
+
+TEST_F(Files, SizesAndTheNoVersionSizeTest) {
+  WriteFileBytes(dir + "\\a.txt", "12345");
+  WriteFileBytes(dir + "\\b.txt", "54321");
+  WriteFileBytes(dir + "\\c.txt", "123456");
+  EXPECT_EQ(FileSize(dir + "\\a.txt"), 5);
+  EXPECT_EQ(FileSize(dir + "\\missing.txt"), 0);
+  EXPECT_FALSE(NoVersionSizeDiffers(dir + "\\a.txt", dir + "\\b.txt"));
+  EXPECT_TRUE(NoVersionSizeDiffers(dir + "\\a.txt", dir + "\\c.txt"));
+  EXPECT_FALSE(NoVersionSizeDiffers(Fixture("ver_plain.dll"), dir + "\\c.txt"));  // one has a version
+
+  // Held for writing by someone else: it exists but cannot be opened.
+  UniqueHandle writer(::CreateFileW(Wide(dir + "\\a.txt").c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+  ASSERT_TRUE(writer);
+  EXPECT_EQ(FileSize(dir + "\\a.txt"), -1);
+}
+
+TEST_F(Files, SizeTextUsesTheSystemSeparator) {
+  EXPECT_EQ(FileSizeText(1023), "1,023Byte");
+  EXPECT_EQ(FileSizeText(1048576), "1.00MB");
+}
+
+TEST_F(Files, PlainCopyKeepsContentDateAndAttributes) {
+  std::string content;
+  for (int i = 0; i < 10000; ++i) content += static_cast<char>(i * 7);  // spans several 3073-byte blocks
+  const std::string src = dir + "\\src.bin", dst = dir + "\\dst.bin";
+  WriteFileBytes(src, content);
+  WriteFileBytes(dst, "old content");
+  FILETIME t{};
+  SYSTEMTIME st{2024, 3, 0, 15, 10, 20, 31, 0};  // odd second
+  ::SystemTimeToFileTime(&st, &t);
+  {
+    UniqueHandle h(::CreateFileW(Wide(src).c_str(), FILE_WRITE_ATTRIBUTES, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+    ::SetFileTime(h.Get(), nullptr, nullptr, &t);
+  }
+  ::SetFileAttributesW(Wide(src).c_str(), FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_ARCHIVE);
+
+  ASSERT_TRUE(PlainCopy(src, dst));
+  EXPECT_EQ(ReadFileBytes(dst), content);
+  const uint64_t copied = Ticks(LastWrite(dst)), original = Ticks(t);
+  EXPECT_EQ(original - copied, 10000000u) << "10:20:31 lands on the even second 10:20:30";
+  EXPECT_TRUE(::GetFileAttributesW(Wide(dst).c_str()) & FILE_ATTRIBUTE_HIDDEN);
+  EXPECT_TRUE(NoTemporaryFilesIn(dir));
+}
+
+TEST_F(Files, PlainCopyNeverCopiesAFileOntoItself) {
+  const std::string src = dir + "\\self.bin";
+  WriteFileBytes(src, "keep me");
+  EXPECT_FALSE(PlainCopy(src, src));
+  EXPECT_FALSE(PlainCopy(src, "D:\\FILES\\SELF.BIN"));  // another spelling of the same file
+  EXPECT_EQ(ReadFileBytes(src), "keep me");
+  EXPECT_FALSE(PlainCopy(dir + "\\missing.bin", dir + "\\x.bin"));
+  EXPECT_EQ(FileSize(dir + "\\x.bin"), 0);
+}
+
+TEST_F(Files, PlainCopyOntoAHeldTargetFailsAndLeavesItWhole) {
+  const std::string src = dir + "\\new.bin", dst = dir + "\\held.bin";
+  WriteFileBytes(src, "new");
+  WriteFileBytes(dst, "old");
+  UniqueHandle holder(::CreateFileW(Wide(dst).c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+  ASSERT_TRUE(holder);
+  EXPECT_FALSE(PlainCopy(src, dst));
+  holder.Reset();
+  EXPECT_EQ(ReadFileBytes(dst), "old");
+  EXPECT_TRUE(NoTemporaryFilesIn(dir));
+}

@@ -1,0 +1,111 @@
+#include "Harness.h"
+
+#include "env/PathText.h"
+#include "platform/Win.h"
+
+namespace updater::test {
+
+std::string BuildFolder() {
+  FolderAndName parts;
+  SplitAtLastBackslash(OwnExecutablePath(), parts);
+  return parts.folder;
+}
+
+namespace {
+void RemoveAllRoots() {
+  for (const char* root : {"C:\\CVL2000", "D:\\CVL2000", "E:\\CVL2000", "F:\\CVL2000"}) RemoveTree(root);
+}
+}  // namespace
+
+CleanInstallRoots::CleanInstallRoots() { RemoveAllRoots(); }
+CleanInstallRoots::~CleanInstallRoots() { RemoveAllRoots(); }
+
+void RemoveTree(std::string_view path) {
+  const std::wstring w = Wide(path);
+  const DWORD attributes = ::GetFileAttributesW(w.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES) return;
+  ::SetFileAttributesW(w.c_str(), FILE_ATTRIBUTE_NORMAL);
+  if (!(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+    ::DeleteFileW(w.c_str());
+    return;
+  }
+  WIN32_FIND_DATAW fd;
+  FindHandle find(::FindFirstFileW((w + L"\\*").c_str(), &fd));
+  if (find) {
+    do {
+      const std::wstring name = fd.cFileName;
+      if (name != L"." && name != L"..") RemoveTree(std::string(path) + "\\" + Narrow(name));
+    } while (::FindNextFileW(find.Get(), &fd));
+  }
+  find.Reset();
+  ::RemoveDirectoryW(w.c_str());
+}
+
+void MakeFolders(std::string_view path) {
+  std::string partial;
+  for (const std::string& piece : SplitList(path, "\\")) {
+    partial += piece + "\\";
+    ::CreateDirectoryW(Wide(partial).c_str(), nullptr);
+  }
+}
+
+void WriteFileBytes(std::string_view path, std::string_view bytes) {
+  UniqueHandle f(::CreateFileW(Wide(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+  DWORD written = 0;
+  if (f) ::WriteFile(f.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+}
+
+std::string ReadFileBytes(std::string_view path) {
+  UniqueHandle f(::CreateFileW(Wide(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0,
+                               nullptr));
+  std::string bytes;
+  if (!f) return bytes;
+  char block[65536];
+  DWORD got = 0;
+  while (::ReadFile(f.Get(), block, sizeof block, &got, nullptr) && got > 0) bytes.append(block, got);
+  return bytes;
+}
+
+std::string ReadCp949File(std::string_view path) {
+  const std::string bytes = ReadFileBytes(path);
+  if (bytes.empty()) return {};
+  const int n = ::MultiByteToWideChar(949, 0, bytes.data(), static_cast<int>(bytes.size()), nullptr, 0);
+  std::wstring w(n, L'\0');
+  ::MultiByteToWideChar(949, 0, bytes.data(), static_cast<int>(bytes.size()), w.data(), n);
+  return Narrow(w);
+}
+
+std::vector<std::string> Lines(std::string_view text) {
+  std::vector<std::string> lines;
+  size_t start = 0;
+  while (start < text.size()) {
+    size_t end = text.find('\n', start);
+    if (end == std::string_view::npos) end = text.size();
+    std::string line(text.substr(start, end - start));
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    lines.push_back(std::move(line));
+    start = end + 1;
+  }
+  return lines;
+}
+
+ChildResult RunProgram(std::string_view commandLine, uint32_t timeoutMs) {
+  ChildResult result;
+  std::wstring cmd = Wide(commandLine);
+  STARTUPINFOW si{sizeof(si)};
+  PROCESS_INFORMATION pi{};
+  if (!::CreateProcessW(nullptr, cmd.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) return result;
+  result.started = true;
+  UniqueHandle process(pi.hProcess), thread(pi.hThread);
+  if (::WaitForSingleObject(process.Get(), timeoutMs) == WAIT_OBJECT_0) {
+    result.finished = true;
+    DWORD code = 0;
+    ::GetExitCodeProcess(process.Get(), &code);
+    result.exitCode = code;
+  } else {
+    ::TerminateProcess(process.Get(), 99);
+  }
+  return result;
+}
+
+}  // namespace updater::test

@@ -1,0 +1,49 @@
+#pragma once
+// Helpers for tests that run under Wine: sandbox drives, files, child programs, CP949 logs.
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/Clock.h"
+
+namespace updater::test {
+
+// Folder of the test program (the build folder, where UpdateTool.exe and the fixtures lie).
+std::string BuildFolder();
+
+// Removes every CVL2000 candidate on C:, D:, E:, F: when made and when destroyed.
+class CleanInstallRoots {
+ public:
+  CleanInstallRoots();
+  ~CleanInstallRoots();
+};
+
+void RemoveTree(std::string_view path);
+void MakeFolders(std::string_view path);
+void WriteFileBytes(std::string_view path, std::string_view bytes);
+std::string ReadFileBytes(std::string_view path);
+// A file written in code page 949, as UTF-8.
+std::string ReadCp949File(std::string_view path);
+std::vector<std::string> Lines(std::string_view text);
+
+struct ChildResult {
+  bool started = false;
+  bool finished = false;
+  uint32_t exitCode = 0;
+};
+// Starts a program (UTF-8 command line) and waits for it at most timeoutMs.
+ChildResult RunProgram(std::string_view commandLine, uint32_t timeoutMs = 60000);
+
+// A clock the test sets by hand.
+class FakeClock final : public Clock {
+ public:
+  LocalTime now{2025, 7, 24, 14, 5, 9, 0};
+  uint32_t tick = 1000, lastInput = 1000;
+  LocalTime Now() override { return now; }
+  uint32_t TickCount() override { return tick; }
+  uint32_t LastInputTick() override { return lastInput; }
+  void Sleep(uint32_t ms) override { tick += ms; }
+};
+
+}  // namespace updater::test
