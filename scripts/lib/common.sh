@@ -1,0 +1,30 @@
+# Shared by the scripts: repository paths, an X display for Wine, and clean-up of what they start.
+top=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
+export WINEPREFIX=${WINEPREFIX:-$top/build/win/wineprefix}
+
+_started_xvfb=""
+# Starts a private Xvfb on a free display unless DISPLAY is already usable.
+ensure_display() {
+  if [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1; then return; fi
+  local fifo
+  fifo=$(mktemp -u)
+  mkfifo "$fifo"
+  Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$fifo" >/dev/null 2>&1 &
+  _started_xvfb=$!
+  local n
+  read -r n <"$fifo"
+  rm -f "$fifo"
+  export DISPLAY=":$n"
+}
+
+# Ends the Wine server of our prefix and the Xvfb we started, so nothing outlives the script.
+cleanup_session() {
+  WINEPREFIX=$WINEPREFIX wineserver -k >/dev/null 2>&1 || true
+  if [ -n "$_started_xvfb" ]; then kill "$_started_xvfb" 2>/dev/null || true; wait "$_started_xvfb" 2>/dev/null || true; fi
+}
+
+configure_and_build() {
+  local preset=$1
+  cmake --preset "$preset" >/dev/null
+  cmake --build --preset "$preset"
+}
