@@ -1,0 +1,119 @@
+#include "package/PackageFormat.h"
+
+#include <charconv>
+
+#include "env/PathText.h"
+
+namespace updater {
+namespace {
+
+int64_t ToInteger(const std::string& field) {
+  // Decimal integer, an optional sign, nothing else (blanks around it are tolerated).
+  const std::string t = Trim(field);
+  int64_t v = 0;
+  const char* b = t.data();
+  const char* e = t.data() + t.size();
+  if (b != e && *b == '+') ++b;
+  const auto [ptr, ec] = std::from_chars(b, e, v);
+  if (t.empty() || ec != std::errc() || ptr != e || v < INT32_MIN || v > INT32_MAX)
+    throw std::invalid_argument("'" + field + "' is not a valid integer value");
+  return v;
+}
+
+}  // namespace
+
+std::vector<std::string> SplitResourceName(std::string_view name) {
+  return SplitListKeepEmpty(name, std::string_view(&kNameSeparator, 1));
+}
+
+TUpdateFileResource ParseResourceName(std::string_view type, const std::vector<std::string>& f) {
+  if (f.size() < 7) throw std::invalid_argument("a package name needs 7 fields");
+  TUpdateFileResource r;
+  r.ResourceType = std::string(type);
+  r.FileName = f[0];
+  r.Version = f[1];
+  r.CopyType = static_cast<uint8_t>(ToInteger(f[2]) & 0xFF);
+  r.BaseKind = static_cast<uint8_t>(ToInteger(f[3]) & 0xFF);
+  r.SubFolderIndex = static_cast<int32_t>(ToInteger(f[4]));
+  r.FolderText = f[5];
+  r.StoredPlain = static_cast<uint8_t>(ToInteger(f[6]) & 0xFF);
+  r.RequiredFolder = f.size() > 7 ? f[7] : std::string{};
+  return r;
+}
+
+std::string MakeResourceName(const TUpdateFileResource& r) {
+  std::string name;
+  auto add = [&](const std::string& field) { name += field + kNameSeparator; };
+  add(r.FileName);
+  add(r.Version);
+  add(std::to_string(r.CopyType));
+  add(std::to_string(r.BaseKind));
+  add(std::to_string(r.SubFolderIndex));
+  add(r.FolderText);
+  add(std::to_string(r.StoredPlain));
+  if (!r.RequiredFolder.empty()) add(r.RequiredFolder);
+  return name;
+}
+
+NameClass ClassifyPackageName(std::string_view fileName) {
+  const std::string n = ToLowerAscii(fileName);
+  for (const char* none : {".mht", ".pdf", ".config"})
+    if (n.find(none) != std::string::npos) return NameClass::None;
+  if (n.find(".dll") != std::string::npos) return NameClass::Dll;
+  if (n.find(".exe") != std::string::npos) return NameClass::Exe;
+  return NameClass::None;
+}
+
+NameClass ClassifyStagedFileName(std::string_view fileName) {
+  if (ToLowerAscii(fileName).find(".ocx") != std::string::npos) return NameClass::None;
+  return ClassifyPackageName(fileName);
+}
+
+bool IsDataToolName(std::string_view fileName) {
+  const std::string base = BaseName(fileName);
+  if (base.size() != 9 || !StartsWithIgnoreCase(base, "VEROZ")) return false;
+  return IsNumeric(std::string_view(base).substr(5));
+}
+
+bool IsUnsafeFileName(std::string_view n) {
+  return n.empty() || n == "." || n == ".." || n.find_first_of("\\/:") != std::string_view::npos ||
+         n.find('\0') != std::string_view::npos;
+}
+
+std::vector<std::string> TextLines(std::string_view text) {
+  std::vector<std::string> lines;
+  size_t start = 0;
+  while (start < text.size()) {
+    size_t end = text.find_first_of("\r\n", start);
+    if (end == std::string_view::npos) end = text.size();
+    lines.emplace_back(text.substr(start, end - start));
+    if (end < text.size() && text[end] == '\r' && end + 1 < text.size() && text[end + 1] == '\n') ++end;
+    start = end + 1;
+  }
+  return lines;
+}
+
+UpdateOptions ParseUpdateConfig(std::string_view text) {
+  UpdateOptions o;
+  // The first occurrence of a name decides, as a Name=Value list look-up does.
+  bool seenHidden = false, seenManual = false, seenAuto = false;
+  for (const std::string& line : TextLines(text)) {
+    const auto eq = line.find('=');
+    if (eq == std::string::npos) continue;
+    const std::string key = ToUpperAscii(line.substr(0, eq));
+    const bool one = line.substr(eq + 1) == "1";
+    if (key == "HIDDEN" && !seenHidden) { o.Hidden = one; seenHidden = true; }
+    else if (key == "NOTEXECMANUAL" && !seenManual) { o.NotExecManual = one; seenManual = true; }
+    else if (key == "AUTOEXECTETBL" && !seenAuto) { o.AutoExecTetbl = one; seenAuto = true; }
+  }
+  return o;
+}
+
+std::optional<std::string> PrevToolNumber(std::string_view text) {
+  const std::vector<std::string> lines = TextLines(text);
+  if (lines.empty()) throw std::runtime_error("List index out of bounds (0)");
+  if (lines[0].empty() || !IsNumeric(lines[0])) return std::nullopt;
+  return lines[0];
+}
+
+}  // namespace updater

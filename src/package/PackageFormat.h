@@ -1,0 +1,60 @@
+#pragma once
+// The update package inside an update tool: resource names, name classes and option payloads. Pure.
+#include <cstdint>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace updater {
+
+inline constexpr std::string_view kModuleType = "MODULE";
+inline constexpr std::string_view kPrevToolType = "PREVTOOL";
+inline constexpr std::string_view kUpdateConfigType = "UPDATECONFIG";
+inline constexpr uint32_t kPackageLanguage = 1042;
+inline constexpr char kNameSeparator = '\b';
+
+// One parsed package resource name.
+struct TUpdateFileResource {
+  std::string ResourceType;
+  std::string FileName;
+  std::string Version;
+  uint8_t CopyType = 0;
+  uint8_t BaseKind = 0;
+  int32_t SubFolderIndex = 0;
+  std::string FolderText;
+  std::string RequiredFolder;
+  uint8_t StoredPlain = 0;
+};
+
+// The fields of a name; fewer than 7 means the resource is not part of the package.
+std::vector<std::string> SplitResourceName(std::string_view name);
+// Parses fields 1..8 of a name that has at least 7; throws std::invalid_argument when a numeric
+// field is not an integer. An 8-bit field keeps the low 8 bits of its value.
+TUpdateFileResource ParseResourceName(std::string_view type, const std::vector<std::string>& fields);
+// Builds a name from its fields (each followed by the separator).
+std::string MakeResourceName(const TUpdateFileResource& r);
+
+enum class NameClass { None, Dll, Exe };
+NameClass ClassifyPackageName(std::string_view fileName);    // ".mht", ".pdf", ".config" give none
+NameClass ClassifyStagedFileName(std::string_view fileName);  // also ".ocx" gives none
+// "VEROZ" (any case) and four characters that pass the is-numeric test, up to the first dot.
+bool IsDataToolName(std::string_view fileName);
+inline bool IsDocumentIndex(int32_t subFolderIndex) { return subFolderIndex == 12 || subFolderIndex == 23; }
+// A file name that would leave the staging folder: separators, a drive colon, "." or "..".
+bool IsUnsafeFileName(std::string_view fileName);
+
+struct UpdateOptions {
+  bool Hidden = false;        // HIDDEN=1
+  bool NotExecManual = false; // NOTEXECMANUAL=1
+  bool AutoExecTetbl = false; // AUTOEXECTETBL=1
+};
+// Name=Value lines; a key counts only when its value is exactly "1".
+UpdateOptions ParseUpdateConfig(std::string_view text);
+std::vector<std::string> TextLines(std::string_view text);
+// Line 1 of a PREVTOOL payload when it is non-empty and numeric; throws std::runtime_error when
+// the text has no line at all.
+std::optional<std::string> PrevToolNumber(std::string_view text);
+
+}  // namespace updater

@@ -1,0 +1,218 @@
+#include "package/pe/PEWriter.h"
+
+#include <algorithm>
+#include <map>
+#include <stdexcept>
+
+#include "package/pe/PEFile.h"
+#include "platform/Utf.h"
+
+namespace updater {
+namespace {
+
+uint32_t Align(uint64_t v, uint32_t a) {
+  if (a == 0) return static_cast<uint32_t>(v);
+  const uint64_t r = (v + a - 1) / a * a;
+  if (r > UINT32_MAX) throw std::runtime_error("the image would exceed 4 GB");
+  return static_cast<uint32_t>(r);
+}
+uint32_t Get32(const std::vector<unsigned char>& b, size_t at) {
+  return b[at] | (b[at + 1] << 8) | (b[at + 2] << 16) | (static_cast<uint32_t>(b[at + 3]) << 24);
+}
+void Put16(std::vector<unsigned char>& b, size_t at, uint32_t v) {
+  b[at] = v & 0xFF;
+  b[at + 1] = (v >> 8) & 0xFF;
+}
+void Put32(std::vector<unsigned char>& b, size_t at, uint32_t v) {
+  Put16(b, at, v & 0xFFFF);
+  Put16(b, at + 2, v >> 16);
+}
+
+bool IsIdentifier(const std::string& s) {
+  if (s.empty() || s.size() > 5 || !std::all_of(s.begin(), s.end(), [](char c) { return c >= '0' && c <= '9'; })) return false;
+  return std::stoul(s) <= 0xFFFF && std::to_string(std::stoul(s)) == s;
+}
+
+// Directory order: named entries by upper-cased UTF-16, then identifiers ascending.
+struct Key {
+  std::string text;
+  bool operator<(const Key& o) const {
+    const bool a = IsIdentifier(text), b = IsIdentifier(o.text);
+    if (a != b) return !a;
+    if (a) return std::stoul(text) < std::stoul(o.text);
+    std::u16string x = Utf8ToUtf16(text), y = Utf8ToUtf16(o.text);
+    for (auto* s : {&x, &y})
+      for (char16_t& c : *s)
+        if (c >= u'a' && c <= u'z') c = static_cast<char16_t>(c - 32);
+    return x != y ? x < y : text < o.text;
+  }
+};
+
+using Tree = std::map<Key, std::map<Key, std::map<uint32_t, const NewResource*>>>;
+
+std::vector<unsigned char> BuildSection(const Tree& tree, uint32_t sectionRva) {
+  // Layout: directories, data entries, name strings, data.
+  size_t dirs = 16 + 8 * tree.size(), entries = 0;
+  std::map<std::string, size_t> strings;
+  for (const auto& [type, names] : tree) {
+    dirs += 16 + 8 * names.size();
+    if (!IsIdentifier(type.text)) strings[type.text];
+    for (const auto& [name, langs] : names) {
+      dirs += 16 + 8 * langs.size();
+      entries += langs.size();
+      if (!IsIdentifier(name.text)) strings[name.text];
+    }
+  }
+  size_t at = dirs + 16 * entries;
+  for (auto& [text, offset] : strings) {
+    offset = at;
+    at += 2 + 2 * Utf8ToUtf16(text).size();
+    at = (at + 1) & ~size_t{1};
+  }
+  at = (at + 7) & ~size_t{7};
+  const size_t dataStart = at;
+  for (const auto& [type, names] : tree)
+    for (const auto& [name, langs] : names)
+      for (const auto& [lang, r] : langs) at = (at + r->data.size() + 7) & ~size_t{7};
+  if (at > 0x7FFFFFFF) throw std::runtime_error("the resources exceed 2 GB");
+
+  std::vector<unsigned char> out(at, 0);
+  for (const auto& [text, offset] : strings) {
+    const std::u16string u = Utf8ToUtf16(text);
+    if (u.size() > 0xFFFF) throw std::runtime_error("resource name too long: " + text);
+    Put16(out, offset, static_cast<uint32_t>(u.size()));
+    for (size_t i = 0; i < u.size(); ++i) Put16(out, offset + 2 + 2 * i, u[i]);
+  }
+  auto nameField = [&](const std::string& text) {
+    return IsIdentifier(text) ? static_cast<uint32_t>(std::stoul(text)) : 0x80000000u | static_cast<uint32_t>(strings.at(text));
+  };
+  auto dirHeader = [&](size_t pos, size_t named, size_t ids) {
+    Put16(out, pos + 12, static_cast<uint32_t>(named));
+    Put16(out, pos + 14, static_cast<uint32_t>(ids));
+  };
+  auto count = [](const auto& m) {
+    size_t named = 0;
+    for (const auto& [k, v] : m) named += !IsIdentifier(k.text);
+    return std::pair<size_t, size_t>{named, m.size() - named};
+  };
+
+  size_t nextDir = 16 + 8 * tree.size(), nextEntry = dirs, nextData = dataStart;
+  const auto [tn, ti] = count(tree);
+  dirHeader(0, tn, ti);
+  size_t typeSlot = 16;
+  for (const auto& [type, names] : tree) {
+    const size_t typeDir = nextDir;
+    nextDir += 16 + 8 * names.size();
+    Put32(out, typeSlot, nameField(type.text));
+    Put32(out, typeSlot + 4, 0x80000000u | static_cast<uint32_t>(typeDir));
+    typeSlot += 8;
+    const auto [nn, ni] = count(names);
+    dirHeader(typeDir, nn, ni);
+    size_t nameSlot = typeDir + 16;
+    for (const auto& [name, langs] : names) {
+      const size_t nameDir = nextDir;
+      nextDir += 16 + 8 * langs.size();
+      Put32(out, nameSlot, nameField(name.text));
+      Put32(out, nameSlot + 4, 0x80000000u | static_cast<uint32_t>(nameDir));
+      nameSlot += 8;
+      dirHeader(nameDir, 0, langs.size());
+      size_t langSlot = nameDir + 16;
+      for (const auto& [lang, r] : langs) {
+        Put32(out, langSlot, lang);
+        Put32(out, langSlot + 4, static_cast<uint32_t>(nextEntry));
+        langSlot += 8;
+        Put32(out, nextEntry, sectionRva + static_cast<uint32_t>(nextData));
+        Put32(out, nextEntry + 4, static_cast<uint32_t>(r->data.size()));
+        Put32(out, nextEntry + 8, r->codePage);
+        nextEntry += 16;
+        std::copy(r->data.begin(), r->data.end(), out.begin() + static_cast<ptrdiff_t>(nextData));
+        nextData = (nextData + r->data.size() + 7) & ~size_t{7};
+      }
+    }
+  }
+  return out;
+}
+
+}  // namespace
+
+uint32_t PeChecksum(const std::vector<unsigned char>& image, uint32_t checksumOffset) {
+  uint64_t sum = 0;
+  for (size_t i = 0; i < image.size(); i += 2) {
+    if (i == checksumOffset || i == checksumOffset + 2) continue;
+    const uint32_t word = image[i] | (i + 1 < image.size() ? image[i + 1] << 8 : 0);
+    sum += word;
+    sum = (sum & 0xFFFF) + (sum >> 16);
+  }
+  sum = (sum & 0xFFFF) + (sum >> 16);
+  return static_cast<uint32_t>(sum + image.size());
+}
+
+std::vector<unsigned char> WriteResources(const std::vector<unsigned char>& input, const std::vector<NewResource>& added,
+                                          const std::vector<std::string>& dropTypes) {
+  TPEResourceModule module;
+  module.LoadFromSource(std::make_unique<MemorySource>(input.data(), input.size()));
+
+  // Resources kept from the image, then the added ones over them.
+  std::vector<NewResource> kept;
+  for (size_t i = 0; i < module.ResourceCount(); ++i) {
+    const TResourceDetails& r = module.ResourceDetails(i);
+    if (std::find(dropTypes.begin(), dropTypes.end(), r.Type()) != dropTypes.end()) continue;
+    kept.push_back({r.Type(), r.Name(), r.Language(), r.CodePage(), r.Data()});
+  }
+  Tree tree;
+  for (const NewResource& r : kept) tree[{r.type}][{r.name}][r.language] = &r;
+  for (const NewResource& r : added) tree[{r.type}][{r.name}][r.language] = &r;
+
+  std::vector<unsigned char> image = input;
+  const size_t pe = module.PeHeaderOffset();
+  const size_t opt = pe + 24;
+  const uint32_t sectionAlignment = Get32(image, opt + 32), fileAlignment = Get32(image, opt + 36);
+  const uint32_t sizeOfHeaders = Get32(image, opt + 60);
+  if (module.DataDirectoryCount() < 5) throw std::runtime_error("the image has too few data directories");
+
+  // A signature would no longer match; drop it when it ends the file.
+  const auto [certOffset, certSize] = module.DataDirectory(4);
+  if (certOffset != 0 && uint64_t{certOffset} + certSize == image.size()) image.resize(certOffset);
+  Put32(image, opt + 96 + 4 * 8, 0);
+  Put32(image, opt + 96 + 4 * 8 + 4, 0);
+
+  uint64_t endVa = 0;
+  uint64_t firstRaw = image.size();
+  for (const TImageSection& s : module.Sections()) {
+    const SectionHeader& h = s.Header();
+    endVa = std::max<uint64_t>(endVa, uint64_t{h.virtualAddress} + std::max(h.virtualSize, h.sizeOfRawData));
+    if (h.sizeOfRawData) firstRaw = std::min<uint64_t>(firstRaw, h.pointerToRawData);
+  }
+  const size_t count = module.Sections().size();
+  const size_t tableEnd = opt + module.SizeOfOptionalHeader() + 40 * count;
+  if (tableEnd + 40 > sizeOfHeaders || tableEnd + 40 > firstRaw)
+    throw std::runtime_error("no room in the headers for another section");
+
+  const uint32_t va = Align(endVa, sectionAlignment);
+  const std::vector<unsigned char> section = BuildSection(tree, va);
+  const uint32_t raw = Align(image.size(), fileAlignment);
+  const uint32_t rawSize = Align(section.size(), fileAlignment);
+
+  std::vector<unsigned char> header(40, 0);
+  const char name[8] = {'.', 'r', 's', 'r', 'c', 0, 0, 0};
+  std::copy(name, name + 8, header.begin());
+  Put32(header, 8, static_cast<uint32_t>(section.size()));
+  Put32(header, 12, va);
+  Put32(header, 16, rawSize);
+  Put32(header, 20, raw);
+  Put32(header, 36, 0x40000040u);  // initialised data, readable
+  std::copy(header.begin(), header.end(), image.begin() + static_cast<ptrdiff_t>(tableEnd));
+  Put16(image, pe + 6, static_cast<uint32_t>(count + 1));
+  Put32(image, opt + 8, Get32(image, opt + 8) + rawSize);
+  Put32(image, opt + 56, Align(uint64_t{va} + section.size(), sectionAlignment));
+  Put32(image, opt + 96 + 2 * 8, va);
+  Put32(image, opt + 96 + 2 * 8 + 4, static_cast<uint32_t>(section.size()));
+
+  image.resize(raw, 0);
+  image.insert(image.end(), section.begin(), section.end());
+  image.resize(uint64_t{raw} + rawSize, 0);
+  Put32(image, opt + 64, PeChecksum(image, static_cast<uint32_t>(opt + 64)));
+  return image;
+}
+
+}  // namespace updater

@@ -1,0 +1,104 @@
+#include <gtest/gtest.h>
+
+#include "package/PackageFormat.h"
+
+using namespace updater;
+
+namespace {
+std::vector<std::string> Fields(const std::string& barred) {
+  std::string name = barred;
+  for (char& c : name)
+    if (c == '|') c = '\b';
+  return SplitResourceName(name);
+}
+}  // namespace
+
+TEST(ResourceName, TheExamplesOfThePackageFormat) {
+  TUpdateFileResource r = ParseResourceName("MODULE", Fields("Sample.exe|6.0.1.2|0|1|6|Exe|0|"));
+  EXPECT_EQ(r.FileName, "Sample.exe");
+  EXPECT_EQ(r.Version, "6.0.1.2");
+  EXPECT_EQ(r.BaseKind, 1);
+  EXPECT_EQ(r.SubFolderIndex, 6);
+  EXPECT_EQ(r.FolderText, "Exe");
+  EXPECT_EQ(r.RequiredFolder, "");
+
+  const auto prev = Fields("Prev.txt||0|1|-1||0|");
+  ASSERT_EQ(prev.size(), 7u);  // empty fields count
+  r = ParseResourceName("PREVTOOL", prev);
+  EXPECT_EQ(r.SubFolderIndex, -1);
+  EXPECT_EQ(r.Version, "");
+
+  r = ParseResourceName("MODULE", Fields("Agent.exe|2.0.0.1|9|1|5|Etc|0|Agent|"));
+  EXPECT_EQ(r.CopyType, 9);
+  EXPECT_EQ(r.RequiredFolder, "Agent");
+
+  EXPECT_EQ(Fields("Short|1|2|3|4|5|").size(), 6u);  // not part of the package
+}
+
+TEST(ResourceName, NumericFields) {
+  // An 8-bit field keeps the low 8 bits.
+  EXPECT_EQ(ParseResourceName("MODULE", Fields("a|v|257|1|0||-1|")).CopyType, 1);
+  EXPECT_EQ(ParseResourceName("MODULE", Fields("a|v|257|1|0||-1|")).StoredPlain, 0xFF);
+  EXPECT_THROW(ParseResourceName("MODULE", Fields("a|v|x|1|0||0|")), std::invalid_argument);
+  EXPECT_THROW(ParseResourceName("MODULE", Fields("a|v|0|1|||0|")), std::invalid_argument);
+  EXPECT_THROW(ParseResourceName("MODULE", Fields("a|v|0|1|99999999999||0|")), std::invalid_argument);
+  EXPECT_THROW(ParseResourceName("MODULE", Fields("a|v|0x1|1|0||0|")), std::invalid_argument);
+}
+
+TEST(ResourceName, RoundTripThroughTheBuilder) {
+  TUpdateFileResource r{"MODULE", "업데이트.dll", "6.0.2.80", 9, 1, 24, "Etc\\신이미지", "Agent", 0};
+  const TUpdateFileResource back = ParseResourceName("MODULE", SplitResourceName(MakeResourceName(r)));
+  EXPECT_EQ(back.FileName, r.FileName);
+  EXPECT_EQ(back.FolderText, r.FolderText);
+  EXPECT_EQ(back.RequiredFolder, "Agent");
+  EXPECT_EQ(back.SubFolderIndex, 24);
+  r.RequiredFolder.clear();
+  EXPECT_EQ(SplitResourceName(MakeResourceName(r)).size(), 7u);
+}
+
+TEST(NameClasses, OrderOfTheSubstringTests) {
+  EXPECT_EQ(ClassifyPackageName("Tool.exe.config"), NameClass::None);
+  EXPECT_EQ(ClassifyPackageName("Help.pdf"), NameClass::None);
+  EXPECT_EQ(ClassifyPackageName("Guide.MHT"), NameClass::None);
+  EXPECT_EQ(ClassifyPackageName("Lib.exe.dll"), NameClass::Dll);
+  EXPECT_EQ(ClassifyPackageName("App.EXE"), NameClass::Exe);
+  EXPECT_EQ(ClassifyPackageName("data.bin"), NameClass::None);
+  EXPECT_EQ(ClassifyStagedFileName("Grid.ocx"), NameClass::None);
+  EXPECT_EQ(ClassifyPackageName("Grid.ocx"), NameClass::None);
+
+  EXPECT_TRUE(IsDataToolName("VEROZ5521.exe"));
+  EXPECT_TRUE(IsDataToolName("veroz5521.EXE"));
+  EXPECT_FALSE(IsDataToolName("VEROZ552.exe"));
+  EXPECT_FALSE(IsDataToolName("VEROZ55A1.exe"));
+  EXPECT_FALSE(IsDataToolName("XVEROZ5521.exe"));
+  EXPECT_TRUE(IsDocumentIndex(12));
+  EXPECT_TRUE(IsDocumentIndex(23));
+  EXPECT_FALSE(IsDocumentIndex(0));
+}
+
+TEST(NameClasses, UnsafeFileNames) {
+  for (const char* bad : {"", ".", "..", "..\\x.dll", "a/b.dll", "C:x.dll", "sub\\a.dll"}) EXPECT_TRUE(IsUnsafeFileName(bad)) << bad;
+  for (const char* ok : {"a.dll", "..a.dll", "업데이트.exe", "a b.txt"}) EXPECT_FALSE(IsUnsafeFileName(ok)) << ok;
+}
+
+TEST(Options, UpdateConfigKeysCountOnlyWhenExactlyOne) {
+  UpdateOptions o = ParseUpdateConfig("HIDDEN=1\r\nnotexecmanual=1\r\nAUTOEXECTETBL=1\r\n");
+  EXPECT_TRUE(o.Hidden);
+  EXPECT_TRUE(o.NotExecManual);
+  EXPECT_TRUE(o.AutoExecTetbl);
+  o = ParseUpdateConfig("HIDDEN=true\nNOTEXECMANUAL= 1\nAUTOEXECTETBL=0");
+  EXPECT_FALSE(o.Hidden);
+  EXPECT_FALSE(o.NotExecManual);
+  EXPECT_FALSE(o.AutoExecTetbl);
+  o = ParseUpdateConfig("HIDDEN=0\nHIDDEN=1");  // the first line of a name decides
+  EXPECT_FALSE(o.Hidden);
+  EXPECT_FALSE(ParseUpdateConfig("").Hidden);
+}
+
+TEST(Options, PrevToolFirstLine) {
+  EXPECT_EQ(PrevToolNumber("5521\r\n"), "5521");
+  EXPECT_EQ(PrevToolNumber("5521\r\nignored"), "5521");
+  EXPECT_EQ(PrevToolNumber("55A1\r\n"), std::nullopt);
+  EXPECT_EQ(PrevToolNumber("\r\n5521"), std::nullopt);
+  EXPECT_THROW(PrevToolNumber(""), std::runtime_error);  // no line at all
+}
