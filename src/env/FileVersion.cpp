@@ -22,25 +22,26 @@ std::vector<BYTE> ReadVersionInfo(std::string_view path) {
 }  // namespace
 
 std::string VersionText(std::string_view path, int kind) {
-  std::string result(kNoVersion);
   std::vector<BYTE> info = ReadVersionInfo(path);
-  if (info.empty()) return result;
+  if (info.empty()) return std::string(kNoVersion);
   struct Translation { WORD language, codePage; };
   Translation* table = nullptr;
   UINT bytes = 0;
   if (!::VerQueryValueW(info.data(), L"\\VarFileInfo\\Translation", reinterpret_cast<void**>(&table), &bytes) || !table)
-    return result;
-  const std::string name(VersionStringName(kind));
-  for (UINT i = 0; i < bytes / sizeof(Translation); ++i) {
-    const std::string query = "\\StringFileInfo\\" + TranslationBlockName(table[i].language, table[i].codePage) + "\\" + name;
-    wchar_t* value = nullptr;
-    UINT length = 0;
-    // The last translation that holds the string wins.
-    if (::VerQueryValueW(info.data(), Wide(query).c_str(), reinterpret_cast<void**>(&value), &length) && value)
-      result = Trim(Narrow(std::wstring_view(value, length > 0 && value[length - 1] == L'\0' ? length - 1 : length)));
-  }
-  if (kind == 1 && NeedsNumericVersion(result)) result = NumericVersion(path);
-  return result;
+    return std::string(kNoVersion);
+  std::vector<std::pair<uint16_t, uint16_t>> translations;
+  for (UINT i = 0; i < bytes / sizeof(Translation); ++i) translations.emplace_back(table[i].language, table[i].codePage);
+  return SelectVersionText(
+      translations, kind,
+      [&](const std::string& block, std::string_view name) -> std::optional<std::string> {
+        const std::string query = "\\StringFileInfo\\" + block + "\\" + std::string(name);
+        wchar_t* value = nullptr;
+        UINT length = 0;
+        if (!::VerQueryValueW(info.data(), Wide(query).c_str(), reinterpret_cast<void**>(&value), &length) || !value)
+          return std::nullopt;
+        return Narrow(std::wstring_view(value, length > 0 && value[length - 1] == L'\0' ? length - 1 : length));
+      },
+      [&] { return NumericVersion(path); });
 }
 
 std::string NumericVersion(std::string_view path) {

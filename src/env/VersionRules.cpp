@@ -32,6 +32,16 @@ std::string NumericVersionText(uint32_t ms, uint32_t ls) {
          std::to_string(ls & 0xFFFF);
 }
 
+std::string SelectVersionText(const std::vector<std::pair<uint16_t, uint16_t>>& translations, int kind,
+                              const VersionStringQuery& query, const std::function<std::string()>& numericVersion) {
+  std::string result(kNoVersion);
+  const std::string_view name = VersionStringName(kind);
+  for (const auto& [language, codePage] : translations)
+    if (const std::optional<std::string> value = query(TranslationBlockName(language, codePage), name)) result = Trim(*value);
+  if (kind == 1 && NeedsNumericVersion(result)) result = numericVersion();
+  return result;
+}
+
 std::string Dotless(std::string_view version) {
   std::string out;
   for (char c : version)

@@ -1,6 +1,10 @@
 #pragma once
 // Version texts as the tool compares them, and the size text. Pure.
 #include <cstdint>
+#include <functional>
+#include <optional>
+#include <utility>
+#include <vector>
 #include <string>
 #include <string_view>
 
@@ -17,6 +21,13 @@ std::string TranslationBlockName(uint16_t language, uint16_t codePage);
 // A FileVersion string such as "6, 0, 2, 80" or "6.0.2.80 beta" is replaced by the fixed information.
 bool NeedsNumericVersion(std::string_view fileVersionText);
 std::string NumericVersionText(uint32_t fileVersionMS, uint32_t fileVersionLS);
+
+// The version text of a kind: "0.0.0.0" to start; for each translation in order the string of that
+// block, trimmed, when it exists (the last one found wins); for FileVersion a text with a blank or
+// a comma is replaced by the numeric version.
+using VersionStringQuery = std::function<std::optional<std::string>(const std::string& block, std::string_view name)>;
+std::string SelectVersionText(const std::vector<std::pair<uint16_t, uint16_t>>& translations, int kind,
+                              const VersionStringQuery& query, const std::function<std::string()>& numericVersion);
 
 std::string Dotless(std::string_view version);
 // Ordinal byte comparison: negative, zero or positive. 6.0.10.1 (60101) sorts before 6.0.9.50 (60950).

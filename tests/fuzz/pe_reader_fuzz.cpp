@@ -13,7 +13,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       const updater::TResourceDetails& r = m.ResourceDetails(i);
       const size_t n = r.DataSize() < sizeof buf ? r.DataSize() : sizeof buf;
       r.ReadData(r.DataSize() - n, buf, n);
-      m.FindResource(r.Type(), r.Name(), 1042);
+      m.FindResourceDetails(r.Type(), r.Name(), 1042);
     }
   } catch (const std::exception&) {
   }

@@ -169,17 +169,17 @@ TEST(PEReader, KoreanNamesKeepEveryField) {
 TEST(PEReader, LanguageLookupFallsBackToNeutralOnly) {
   MiniImage english(u"MODULE", u"N", 1033, "en");
   auto m = Load(english.bytes);
-  EXPECT_EQ(m->FindResource("MODULE", "N", 1042), nullptr);
-  EXPECT_NE(m->FindResource("MODULE", "N", 1033), nullptr);
-  EXPECT_EQ(m->FindResource("module", "N", 1033), nullptr);  // exact comparison
+  EXPECT_EQ(m->FindResourceDetails("MODULE", "N", 1042), nullptr);
+  EXPECT_NE(m->FindResourceDetails("MODULE", "N", 1033), nullptr);
+  EXPECT_EQ(m->FindResourceDetails("module", "N", 1033), nullptr);  // exact comparison
 
   // Add a neutral twin and a 1042 one through the writer; the exact language wins over neutral.
   std::vector<unsigned char> two = WriteResources(english.bytes, {{"MODULE", "N", 0, 0, {'n'}}});
   auto m2 = Load(two);
-  ASSERT_NE(m2->FindResource("MODULE", "N", 1042), nullptr);
-  EXPECT_EQ(m2->FindResource("MODULE", "N", 1042)->Language(), 0u);
+  ASSERT_NE(m2->FindResourceDetails("MODULE", "N", 1042), nullptr);
+  EXPECT_EQ(m2->FindResourceDetails("MODULE", "N", 1042)->Language(), 0u);
   std::vector<unsigned char> three = WriteResources(two, {{"MODULE", "N", 1042, 0, {'k'}}});
-  EXPECT_EQ(Load(three)->FindResource("MODULE", "N", 1042)->Language(), 1042u);
+  EXPECT_EQ(Load(three)->FindResourceDetails("MODULE", "N", 1042)->Language(), 1042u);
 }
 
 TEST(PEWriter, KeepsResourcesAndOrdersTheDirectory) {

@@ -60,7 +60,7 @@ ResourceDataKind ClassifyResourceData(const unsigned char* head, size_t n, uint3
 
 void TResourceModule::LoadFromFile(const std::string& path) { LoadFromSource(std::make_unique<FileSource>(path)); }
 
-const TResourceDetails* TResourceModule::FindResource(const std::string& type, const std::string& name,
+const TResourceDetails* TResourceModule::FindResourceDetails(const std::string& type, const std::string& name,
                                                       uint32_t language) const {
   const TResourceDetails* neutral = nullptr;
   for (size_t i = 0; i < ResourceCount(); ++i) {

@@ -30,7 +30,7 @@ class TResourceModule {
   virtual void LoadFromFile(const std::string& path);
 
   // Exact type and name with the language, else with language 0; null when neither exists.
-  const TResourceDetails* FindResource(const std::string& type, const std::string& name, uint32_t language) const;
+  const TResourceDetails* FindResourceDetails(const std::string& type, const std::string& name, uint32_t language) const;
   const ByteSource& Source() const { return *source_; }
 
  protected:

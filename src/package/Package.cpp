@@ -1,0 +1,212 @@
+#include "package/Package.h"
+
+#include <stdexcept>
+
+#include "app/RunLog.h"
+#include "env/ClientFolders.h"
+#include "env/FileVersion.h"
+#include "env/PathText.h"
+#include "env/ServiceCalls.h"
+#include "package/Inflate.h"
+#include "package/RunState.h"
+#include "package/pe/PEFile.h"
+#include "platform/ReplacingFile.h"
+#include "platform/Win.h"
+
+namespace updater {
+namespace {
+
+// Output goes to disk in larger writes than the 4096-byte inflate blocks.
+constexpr size_t kWriteBuffer = 256 * 1024;
+
+void WriteOrThrow(ReplacingFile& out, const std::string& data) {
+  if (!data.empty() && !out.Write(data.data(), data.size()))
+    throw std::runtime_error(SystemErrorText(::GetLastError()) + " (" + out.TemporaryPath() + ")");
+}
+
+void Commit(ReplacingFile& out, const std::string& path) {
+  if (!out.Commit()) throw std::runtime_error("Cannot create file \"" + path + "\". " + SystemErrorText(::GetLastError()));
+}
+
+
+void PlainToFile(const TResourceDetails& resource, const std::string& path) {
+  ReplacingFile out(path);
+  if (!out.IsOpen()) throw std::runtime_error("Cannot create file \"" + path + "\". " + SystemErrorText(out.OpenError()));
+  std::string buf(kWriteBuffer, '\0');
+  for (uint64_t at = 0; at < resource.DataSize();) {
+    const size_t n = static_cast<size_t>(std::min<uint64_t>(buf.size(), resource.DataSize() - at));
+    resource.ReadData(at, buf.data(), n);
+    if (!out.Write(buf.data(), n)) throw std::runtime_error(SystemErrorText(::GetLastError()) + " (" + path + ")");
+    at += n;
+  }
+  Commit(out, path);
+}
+
+void WritePayload(const TResourceDetails& resource, const TUpdateFileResource& record, const std::string& path) {
+  if (record.StoredPlain != 0) PlainToFile(resource, path);
+  else InflateToFile(resource, path);
+}
+
+const TResourceDetails& FindOrThrow(const TPEResourceModule& module, const TResourceDetails& listed) {
+  const TResourceDetails* r = module.FindResourceDetails(listed.Type(), listed.Name(), kPackageLanguage);
+  if (!r) throw std::runtime_error("Resource " + listed.Type() + " not found for language " + std::to_string(kPackageLanguage));
+  return *r;
+}
+
+// A payload written under a name from the image must stay inside its folder.
+void CheckSafeName(const std::string& fileName) {
+  if (IsUnsafeFileName(fileName)) throw std::runtime_error("Damaged resource: unsafe file name \"" + fileName + "\"");
+}
+
+std::string ReadTextFile(const std::string& path) {
+  UniqueHandle f(::CreateFileW(Wide(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+  if (!f) throw std::runtime_error("Cannot open file \"" + path + "\". " + SystemErrorText(::GetLastError()));
+  std::string bytes;
+  char block[4096];
+  DWORD got = 0;
+  while (::ReadFile(f.Get(), block, sizeof block, &got, nullptr) && got > 0) {
+    bytes.append(block, got);
+    if (bytes.size() > (1u << 20)) break;  // an options file is a few lines
+  }
+  return FromAnsi(bytes);
+}
+
+void DeleteControlFile(const std::string& path) {
+  if (::DeleteFileW(Wide(path).c_str())) LogLine("    실행옵션 리소스파일 삭제 [" + path + "]");
+}
+
+}  // namespace
+
+void InflateToFile(const TResourceDetails& resource, const std::string& path) {
+  ReplacingFile out(path);
+  if (!out.IsOpen()) throw std::runtime_error("Cannot create file \"" + path + "\". " + SystemErrorText(out.OpenError()));
+  uint64_t at = 0;
+  std::string pending;
+  pending.reserve(kWriteBuffer);
+  InflateStream(
+      [&](void* buf, size_t max) {
+        const size_t n = static_cast<size_t>(std::min<uint64_t>(max, resource.DataSize() - at));
+        resource.ReadData(at, buf, n);
+        at += n;
+        return n;
+      },
+      [&](const void* data, size_t n) {
+        pending.append(static_cast<const char*>(data), n);
+        if (pending.size() >= kWriteBuffer) {
+          WriteOrThrow(out, pending);
+          pending.clear();
+        }
+      });
+  WriteOrThrow(out, pending);
+  Commit(out, path);
+}
+
+void ScanToolOptions(const std::string& toolPath, const std::string& outputFolder, bool firstTool, bool tool08) {
+  if (!FileExists(toolPath)) return;
+  bool hidden = false, openDocuments = true, autoRun = false;
+  std::string dataTool, document;
+  RunState& run = Run();
+
+  TPEResourceModule module(toolPath);
+  for (size_t i = 0; i < module.ResourceCount(); ++i) {
+    const TResourceDetails& listed = module.ResourceDetails(i);
+    const std::vector<std::string> fields = SplitResourceName(listed.Name());
+    if (fields.size() < 7) continue;
+    const TUpdateFileResource record = ParseResourceName(listed.Type(), fields);
+    const TResourceDetails& resource = FindOrThrow(module, listed);
+    const std::string& name = record.FileName;
+
+    if (!Trim(name).empty()) {
+      const std::string lower = ToLowerAscii(name);
+      switch (ClassifyPackageName(name)) {
+        case NameClass::Dll: run.PackageDllList.AddUnique(lower); break;
+        case NameClass::Exe: run.PackageExeList.AddUnique(lower); break;
+        case NameClass::None: break;
+      }
+    }
+    if (ToUpperAscii(name).find("VEROZ") != std::string::npos && IsDataToolName(name)) dataTool = name;
+    if (IsDocumentIndex(record.SubFolderIndex)) document = name;
+
+    const std::string type = ToUpperAscii(listed.Type());
+    if (type != kPrevToolType && type != kUpdateConfigType) continue;
+
+    CheckSafeName(name);
+    const std::string controlFile = outputFolder + name;
+    WritePayload(resource, record, controlFile);
+    LogLine("실행옵션 리소스파일 생성 [" + toolPath + " → " + controlFile + "]");
+    try {
+      const std::string text = ReadTextFile(controlFile);
+      if (type == kPrevToolType) {
+        if (const std::optional<std::string> number = PrevToolNumber(text)) {
+          const std::string prevTool = "VEROZ" + *number + ".exe";
+          run.PrevToolOwnerList.Add(toolPath);
+          run.PrevToolList.Add(prevTool);
+          RecordHistory(tool08, toolPath, NumericVersion(toolPath), prevTool);
+        }
+      } else {
+        const UpdateOptions options = ParseUpdateConfig(text);
+        hidden = options.Hidden;
+        if (hidden) LogLine("    실행옵션 → [HIDDEN=1, 숨김모드로 자동실행]");
+        openDocuments = !options.NotExecManual;
+        if (options.NotExecManual) LogLine("    실행옵션 → [NOTEXECMANUAL=1, 매뉴얼파일(*.mht) 자동실행 안함]");
+        autoRun = options.AutoExecTetbl;
+        if (autoRun) LogLine("    실행옵션 → [AUTOEXECTETBL=1, 숨김모드로 자료정리 툴(" + dataTool + ") 자동실행]");
+      }
+    } catch (...) {
+      DeleteControlFile(controlFile);
+      throw;
+    }
+    DeleteControlFile(controlFile);
+  }
+
+  if (firstTool) {
+    run.HiddenRun = hidden;
+    run.OpenDocuments = openDocuments;
+  } else {
+    run.HiddenRun = run.HiddenRun && hidden;
+    run.OpenDocuments = run.OpenDocuments || openDocuments;
+  }
+  if (!document.empty()) run.OpenFileList.Add(document);
+  if (!dataTool.empty()) {
+    run.DataToolList.Add(dataTool);
+    run.DataToolAutoRunList.Add(autoRun ? "1" : "0");
+  }
+}
+
+std::string CreateStagingFolder(const std::string& toolPath) { return StagingFolder(toolPath); }
+
+void ExtractPackage(const std::string& toolPath, const std::string& stagingFolder, std::vector<TUpdateFileResource>& resources,
+                    std::string& currentFile) {
+  if (!FileExists(toolPath)) return;
+  RunState& run = Run();
+  TPEResourceModule module(toolPath);
+  for (size_t i = 0; i < module.ResourceCount(); ++i) {
+    currentFile.clear();
+    const TResourceDetails& listed = module.ResourceDetails(i);
+    if (listed.Type() != kModuleType) continue;
+    const std::vector<std::string> fields = SplitResourceName(listed.Name());
+    if (fields.size() < 7) continue;
+    TUpdateFileResource record = ParseResourceName(listed.Type(), fields);
+    const std::string& name = record.FileName;
+    currentFile = name + "_LoadFromStream";
+    CheckSafeName(name);
+    const TResourceDetails& resource = FindOrThrow(module, listed);
+    const std::string target = stagingFolder + name;
+    if (record.StoredPlain != 0) {
+      currentFile = name + "_SaveToFile";
+      PlainToFile(resource, target);
+    } else {
+      currentFile = name + "_DecompressFiles";
+      InflateToFile(resource, target);
+    }
+    if (ToUpperAscii(name).find("VEROZ") != std::string::npos) {
+      const int at = run.PrevToolList.IndexOf(name);
+      if (at >= 0) run.PrevToolList[static_cast<size_t>(at)] = target;
+    }
+    resources.push_back(std::move(record));
+    LogLine("    파일생성 [" + std::to_string(i + 1) + ". " + target + "]");
+  }
+  LogLine("");
+}
+
+}  // namespace updater

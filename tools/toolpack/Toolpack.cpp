@@ -1,0 +1,334 @@
+#include "Toolpack.h"
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <ostream>
+
+#include "env/PathText.h"
+#include "package/Inflate.h"
+#include "package/pe/PEFile.h"
+#include "package/pe/PEWriter.h"
+#include "package/pe/VersionInfo.h"
+
+namespace updater::toolpack {
+namespace fs = std::filesystem;
+
+namespace {
+
+fs::path Path(const std::string& utf8) { return fs::path(std::u8string(utf8.begin(), utf8.end())); }
+std::string Utf8(const fs::path& p) {
+  const std::u8string s = p.u8string();
+  return std::string(s.begin(), s.end());
+}
+
+int Integer(const std::string& text, const std::string& file, int line, const char* what) {
+  try {
+    size_t used = 0;
+    const int v = std::stoi(Trim(text), &used);
+    if (used != Trim(text).size()) throw std::invalid_argument(text);
+    return v;
+  } catch (const std::exception&) {
+    throw Error(file, "line " + std::to_string(line) + ": " + what + " \"" + text + "\" is not a number");
+  }
+}
+
+std::string ControlName(const char* fileName) {
+  TUpdateFileResource r{"", fileName, "", 0, 1, -1, "", "", 0};
+  return MakeResourceName(r);
+}
+
+uint64_t InflatedSize(const TResourceDetails& r) {
+  uint64_t at = 0;
+  return InflateStream(
+      [&](void* buf, size_t max) {
+        const size_t n = static_cast<size_t>(std::min<uint64_t>(max, r.DataSize() - at));
+        r.ReadData(at, buf, n);
+        at += n;
+        return n;
+      },
+      [](const void*, size_t) {});
+}
+
+struct PackageEntry {
+  const TResourceDetails* resource;
+  std::optional<TUpdateFileResource> fields;
+  std::string error;
+};
+
+std::vector<PackageEntry> Entries(const TPEResourceModule& m) {
+  std::vector<PackageEntry> entries;
+  for (size_t i = 0; i < m.ResourceCount(); ++i) {
+    const TResourceDetails& r = m.ResourceDetails(i);
+    PackageEntry e{&r, std::nullopt, {}};
+    const std::vector<std::string> fields = SplitResourceName(r.Name());
+    if (fields.size() >= 7) {
+      try {
+        e.fields = ParseResourceName(r.Type(), fields);
+      } catch (const std::exception& ex) {
+        e.error = ex.what();
+      }
+    }
+    entries.push_back(std::move(e));
+  }
+  return entries;
+}
+
+bool IsPackageType(const std::string& type) {
+  const std::string t = ToUpperAscii(type);
+  return t == kModuleType || t == kPrevToolType || t == kUpdateConfigType;
+}
+
+std::string Printable(const std::string& name) {
+  std::string out;
+  for (char c : name) out += c == kNameSeparator ? std::string("|") : std::string(1, c);
+  return out;
+}
+
+}  // namespace
+
+std::vector<unsigned char> ReadBinary(const std::string& path) {
+  std::ifstream in(Path(path), std::ios::binary);
+  if (!in) throw Error(path, "cannot open the file");
+  std::vector<unsigned char> bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+  if (in.bad()) throw Error(path, "cannot read the file");
+  return bytes;
+}
+
+void WriteBinaryAtomically(const std::string& path, const std::vector<unsigned char>& bytes) {
+  const fs::path target = Path(path);
+  const fs::path temp = target.parent_path() / (target.filename().u8string() + u8".toolpack-tmp");
+  {
+    std::ofstream out(temp, std::ios::binary | std::ios::trunc);
+    if (!out) throw Error(path, "cannot create the file");
+    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    out.close();
+    if (!out) {
+      std::error_code ignored;
+      fs::remove(temp, ignored);
+      throw Error(path, "cannot write the file (disk full?)");
+    }
+  }
+  std::error_code ec;
+  fs::rename(temp, target, ec);
+  if (ec) {
+    fs::remove(temp, ec);
+    throw Error(path, "cannot replace the file");
+  }
+}
+
+Manifest ParseManifest(const std::string& text, const std::string& manifestPath) {
+  Manifest m;
+  std::string section;
+  int lineNo = 0;
+  for (const std::string& raw : TextLines(text)) {
+    ++lineNo;
+    const std::string line = Trim(raw);
+    if (line.empty() || line[0] == '#') continue;
+    if (line.front() == '[' && line.back() == ']') {
+      section = ToLowerAscii(line.substr(1, line.size() - 2));
+      if (section != "options" && section != "files")
+        throw Error(manifestPath, "line " + std::to_string(lineNo) + ": unknown section " + line);
+      continue;
+    }
+    if (section == "options") {
+      const auto eq = line.find('=');
+      if (eq == std::string::npos) throw Error(manifestPath, "line " + std::to_string(lineNo) + ": expected NAME=VALUE");
+      const std::string key = ToUpperAscii(Trim(line.substr(0, eq))), value = Trim(line.substr(eq + 1));
+      if (key == "PREVTOOL") {
+        if (!IsNumeric(value)) throw Error(manifestPath, "line " + std::to_string(lineNo) + ": PREVTOOL needs a number");
+        m.prevTool = value;
+        continue;
+      }
+      const bool on = value == "1";
+      if (key == "HIDDEN") m.options.Hidden = on;
+      else if (key == "NOTEXECMANUAL") m.options.NotExecManual = on;
+      else if (key == "AUTOEXECTETBL") m.options.AutoExecTetbl = on;
+      else throw Error(manifestPath, "line " + std::to_string(lineNo) + ": unknown option " + key);
+      m.anyOption = true;
+    } else if (section == "files") {
+      std::vector<std::string> f;
+      size_t start = 0;
+      for (;;) {
+        const auto bar = line.find('|', start);
+        f.push_back(Trim(line.substr(start, bar == std::string::npos ? std::string::npos : bar - start)));
+        if (bar == std::string::npos) break;
+        start = bar + 1;
+      }
+      while (!f.empty() && f.back().empty() && f.size() > 6) f.pop_back();
+      if (f.size() != 6 && f.size() != 7)
+        throw Error(manifestPath, "line " + std::to_string(lineNo) + ": expected source | copy | base | index | folder | zlib or plain [| required]");
+      ManifestFile file;
+      file.source = f[0];
+      file.fields.ResourceType = std::string(kModuleType);
+      file.fields.FileName = Utf8(Path(f[0]).filename());
+      file.fields.CopyType = static_cast<uint8_t>(Integer(f[1], manifestPath, lineNo, "copy type"));
+      file.fields.BaseKind = static_cast<uint8_t>(Integer(f[2], manifestPath, lineNo, "base kind"));
+      file.fields.SubFolderIndex = Integer(f[3], manifestPath, lineNo, "sub-folder index");
+      file.fields.FolderText = f[4];
+      const std::string store = ToLowerAscii(f[5]);
+      if (store != "zlib" && store != "plain") throw Error(manifestPath, "line " + std::to_string(lineNo) + ": store must be zlib or plain");
+      file.zlib = store == "zlib";
+      file.fields.StoredPlain = file.zlib ? 0 : 1;
+      if (f.size() == 7) file.fields.RequiredFolder = f[6];
+      if (IsUnsafeFileName(file.fields.FileName))
+        throw Error(manifestPath, "line " + std::to_string(lineNo) + ": unsafe file name " + file.fields.FileName);
+      for (const std::string& field : {file.fields.FileName, file.fields.FolderText, file.fields.RequiredFolder})
+        if (field.find_first_of("\b\"'") != std::string::npos)
+          throw Error(manifestPath, "line " + std::to_string(lineNo) + ": quotes and backspaces cannot stand in a name field");
+      m.files.push_back(std::move(file));
+    } else {
+      throw Error(manifestPath, "line " + std::to_string(lineNo) + ": outside [options] or [files]");
+    }
+  }
+  return m;
+}
+
+std::string FileVersionOf(const std::vector<unsigned char>& bytes) {
+  try {
+    TPEResourceModule m;
+    m.LoadFromSource(std::make_unique<MemorySource>(bytes.data(), bytes.size()));
+    for (size_t i = 0; i < m.ResourceCount(); ++i)
+      if (m.ResourceDetails(i).Type() == "16") return VersionTextOf(ParseVersionInfo(m.ResourceDetails(i).Data()), 1);
+  } catch (const std::exception&) {
+  }
+  return "0.0.0.0";
+}
+
+void Build(const std::string& imagePath, const std::string& manifestPath, const std::string& outPath, std::ostream& out) {
+  const std::vector<unsigned char> image = ReadBinary(imagePath);
+  const std::vector<unsigned char> text = ReadBinary(manifestPath);
+  const Manifest manifest = ParseManifest(std::string(text.begin(), text.end()), manifestPath);
+  const fs::path base = Path(manifestPath).parent_path();
+
+  std::vector<NewResource> added;
+  for (const ManifestFile& f : manifest.files) {
+    const std::string source = Utf8(base / Path(f.source));
+    const std::vector<unsigned char> bytes = ReadBinary(source);
+    TUpdateFileResource fields = f.fields;
+    fields.Version = FileVersionOf(bytes);
+    NewResource r{std::string(kModuleType), MakeResourceName(fields), kPackageLanguage, 0, {}};
+    if (f.zlib) {
+      const std::string z = DeflateBest(bytes.data(), bytes.size());
+      r.data.assign(z.begin(), z.end());
+    } else {
+      r.data = bytes;
+    }
+    out << "  MODULE " << fields.FileName << " " << fields.Version << " (" << bytes.size() << " -> " << r.data.size()
+        << " bytes)\n";
+    added.push_back(std::move(r));
+  }
+  auto control = [&](const char* type, const char* fileName, const std::string& payload) {
+    const std::string z = DeflateBest(payload.data(), payload.size());
+    added.push_back({type, ControlName(fileName), kPackageLanguage, 0, {z.begin(), z.end()}});
+    out << "  " << type << " " << Trim(LineBreaksToBlank(payload)) << "\n";
+  };
+  if (manifest.anyOption) {
+    std::string cfg;
+    cfg += std::string("HIDDEN=") + (manifest.options.Hidden ? "1" : "0") + "\r\n";
+    cfg += std::string("NOTEXECMANUAL=") + (manifest.options.NotExecManual ? "1" : "0") + "\r\n";
+    cfg += std::string("AUTOEXECTETBL=") + (manifest.options.AutoExecTetbl ? "1" : "0") + "\r\n";
+    control("UPDATECONFIG", "UpdateConfig.txt", cfg);
+  }
+  if (manifest.prevTool) control("PREVTOOL", "PrevTool.txt", *manifest.prevTool + "\r\n");
+
+  std::vector<unsigned char> tool;
+  try {
+    tool = WriteResources(image, added, {std::string(kModuleType), std::string(kPrevToolType), std::string(kUpdateConfigType)});
+  } catch (const EPEException& e) {
+    throw Error(imagePath, e.what());
+  } catch (const std::runtime_error& e) {
+    throw Error(imagePath, e.what());
+  }
+  WriteBinaryAtomically(outPath, tool);
+  out << "wrote " << outPath << " (" << tool.size() << " bytes, " << added.size() << " package resources)\n";
+}
+
+void List(const std::string& toolPath, std::ostream& out) {
+  TPEResourceModule m(toolPath);
+  for (const PackageEntry& e : Entries(m)) {
+    const TResourceDetails& r = *e.resource;
+    out << r.Type() << "\tlang " << r.Language() << "\t" << r.DataSize() << " bytes";
+    if (e.fields) {
+      const TUpdateFileResource& f = *e.fields;
+      out << "\t" << f.FileName << " | " << f.Version << " | copy " << int(f.CopyType) << " | base " << int(f.BaseKind)
+          << " | index " << f.SubFolderIndex << " | " << f.FolderText << " | " << (f.StoredPlain ? "plain" : "zlib");
+      if (!f.RequiredFolder.empty()) out << " | required " << f.RequiredFolder;
+      if (!f.StoredPlain && IsPackageType(r.Type())) {
+        try {
+          out << "\tinflated " << InflatedSize(r) << " bytes";
+        } catch (const std::exception& ex) {
+          out << "\tdamaged: " << ex.what();
+        }
+      }
+    } else {
+      out << "\t" << Printable(r.Name());
+      if (!e.error.empty()) out << "\tunparsable: " << e.error;
+    }
+    out << "\n";
+  }
+}
+
+bool Check(const std::string& toolPath, std::ostream& out) {
+  TPEResourceModule m(toolPath);
+  bool ok = true;
+  size_t modules = 0;
+  for (const PackageEntry& e : Entries(m)) {
+    const TResourceDetails& r = *e.resource;
+    if (!IsPackageType(r.Type())) continue;
+    const std::string name = Printable(r.Name());
+    if (!e.fields) {
+      out << "problem: " << r.Type() << " " << name << ": " << (e.error.empty() ? "fewer than 7 fields" : e.error) << "\n";
+      ok = false;
+      continue;
+    }
+    if (IsUnsafeFileName(e.fields->FileName)) {
+      out << "problem: " << name << ": unsafe file name\n";
+      ok = false;
+    }
+    if (r.Language() != kPackageLanguage) {
+      out << "problem: " << name << ": language " << r.Language() << ", not " << kPackageLanguage << "\n";
+      ok = false;
+    }
+    if (!e.fields->StoredPlain) {
+      try {
+        InflatedSize(r);
+      } catch (const std::exception& ex) {
+        out << "problem: " << name << ": " << ex.what() << "\n";
+        ok = false;
+      }
+    }
+    modules += r.Type() == kModuleType;
+  }
+  out << (ok ? "ok: " : "damaged: ") << modules << " files in the package\n";
+  return ok;
+}
+
+void Extract(const std::string& toolPath, const std::string& folder, std::ostream& out) {
+  TPEResourceModule m(toolPath);
+  fs::create_directories(Path(folder));
+  for (const PackageEntry& e : Entries(m)) {
+    if (!e.fields || !IsPackageType(e.resource->Type())) continue;
+    const TResourceDetails& r = *e.resource;
+    if (IsUnsafeFileName(e.fields->FileName)) throw Error(toolPath, "unsafe file name in the package: " + e.fields->FileName);
+    const std::string target = Utf8(Path(folder) / Path(e.fields->FileName));
+    std::vector<unsigned char> bytes;
+    if (e.fields->StoredPlain) {
+      bytes = r.Data();
+    } else {
+      uint64_t at = 0;
+      InflateStream(
+          [&](void* buf, size_t max) {
+            const size_t n = static_cast<size_t>(std::min<uint64_t>(max, r.DataSize() - at));
+            r.ReadData(at, buf, n);
+            at += n;
+            return n;
+          },
+          [&](const void* d, size_t n) { bytes.insert(bytes.end(), static_cast<const unsigned char*>(d), static_cast<const unsigned char*>(d) + n); });
+    }
+    WriteBinaryAtomically(target, bytes);
+    out << r.Type() << " " << target << " (" << bytes.size() << " bytes)\n";
+  }
+}
+
+}  // namespace updater::toolpack

@@ -1,0 +1,59 @@
+#pragma once
+// The package builder and inspector: makes update tools from UpdateTool.exe and reads the
+// package of any update tool.
+#include <cstdint>
+#include <iosfwd>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "package/PackageFormat.h"
+
+namespace updater::toolpack {
+
+// An error for the one-line message "toolpack: <file>: <what>".
+class Error : public std::runtime_error {
+ public:
+  Error(std::string file, const std::string& what) : std::runtime_error(what), file_(std::move(file)) {}
+  const std::string& File() const { return file_; }
+
+ private:
+  std::string file_;
+};
+
+struct ManifestFile {
+  std::string source;  // path as given, relative to the manifest's folder
+  TUpdateFileResource fields;  // FileName from the source; Version filled when building
+  bool zlib = true;
+};
+
+struct Manifest {
+  std::vector<ManifestFile> files;
+  UpdateOptions options;
+  bool anyOption = false;
+  std::optional<std::string> prevTool;  // number of the prerequisite data tool
+};
+
+// Text format:
+//   [options]  HIDDEN=1, NOTEXECMANUAL=1, AUTOEXECTETBL=1, PREVTOOL=5521
+//   [files]    source | copy type | base kind | sub-folder index | folder | zlib or plain [| required folder]
+// Blank lines and lines starting with # are ignored.
+Manifest ParseManifest(const std::string& text, const std::string& manifestPath);
+
+// Version field of a file: its version resource's text by the tool's rule; "0.0.0.0" for files
+// without one (and for files that are no PE32 image).
+std::string FileVersionOf(const std::vector<unsigned char>& bytes);
+
+// Builds the update tool; writes it in one step (a failure leaves nothing behind).
+void Build(const std::string& imagePath, const std::string& manifestPath, const std::string& outPath, std::ostream& out);
+void List(const std::string& toolPath, std::ostream& out);
+// True when every name parses, every MODULE inflates and no name is unsafe; problems are printed.
+bool Check(const std::string& toolPath, std::ostream& out);
+void Extract(const std::string& toolPath, const std::string& folder, std::ostream& out);
+
+std::vector<unsigned char> ReadBinary(const std::string& path);
+// Writes through a temporary file beside the target and renames it into place.
+void WriteBinaryAtomically(const std::string& path, const std::vector<unsigned char>& bytes);
+
+}  // namespace updater::toolpack
