@@ -1,0 +1,217 @@
+#include <gtest/gtest.h>
+
+#include "Harness.h"
+#include "app/RunLog.h"
+#include "env/ClientFolders.h"
+#include "env/FileVersion.h"
+#include "env/ServiceCalls.h"
+#include "package/Inflate.h"
+#include "package/Package.h"
+#include "package/RunState.h"
+#include "package/pe/PEWriter.h"
+#include "platform/Win.h"
+
+using namespace updater;
+using namespace updater::test;
+
+namespace {
+
+std::vector<unsigned char> Bytes(const std::string& s) { return {s.begin(), s.end()}; }
+
+NewResource Module(const std::string& fileName, const std::string& content, int index = 6, bool plain = false,
+                   const std::string& type = "MODULE") {
+  TUpdateFileResource f{type, fileName, "1.0.0.0", 0, 1, index, "", "", static_cast<uint8_t>(plain ? 1 : 0)};
+  const std::string payload = plain ? content : DeflateBest(content.data(), content.size());
+  return {type, MakeResourceName(f), 1042, 0, Bytes(payload)};
+}
+
+NewResource Control(const std::string& type, const std::string& text) {
+  TUpdateFileResource f{type, type == "PREVTOOL" ? "Prev.txt" : "Config.txt", "", 0, 1, -1, "", "", 0};
+  const std::string z = DeflateBest(text.data(), text.size());
+  return {type, MakeResourceName(f), 1042, 0, Bytes(z)};
+}
+
+// Writes an update tool made from image with the given package.
+std::string Pack(const std::string& image, const std::string& out, const std::vector<NewResource>& package) {
+  const std::vector<unsigned char> tool = WriteResources(Bytes(ReadFileBytes(image)), package);
+  WriteFileBytes(out, std::string(tool.begin(), tool.end()));
+  return out;
+}
+
+bool LogHas(std::string_view part) {
+  for (const std::string& line : TheRunLog().Lines())
+    if (line.find(part) != std::string::npos) return true;
+  return false;
+}
+
+class Package : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    updater::Run() = RunState{};
+    MakeFolders("D:\\CVL2000\\Exe");
+    MakeFolders("D:\\pack");
+  }
+  void TearDown() override { RemoveTree("D:\\pack"); }
+  const std::string image = BuildFolder() + "ver_none.dll";
+  CleanInstallRoots clean;
+};
+
+}  // namespace
+
+TEST_F(Package, AToolExtractsItsOwnPackageWhileRunning) {
+  std::string big(3 << 20, '\0');
+  for (size_t i = 0; i < big.size(); ++i) big[i] = static_cast<char>((i * 2654435761u) >> 13);
+  const std::string tool = Pack(BuildFolder() + "package_probe.exe", "D:\\pack\\Tool01_0001.exe",
+                                {Module("Main.dll", "main dll"), Module("업데이트.txt", "한글 파일"), Module("big.bin", big),
+                                 Module("Guide.mht", "doc", 12, true), Control("UPDATECONFIG", "HIDDEN=1\r\n")});
+  const ChildResult r = RunProgram("\"" + tool + "\"");
+  ASSERT_TRUE(r.finished);
+  EXPECT_EQ(r.exitCode, 0u);
+  const std::string staging = "D:\\CVL2000\\Temp\\FX4\\New\\Tool01_0001\\";
+  EXPECT_EQ(ReadFileBytes(staging + "Main.dll"), "main dll");
+  EXPECT_EQ(ReadFileBytes(staging + "업데이트.txt"), "한글 파일");
+  EXPECT_EQ(ReadFileBytes(staging + "big.bin"), big);
+  EXPECT_EQ(ReadFileBytes(staging + "Guide.mht"), "doc");
+  EXPECT_FALSE(FileExists("D:\\CVL2000\\Temp\\Config.txt"));  // the control file is gone again
+  EXPECT_FALSE(FileExists(staging + "Config.txt"));           // control resources are not extracted
+}
+
+TEST_F(Package, ThePackedToolKeepsItsVersionInformation) {
+  const std::string tool = Pack(BuildFolder() + "UpdateTool.exe", "D:\\pack\\Tool01_0002.exe", {Module("a.dll", "a")});
+  EXPECT_EQ(VersionText(tool), "1.0.0.1");
+  EXPECT_EQ(VersionText(tool, 0), "Corvel update tool");
+}
+
+TEST_F(Package, OptionsMergeAcrossTools) {
+  const std::string first = Pack(image, "D:\\pack\\Tool01_1.exe", {Control("UPDATECONFIG", "HIDDEN=1\r\nNOTEXECMANUAL=1\r\n")});
+  const std::string second = Pack(image, "D:\\pack\\Tool01_2.exe", {Module("b.dll", "b")});
+  ScanToolOptions(first, TempFolder(), true, false);
+  EXPECT_TRUE(updater::Run().HiddenRun);
+  EXPECT_FALSE(updater::Run().OpenDocuments);
+  ScanToolOptions(second, TempFolder(), false, false);
+  EXPECT_FALSE(updater::Run().HiddenRun);     // hidden only when every tool says so
+  EXPECT_TRUE(updater::Run().OpenDocuments);  // documents open when any tool allows it
+  EXPECT_TRUE(LogHas("    실행옵션 → [HIDDEN=1, 숨김모드로 자동실행]"));
+  EXPECT_TRUE(LogHas("    실행옵션 → [NOTEXECMANUAL=1, 매뉴얼파일(*.mht) 자동실행 안함]"));
+  EXPECT_TRUE(LogHas("    실행옵션 리소스파일 삭제 [" + TempFolder() + "Config.txt]"));
+}
+
+TEST_F(Package, PreScanFillsTheRunWideLists) {
+  const std::string tool = Pack(image, "D:\\pack\\Tool01_3.exe",
+                                {Module("App.EXE", "x"), Module("Lib.exe.dll", "x"), Module("App.exe.config", "x"),
+                                 Module("VEROZ5521.exe", "x"), Module("Guide.mht", "x", 12), Module("Help.pdf", "x", 23),
+                                 Module("Lower.dll", "x", 6, false, "module"), Control("UPDATECONFIG", "AUTOEXECTETBL=1\r\n")});
+  ScanToolOptions(tool, TempFolder(), true, false);
+  const RunState& run = updater::Run();
+  EXPECT_EQ(run.PackageExeList.Items(), (std::vector<std::string>{"app.exe", "veroz5521.exe"}));
+  EXPECT_EQ(run.PackageDllList.Items(), (std::vector<std::string>{"lib.exe.dll", "lower.dll"}));  // "module" counts here
+  EXPECT_EQ(run.DataToolList.Items(), std::vector<std::string>{"VEROZ5521.exe"});
+  EXPECT_EQ(run.DataToolAutoRunList.Items(), std::vector<std::string>{"1"});
+  ASSERT_EQ(run.OpenFileList.Size(), 1u);  // the last document in directory order
+  EXPECT_EQ(run.OpenFileList[0], "Help.pdf");
+  EXPECT_TRUE(LogHas("    실행옵션 → [AUTOEXECTETBL=1, 숨김모드로 자료정리 툴(VEROZ5521.exe) 자동실행]"));
+
+  // ... but a lower-case "module" is never extracted.
+  std::vector<TUpdateFileResource> records;
+  std::string current;
+  ExtractPackage(tool, CreateStagingFolder(tool), records, current);
+  EXPECT_EQ(records.size(), 6u);
+  EXPECT_FALSE(FileExists(CreateStagingFolder(tool) + "Lower.dll"));
+}
+
+TEST_F(Package, AutoRunWithoutDataToolShowsEmptyParentheses) {
+  const std::string tool = Pack(image, "D:\\pack\\Tool01_4.exe", {Control("UPDATECONFIG", "AUTOEXECTETBL=1\r\n")});
+  ScanToolOptions(tool, TempFolder(), true, false);
+  EXPECT_TRUE(LogHas("    실행옵션 → [AUTOEXECTETBL=1, 숨김모드로 자료정리 툴() 자동실행]"));
+  EXPECT_TRUE(updater::Run().DataToolList.Empty());
+}
+
+TEST_F(Package, PrerequisiteToolsAreRecorded) {
+  const std::string bad = Pack(image, "D:\\pack\\Tool01_5.exe", {Control("PREVTOOL", "55A1\r\n")});
+  ScanToolOptions(bad, TempFolder(), true, false);
+  EXPECT_TRUE(updater::Run().PrevToolList.Empty());
+  EXPECT_TRUE(updater::Run().PrevToolOwnerList.Empty());
+  EXPECT_FALSE(FileExists(TempFolder() + "Prev.txt"));
+
+  const std::string good = Pack(image, "D:\\pack\\Tool01_6.exe", {Control("PREVTOOL", "5521\r\n"), Module("VEROZ5521.exe", "tool")});
+  ScanToolOptions(good, TempFolder(), true, false);
+  EXPECT_EQ(updater::Run().PrevToolOwnerList.Items(), std::vector<std::string>{good});
+  EXPECT_EQ(updater::Run().PrevToolList.Items(), std::vector<std::string>{"VEROZ5521.exe"});
+  wchar_t value[64];
+  ::GetPrivateProfileStringW(L"PREVTOOL", L"Tool01_6.exe", L"", value, 64, L"D:\\CVL2000\\Updater.ini");
+  EXPECT_EQ(Narrow(value), "VEROZ5521.exe");
+
+  // Extraction points the prerequisite at its staged copy.
+  std::vector<TUpdateFileResource> records;
+  std::string current;
+  const std::string staging = CreateStagingFolder(good);
+  ExtractPackage(good, staging, records, current);
+  EXPECT_EQ(updater::Run().PrevToolList[0], staging + "VEROZ5521.exe");
+
+  // A PREVTOOL text with no line at all ends the pre-scan, and its file is still removed.
+  const std::string empty = Pack(image, "D:\\pack\\Tool01_7.exe", {Control("PREVTOOL", "")});
+  EXPECT_THROW(ScanToolOptions(empty, TempFolder(), true, false), std::exception);
+  EXPECT_FALSE(FileExists(TempFolder() + "Prev.txt"));
+}
+
+TEST_F(Package, DamagedPackagesWriteNothingOutsideOrHalfWay) {
+  std::vector<TUpdateFileResource> records;
+  std::string current;
+  const std::string escape = Pack(image, "D:\\pack\\Tool01_8.exe", {Module("..\\..\\escaped.dll", "evil")});
+  const std::string staging = CreateStagingFolder(escape);
+  EXPECT_THROW(ExtractPackage(escape, staging, records, current), std::runtime_error);
+  EXPECT_EQ(current, "..\\..\\escaped.dll_LoadFromStream");  // the load error line names it
+  EXPECT_FALSE(FileExists("D:\\CVL2000\\Temp\\FX4\\escaped.dll"));
+  EXPECT_TRUE(records.empty());
+
+  for (const char* name : {"C:evil.dll", "..", "sub/evil.dll"}) {
+    const std::string tool = Pack(image, "D:\\pack\\Tool01_9.exe", {Module(name, "evil")});
+    EXPECT_THROW(ExtractPackage(tool, CreateStagingFolder(tool), records, current), std::runtime_error) << name;
+  }
+
+  NewResource broken = Module("Broken.dll", std::string(100000, 'x'));
+  broken.data.resize(broken.data.size() / 2);  // a damaged zlib stream
+  const std::string tool = Pack(image, "D:\\pack\\Tool01_10.exe", {broken});
+  const std::string brokenStaging = CreateStagingFolder(tool);
+  EXPECT_THROW(ExtractPackage(tool, brokenStaging, records, current), InflateError);
+  EXPECT_EQ(current, "Broken.dll_DecompressFiles");
+  EXPECT_FALSE(FileExists(brokenStaging + "Broken.dll"));  // no half-written file
+  WIN32_FIND_DATAW fd;
+  EXPECT_FALSE(FindHandle(::FindFirstFileW(Wide(brokenStaging + "*.yte").c_str(), &fd)));
+}
+
+TEST_F(Package, ALaterResourceOfTheSameFileNameOverwritesTheEarlier) {
+  NewResource first = Module("Same.dll", "first");
+  NewResource second = Module("Same.dll", "second", 34);  // other fields, so another resource name
+  const std::string tool = Pack(image, "D:\\pack\\Tool01_11.exe", {first, second});
+  std::vector<TUpdateFileResource> records;
+  std::string current;
+  const std::string staging = CreateStagingFolder(tool);
+  ExtractPackage(tool, staging, records, current);
+  ASSERT_EQ(records.size(), 2u);
+  EXPECT_EQ(records[0].SubFolderIndex, 34);  // "...|34|" sorts before "...|6|"
+  EXPECT_EQ(ReadFileBytes(staging + "Same.dll"), "first");
+  EXPECT_TRUE(LogHas("    파일생성 [2. " + staging + "Same.dll]"));
+}
+
+TEST(History, RunVersionComparesAsText) {
+  CleanInstallRoots clean;
+  MakeFolders("D:\\CVL2000");
+  FakeClock clock;
+  EXPECT_EQ(ReadRunVersion(false), "0.0.0.0");
+  RecordHistory(false, "D:\\x\\Tool01_1.exe", "6.0.10.1", "Y", clock);
+  EXPECT_EQ(ReadRunVersion(false), "6.0.10.1");
+  RecordHistory(false, "D:\\x\\Tool01_2.exe", "6.0.2.80", "y", clock);
+  EXPECT_EQ(ReadRunVersion(false), "6.0.2.80");  // "6.0.2.80" > "6.0.10.1" as text
+  RecordHistory(false, "D:\\x\\Tool01_3.exe", "9.9.9.9", "N", clock);
+  EXPECT_EQ(ReadRunVersion(false), "6.0.2.80");
+  RecordHistory(false, "D:\\x\\Tool01_4.exe", "9.9.9.9", "maybe", clock);
+  wchar_t value[64];
+  ::GetPrivateProfileStringW(L"HISTORY", L"Tool01_3.exe", L"", value, 64, L"D:\\CVL2000\\Updater.ini");
+  EXPECT_EQ(Narrow(value), "N,2025-07-24");
+  ::GetPrivateProfileStringW(L"HISTORY", L"Tool01_4.exe", L"none", value, 64, L"D:\\CVL2000\\Updater.ini");
+  EXPECT_EQ(Narrow(value), "none");
+  RecordHistory(true, "D:\\x\\Tool08_1.exe", "1.0.0.0", "Y", clock);
+  EXPECT_EQ(ReadRunVersion(true), "1.0.0.0");
+  EXPECT_TRUE(FileExists("D:\\CVL2000\\UpdaterChart.ini"));
+}
