@@ -1,0 +1,144 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "MiniImage.h"
+#include "Toolpack.h"
+#include "package/pe/PEFile.h"
+
+using namespace updater;
+using namespace updater::toolpack;
+using updater::test::MiniImage;
+namespace fs = std::filesystem;
+
+namespace {
+
+class Toolpack : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    dir = fs::temp_directory_path() / ("toolpack-test-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
+                                       ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    fs::remove_all(dir);
+    fs::create_directories(dir / "files");
+    MiniImage img(u"16", u"1", 1033, "not really version info");
+    Write("image.exe", std::string(img.bytes.begin(), img.bytes.end()));
+  }
+  void TearDown() override { fs::remove_all(dir); }
+  void Write(const std::string& rel, const std::string& content) {
+    std::ofstream(dir / rel, std::ios::binary) << content;
+  }
+  std::string P(const std::string& rel) const { return (dir / rel).string(); }
+  std::string ErrorOfBuild(const std::string& manifest) {
+    Write("m.txt", manifest);
+    std::ostringstream out;
+    try {
+      Build(P("image.exe"), P("m.txt"), P("Tool01_1.exe"), out);
+    } catch (const Error& e) {
+      return e.File() + ": " + e.what();
+    }
+    return "";
+  }
+  fs::path dir;
+};
+
+}  // namespace
+
+TEST_F(Toolpack, BuildListCheckExtractRoundTrip) {
+  Write("files/Main.dll", std::string(50000, 'm'));
+  Write("files/Guide.mht", "doc");
+  Write("m.txt",
+        "# sample\n[options]\nHIDDEN=1\nPREVTOOL=5521\n[files]\n"
+        "files/Main.dll | 0 | 1 | 6 | Exe | zlib\n"
+        "files/Guide.mht | 0 | 1 | 12 | Manual\\Update | plain | Agent\n");
+  std::ostringstream out;
+  Build(P("image.exe"), P("m.txt"), P("Tool01_5521.exe"), out);
+
+  TPEResourceModule m(P("Tool01_5521.exe"));
+  ASSERT_EQ(m.ResourceCount(), 5u);  // the image's own resource is kept
+  EXPECT_EQ(m.ResourceDetails(0).Name(), "Guide.mht\b0.0.0.0\b0\b1\b12\bManual\\Update\b1\bAgent\b");
+  EXPECT_EQ(m.ResourceDetails(1).Name(), "Main.dll\b0.0.0.0\b0\b1\b6\bExe\b0\b");
+  EXPECT_EQ(m.ResourceDetails(2).Type(), "PREVTOOL");
+  EXPECT_EQ(m.ResourceDetails(3).Type(), "UPDATECONFIG");
+  EXPECT_EQ(m.ResourceDetails(4).Type(), "16");
+  const auto z = m.ResourceDetails(1).Data();
+  EXPECT_EQ(z[0], 0x78);
+  EXPECT_EQ(z[1], 0xDA);
+
+  std::ostringstream listed, checked, extracted;
+  List(P("Tool01_5521.exe"), listed);
+  EXPECT_NE(listed.str().find("inflated 50000 bytes"), std::string::npos);
+  EXPECT_TRUE(Check(P("Tool01_5521.exe"), checked)) << checked.str();
+  Extract(P("Tool01_5521.exe"), P("out"), extracted);
+  std::ifstream main(dir / "out" / "Main.dll", std::ios::binary);
+  EXPECT_EQ(std::string(std::istreambuf_iterator<char>(main), {}), std::string(50000, 'm'));
+  std::ifstream prev(dir / "out" / "PrevTool.txt", std::ios::binary);
+  EXPECT_EQ(std::string(std::istreambuf_iterator<char>(prev), {}), "5521\r\n");
+}
+
+TEST_F(Toolpack, BadManifestsNameTheFileAndLeaveNothingBehind) {
+  EXPECT_NE(ErrorOfBuild("[files]\nmissing.dll | 0 | 1 | 6 | Exe | zlib\n").find("missing.dll: cannot open the file"), std::string::npos);
+  EXPECT_NE(ErrorOfBuild("[files]\nfiles/a | x | 1 | 6 | Exe | zlib\n").find("m.txt: line 2: copy type \"x\" is not a number"),
+            std::string::npos);
+  EXPECT_NE(ErrorOfBuild("[files]\nfiles/a | 0 | 1 | 6 | Exe | gzip\n").find("store must be zlib or plain"), std::string::npos);
+  EXPECT_NE(ErrorOfBuild("[files]\nfiles/a | 0 | 1\n").find("expected source"), std::string::npos);
+  EXPECT_NE(ErrorOfBuild("[options]\nPREVTOOL=55A1\n").find("PREVTOOL needs a number"), std::string::npos);
+  EXPECT_NE(ErrorOfBuild("[options]\nFAST=1\n").find("unknown option FAST"), std::string::npos);
+  EXPECT_NE(ErrorOfBuild("[stuff]\n").find("unknown section"), std::string::npos);
+  EXPECT_NE(ErrorOfBuild("[files]\nfiles/.. | 0 | 1 | 6 | Exe | zlib\n").find("unsafe file name"), std::string::npos);
+  Write("files/q'uote.dll", "x");
+  EXPECT_NE(ErrorOfBuild("[files]\nfiles/q'uote.dll | 0 | 1 | 6 | Exe | zlib\n").find("quotes"), std::string::npos);
+  EXPECT_FALSE(fs::exists(dir / "Tool01_1.exe"));
+  for (const auto& e : fs::directory_iterator(dir)) EXPECT_EQ(e.path().string().find("toolpack-tmp"), std::string::npos);
+}
+
+TEST_F(Toolpack, AnImageWithoutRoomOrNotPE32IsRefused) {
+  MiniImage img(u"16", u"1", 1033, "v");
+  img.Put32(MiniImage::kOpt + 60, MiniImage::kSectionTable + 40);  // headers end right after the table
+  Write("tight.exe", std::string(img.bytes.begin(), img.bytes.end()));
+  Write("files/a.dll", "a");
+  Write("m.txt", "[files]\nfiles/a.dll | 0 | 1 | 6 | Exe | zlib\n");
+  std::ostringstream out;
+  try {
+    Build(P("tight.exe"), P("m.txt"), P("Tool01_1.exe"), out);
+    FAIL() << "built into an image without room";
+  } catch (const Error& e) {
+    EXPECT_NE(std::string(e.what()).find("no room"), std::string::npos);
+  }
+  Write("text.exe", "just text");
+  EXPECT_THROW(Build(P("text.exe"), P("m.txt"), P("Tool01_1.exe"), out), std::exception);
+  EXPECT_FALSE(fs::exists(dir / "Tool01_1.exe"));
+}
+
+TEST_F(Toolpack, CheckReportsDamage) {
+  Write("files/a.dll", std::string(10000, 'a'));
+  Write("m.txt", "[files]\nfiles/a.dll | 0 | 1 | 6 | Exe | zlib\n");
+  std::ostringstream out;
+  Build(P("image.exe"), P("m.txt"), P("Tool01_1.exe"), out);
+  // Flip a byte in the middle of the zlib payload.
+  TPEResourceModule m(P("Tool01_1.exe"));
+  const uint64_t at = m.ResourceDetails(0).DataOffset() + m.ResourceDetails(0).DataSize() - 6;
+  {
+    std::fstream f(dir / "Tool01_1.exe", std::ios::in | std::ios::out | std::ios::binary);
+    f.seekp(static_cast<std::streamoff>(at));
+    f.put('\x55');
+  }
+  std::ostringstream checked;
+  EXPECT_FALSE(Check(P("Tool01_1.exe"), checked));
+  EXPECT_NE(checked.str().find("problem: a.dll"), std::string::npos) << checked.str();
+}
+
+#ifdef UPDATER_WIN_BUILD_DIR
+TEST(ToolpackVersions, VersionFieldComesFromTheFilesOwnResource) {
+  std::ifstream f(UPDATER_WIN_BUILD_DIR "/ver_commas.dll", std::ios::binary);
+  if (!f) GTEST_SKIP() << "the Windows build has not run";
+  const std::vector<unsigned char> dll{std::istreambuf_iterator<char>(f), {}};
+  EXPECT_EQ(FileVersionOf(dll), "6.0.2.80");  // "6, 0, 2, 80" replaced by the fixed information
+  std::ifstream g(UPDATER_WIN_BUILD_DIR "/ver_two_translations.dll", std::ios::binary);
+  EXPECT_EQ(FileVersionOf({std::istreambuf_iterator<char>(g), {}}), "2.0.0.0");
+  std::ifstream h(UPDATER_WIN_BUILD_DIR "/ver_no_fileversion.dll", std::ios::binary);
+  EXPECT_EQ(FileVersionOf({std::istreambuf_iterator<char>(h), {}}), "0.0.0.0");
+  EXPECT_EQ(FileVersionOf({'n', 'o'}), "0.0.0.0");
+}
+#endif
