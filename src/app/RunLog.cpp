@@ -39,7 +39,7 @@ bool RunLog::Save() {
     bytes += ToAnsi(line);
     bytes += "\r\n";
   }
-  ReplacingFile file(path_);
+  ReplacingFile file(path_, ReplacingFile::Durability::Cached);
   return file.IsOpen() && file.Write(bytes.data(), bytes.size()) && file.Commit();
 }
 

@@ -30,7 +30,7 @@ void Commit(ReplacingFile& out, const std::string& path) {
 
 
 void PlainToFile(const TResourceDetails& resource, const std::string& path) {
-  ReplacingFile out(path);
+  ReplacingFile out(path, ReplacingFile::Durability::Cached);  // staging: redone by a later run
   if (!out.IsOpen()) throw std::runtime_error("Cannot create file \"" + path + "\". " + SystemErrorText(out.OpenError()));
   std::string buf(kWriteBuffer, '\0');
   for (uint64_t at = 0; at < resource.DataSize();) {
@@ -78,7 +78,7 @@ void DeleteControlFile(const std::string& path) {
 }  // namespace
 
 void InflateToFile(const TResourceDetails& resource, const std::string& path) {
-  ReplacingFile out(path);
+  ReplacingFile out(path, ReplacingFile::Durability::Cached);  // staging: redone by a later run
   if (!out.IsOpen()) throw std::runtime_error("Cannot create file \"" + path + "\". " + SystemErrorText(out.OpenError()));
   uint64_t at = 0;
   std::string pending;

@@ -2,7 +2,8 @@
 
 namespace updater {
 
-ReplacingFile::ReplacingFile(std::string target) : target_(std::move(target)) {
+ReplacingFile::ReplacingFile(std::string target, Durability durability)
+    : target_(std::move(target)), durability_(durability) {
   // CREATE_NEW with a fresh name per attempt: never opens someone else's file.
   const std::string stem = target_ + "." + std::to_string(::GetCurrentProcessId()) + "-";
   for (DWORD attempt = 0; attempt < 100; ++attempt) {
@@ -39,7 +40,7 @@ bool ReplacingFile::Write(const void* data, size_t size) {
 
 bool ReplacingFile::Commit() {
   if (!file_) return false;
-  if (!::FlushFileBuffers(file_.Get())) return false;
+  if (durability_ == Durability::Flushed && !::FlushFileBuffers(file_.Get())) return false;
   file_.Reset();
   if (!::MoveFileExW(Wide(temp_).c_str(), Wide(target_).c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
     return false;

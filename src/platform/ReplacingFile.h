@@ -10,8 +10,10 @@ namespace updater {
 
 class ReplacingFile {
  public:
-  // Creates the temporary file in the target's folder; check IsOpen().
-  explicit ReplacingFile(std::string target);
+  enum class Durability { Flushed, Cached };
+  // Creates the temporary file in the target's folder; check IsOpen(). Flushed writes the content
+  // to the disk before the move (client files); Cached leaves that to the system (staging, logs).
+  explicit ReplacingFile(std::string target, Durability durability = Durability::Flushed);
   ~ReplacingFile();  // removes the temporary file unless committed
   ReplacingFile(const ReplacingFile&) = delete;
   ReplacingFile& operator=(const ReplacingFile&) = delete;
@@ -27,6 +29,7 @@ class ReplacingFile {
  private:
   std::string target_, temp_;
   UniqueHandle file_;
+  Durability durability_;
   DWORD openError_ = 0;
   bool created_ = false;
   bool committed_ = false;

@@ -1,6 +1,7 @@
 // A stand-in update tool: pre-scans and extracts its own package while it runs, as an update run
 // does, and prints what it extracted. Packed by the tests.
 #include <cstdio>
+#include <string>
 #include <exception>
 #include <vector>
 
@@ -10,15 +11,28 @@
 #include "package/RunState.h"
 #include "platform/Win.h"
 
-int main() {
+#include <psapi.h>
+
+int main(int argc, char** argv) {
   using namespace updater;
+  const bool memory = argc > 1 && std::string(argv[1]) == "--memory";
   const std::string self = OwnExecutablePath();
   std::string current;
   try {
     ScanToolOptions(self, TempFolder(), true, false);
     std::vector<TUpdateFileResource> records;
+    const DWORD start = ::GetTickCount();
     ExtractPackage(self, CreateStagingFolder(self), records, current);
+    const DWORD took = ::GetTickCount() - start;
     std::printf("extracted %zu files, hidden %d\n", records.size(), Run().HiddenRun ? 1 : 0);
+    if (memory) {
+      PROCESS_MEMORY_COUNTERS pmc{};
+      pmc.cb = sizeof(pmc);
+      ::GetProcessMemoryInfo(::GetCurrentProcess(), &pmc, sizeof(pmc));
+      std::printf("extraction %lu ms\n", took);
+      std::printf("peak working set %.1f MB, peak private memory %.1f MB\n", pmc.PeakWorkingSetSize / 1048576.0,
+                  pmc.PeakPagefileUsage / 1048576.0);
+    }
     return 0;
   } catch (const std::exception& e) {
     LogLine("LoadFileFromResource(" + self + "," + current + ") " + e.what(), true);
