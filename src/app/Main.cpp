@@ -8,6 +8,7 @@
 #include "env/Housekeeping.h"
 #include "env/NetworkIdentity.h"
 #include "package/RunState.h"
+#include "platform/Messages.h"
 #include "platform/Ui.h"
 
 namespace updater {
@@ -85,7 +86,8 @@ TfmMain::TfmMain(HINSTANCE instance, std::vector<std::string> args, Ui& ui)
 }
 
 TfmMain::~TfmMain() {
-  // FormDestroy: the search path entries arrive with housekeeping; then the query goes.
+  // FormDestroy
+  AddSearchPathEntries();
   Query.reset();
   if (hwnd_) ::DestroyWindow(hwnd_);
   if (font_) ::DeleteObject(font_);
@@ -164,18 +166,6 @@ void TfmMain::ShowFileCountLabels(bool on) {
   ::ShowWindow(c_.LabUpdateFileName, on ? SW_HIDE : SW_SHOW);
 }
 
-void TfmMain::ProcessMessages() {
-  MSG msg;
-  while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-    if (msg.message == WM_QUIT) {
-      ::PostQuitMessage(static_cast<int>(msg.wParam));
-      break;
-    }
-    ::TranslateMessage(&msg);
-    ::DispatchMessageW(&msg);
-  }
-}
-
 void TfmMain::TimerTimer() {
   ::KillTimer(hwnd_, kStartTimer);
   RunUpdateTools();
@@ -226,11 +216,11 @@ LRESULT TfmMain::OnMessage(UINT msg, WPARAM wp, LPARAM lp) {
       return 0;
     case kMsgSetCaption:
       if (wp) SetRunCaption(reinterpret_cast<const char*>(wp));
-      ProcessMessages();
+      ProcessPendingMessages();
       return 0;
     case kMsgSetTopmost:
       ::SetWindowPos(hwnd_, wp ? HWND_TOPMOST : HWND_NOTOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
-      ProcessMessages();
+      ProcessPendingMessages();
       return 0;
     case WM_DESTROY:
       hwnd_ = nullptr;

@@ -54,7 +54,6 @@ class TfmMain {
   void TimerTimer();
   void FormClose();
   void RunUpdateTools();
-  void ProcessMessages();
 
   HINSTANCE instance_;
   std::vector<std::string> args_;

@@ -39,6 +39,9 @@ void RecordHistory(bool tool08, std::string_view toolPath, std::string_view tool
   }
 }
 
+// The agent call is not built yet: nothing is sent.
+void ReportResult(bool /*tool08*/, std::string_view /*toolVersion*/, int /*result*/) {}
+
 std::string ReadRunVersion(bool tool08) { return ReadIni(HistoryFilePath(tool08), "LATESTTOOL", "RUNVER", "0.0.0.0"); }
 
 }  // namespace updater

@@ -15,6 +15,8 @@ std::string HistoryFilePath(bool tool08);
 // a flag beginning with "VEROZ": the tool's prerequisite in PREVTOOL. Anything else writes nothing.
 void RecordHistory(bool tool08, std::string_view toolPath, std::string_view toolVersion, std::string_view flag,
                    Clock& clock = SystemClock());
+// Reports one tool run to the update service (result "0" success, "1" failure).
+void ReportResult(bool tool08, std::string_view toolVersion, int result);
 // RUNVER of the history file; "0.0.0.0" when absent.
 std::string ReadRunVersion(bool tool08);
 

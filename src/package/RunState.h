@@ -29,6 +29,7 @@ struct RunState {
   std::string RunSummary;
   int ToolCount = 0;
   bool IsPostgresDb = false;
+  bool Terminating = false;  // the application was asked to end (the session is ending)
 };
 
 RunState& Run();

@@ -39,9 +39,12 @@ bool ReplacingFile::Write(const void* data, size_t size) {
 }
 
 bool ReplacingFile::Commit() {
-  if (!file_) return false;
-  if (durability_ == Durability::Flushed && !::FlushFileBuffers(file_.Get())) return false;
-  file_.Reset();
+  if (!created_ || committed_) return committed_;
+  if (file_) {
+    if (durability_ == Durability::Flushed && !::FlushFileBuffers(file_.Get())) return false;
+    file_.Reset();
+  }
+  // May be called again after a failed move (a holder of the target was ended meanwhile).
   if (!::MoveFileExW(Wide(temp_).c_str(), Wide(target_).c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
     return false;
   committed_ = true;

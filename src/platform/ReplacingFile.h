@@ -19,10 +19,12 @@ class ReplacingFile {
   ReplacingFile& operator=(const ReplacingFile&) = delete;
 
   bool IsOpen() const { return static_cast<bool>(file_); }
+  bool Created() const { return created_; }
   DWORD OpenError() const { return openError_; }
   HANDLE Handle() const { return file_.Get(); }
   bool Write(const void* data, size_t size);
-  // Flushes, closes and moves over the target; false with GetLastError() set on failure.
+  // Flushes, closes and moves over the target; false with GetLastError() set on failure. May be
+  // called again after a failure.
   bool Commit();
   const std::string& TemporaryPath() const { return temp_; }
 

@@ -109,3 +109,58 @@ ChildResult RunProgram(std::string_view commandLine, uint32_t timeoutMs) {
 }
 
 }  // namespace updater::test
+
+#include "app/RunLog.h"
+
+#include <sddl.h>
+
+namespace updater::test {
+
+DummyProcess::DummyProcess(const std::string& exePath, const std::string& arguments, bool unkillable) {
+  MakeFolders(exePath.substr(0, exePath.rfind('\\')));
+  ::CopyFileW(Wide(BuildFolder() + "dummy_client.exe").c_str(), Wide(exePath).c_str(), FALSE);
+  const std::string ready = exePath + ".ready";
+  ::DeleteFileW(Wide(ready).c_str());
+  std::wstring cmd = Wide("\"" + exePath + "\" " + arguments + " --ready \"" + ready + "\"");
+  STARTUPINFOW si{};
+  si.cb = sizeof(si);
+  PROCESS_INFORMATION pi{};
+  SECURITY_ATTRIBUTES sa{sizeof(sa), nullptr, FALSE};
+  PSECURITY_DESCRIPTOR sd = nullptr;
+  // Everyone is denied PROCESS_TERMINATE; the creator keeps its full handle.
+  if (unkillable &&
+      ::ConvertStringSecurityDescriptorToSecurityDescriptorW(L"D:(D;;0x0001;;;WD)(A;;GA;;;WD)", SDDL_REVISION_1, &sd, nullptr))
+    sa.lpSecurityDescriptor = sd;
+  const BOOL started = ::CreateProcessW(nullptr, cmd.data(), unkillable ? &sa : nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi);
+  if (sd) ::LocalFree(sd);
+  if (!started) return;
+  ::CloseHandle(pi.hThread);
+  process_ = pi.hProcess;
+  pid_ = pi.dwProcessId;
+  for (int i = 0; i < 200 && !FileExists(ready); ++i) ::Sleep(25);
+}
+
+DummyProcess::~DummyProcess() {
+  if (!process_) return;
+  ::TerminateProcess(process_, 0);
+  ::WaitForSingleObject(process_, 5000);
+  ::CloseHandle(process_);
+}
+
+bool DummyProcess::Running() const {
+  return process_ && ::WaitForSingleObject(process_, 0) == WAIT_TIMEOUT;
+}
+
+bool RunLogHas(std::string_view part) {
+  for (const std::string& line : TheRunLog().Lines())
+    if (line.find(part) != std::string::npos) return true;
+  return false;
+}
+
+bool NoTemporaryFiles(std::string_view folder) {
+  WIN32_FIND_DATAW fd;
+  FindHandle h(::FindFirstFileW(Wide(std::string(folder) + "\\*.yte").c_str(), &fd));
+  return !h;
+}
+
+}  // namespace updater::test

@@ -47,3 +47,44 @@ class FakeClock final : public Clock {
 };
 
 }  // namespace updater::test
+
+#include "app/Passes.h"
+
+namespace updater::test {
+
+// Records what the passes show.
+class RecordingView final : public PassView {
+ public:
+  std::vector<std::pair<uint64_t, uint64_t>> progress;
+  bool updateOk = false;
+  int totalSteps = 0;
+  std::vector<std::string> statuses;
+  void SetFileProgress(uint64_t position, uint64_t maximum) override { progress.emplace_back(position, maximum); }
+  void ProcessMessages() override {}
+  void MirrorSuccess(bool ok) override { updateOk = ok; }
+  void ShowFileCountLabels(bool) override {}
+  void ShowStatus(const std::string& text) override { statuses.push_back(text); }
+  void ShowCurrentFile(int, const std::string&, const std::string&) override {}
+  bool HasTotalProgress() const override { return true; }
+  void StepTotalProgress() override { ++totalSteps; }
+};
+
+// A running copy of the dummy client under the given path; terminated when destroyed.
+class DummyProcess {
+ public:
+  // unkillable: other processes may not open it to terminate it.
+  DummyProcess(const std::string& exePath, const std::string& arguments, bool unkillable = false);
+  ~DummyProcess();
+  bool Running() const;
+  uint32_t Pid() const { return pid_; }
+
+ private:
+  void* process_ = nullptr;
+  uint32_t pid_ = 0;
+};
+
+// Whether the run log holds a line containing part.
+bool RunLogHas(std::string_view part);
+bool NoTemporaryFiles(std::string_view folder);
+
+}  // namespace updater::test

@@ -1,0 +1,11 @@
+#include "env/Installers.h"
+
+namespace updater {
+
+// The copy-type actions are not built yet: deployment copies files and nothing follows.
+void NoteDeployedPath(int, const std::string&, const std::string&) {}
+void MobileServerRestart(const std::string&) {}
+void AfterDeployAction(const TUpdateFile&, const std::string&, int) {}
+void TindleAgentStep(TtsQuery*) {}
+
+}  // namespace updater

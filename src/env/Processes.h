@@ -1,0 +1,27 @@
+#pragma once
+// Starting programs and waiting for them, and asking which programs run.
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace updater {
+
+struct ProcessEntry {
+  std::string exeName;  // as the snapshot reports it
+  uint32_t pid = 0;
+};
+std::vector<ProcessEntry> ProcessSnapshot();
+
+// Exit code of the child; -1 when it could not be started. waitMode 0 waits without limit, a
+// negative value polls every 200 ms keeping windows alive, a positive value waits at most that
+// many milliseconds (259 when the time ran out and the child still runs).
+int32_t StartAndWait(std::string_view commandLine, bool console, int32_t waitMode);
+
+// A process whose executable name matches (any case) and whose id matches (0: any).
+bool IsRunning(std::string_view exeName, uint32_t pid = 0);
+
+// "[" + RunSummary + "](" + RunningHolderList joined by "," + ",실행프로세스" + count + "건)".
+std::string RunningHolderText();
+
+}  // namespace updater

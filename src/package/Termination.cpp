@@ -1,0 +1,187 @@
+#include "package/Termination.h"
+
+#include "platform/Win.h"
+
+#include <psapi.h>
+
+#include <array>
+
+#include "app/RunLog.h"
+#include "env/ClientFolders.h"
+#include "env/Processes.h"
+#include "package/RunState.h"
+#include "platform/Messages.h"
+#include "platform/Win.h"
+
+namespace updater {
+namespace {
+
+constexpr std::array<const char*, 12> kClosable = {"TCvlQuest.exe", "Lumora2.App.exe", "TindleTill.exe", "TXOrvex.exe",
+                                                   "Halcyra.exe",   "Truvial.exe",     "CVL2012.exe",    "Tessor.exe",
+                                                   "CVLPane.exe",   "FX4Runner.exe",   "TSignGate.exe",  "Cvl.Sentra.Main.exe"};
+constexpr char kMobileServer[] = "CvlOrbiter_REST.exe";
+constexpr DWORD kWaitMs = 10000;
+// A terminated process that still has not ended after this many waits is recorded as a failure
+// instead of holding the tool forever.
+constexpr int kMaxWaits = 3;
+constexpr size_t kModuleLimit = 300;
+
+struct Outcome {
+  bool ended = false;
+  std::string waitText;
+};
+
+Outcome EndProcess(const ProcessEntry& p) {
+  UniqueHandle process(::OpenProcess(PROCESS_ALL_ACCESS, FALSE, p.pid));
+  ::TerminateProcess(process.Get(), 0);
+  DWORD wait = WAIT_TIMEOUT;
+  for (int i = 0; i < kMaxWaits && wait == WAIT_TIMEOUT; ++i) {
+    wait = ::WaitForSingleObject(process.Get(), kWaitMs);
+    if (wait == WAIT_TIMEOUT) ProcessPendingMessages();
+  }
+  const DWORD error = ::GetLastError();
+  Outcome o;
+  switch (wait) {
+    case WAIT_OBJECT_0:
+      o.ended = true;
+      o.waitText = "WaitForSingleObjectResult: WAIT_OBJECT_0";
+      break;
+    case WAIT_FAILED:
+      // The process may have ended on its own between the snapshot and the termination.
+      o.ended = (error == ERROR_INVALID_HANDLE || error == ERROR_SUCCESS || error == ERROR_INVALID_WINDOW_HANDLE) &&
+                !IsRunning(p.exeName);
+      o.waitText = "WaitForSingleObjectResult: WAIT_FAILED";
+      break;
+    case WAIT_ABANDONED:
+      o.waitText = "WaitForSingleObjectResult: WAIT_ABANDONED";
+      break;
+    default:
+      o.waitText = "WaitForSingleObjectResult: WAIT_TIMEOUT";
+      break;
+  }
+  if (const std::string message = SystemErrorText(error); !message.empty()) o.waitText += "," + message;
+  return o;
+}
+
+std::vector<std::string> ModulePaths(HANDLE process, bool& readable) {
+  std::vector<HMODULE> modules(1024);
+  DWORD needed = 0;
+  readable = ::EnumProcessModules(process, modules.data(), static_cast<DWORD>(modules.size() * sizeof(HMODULE)), &needed);
+  std::vector<std::string> paths;
+  const size_t count = needed / sizeof(HMODULE);
+  if (!readable || count == 0 || count > kModuleLimit) {
+    readable = false;
+    return paths;
+  }
+  for (size_t i = 0; i < count && i < modules.size(); ++i) {
+    wchar_t path[MAX_PATH * 2] = {};
+    if (::GetModuleFileNameExW(process, modules[i], path, MAX_PATH * 2)) paths.push_back(Trim(Narrow(path)));
+  }
+  return paths;
+}
+
+}  // namespace
+
+bool TerminateProcessesByName(const StringList& names, bool nested, bool verbose) {
+  RunState& run = Run();
+  if (!nested && verbose) LogLine("실행 프로세스 확인 시작");
+  bool any = false;
+  for (const ProcessEntry& p : ProcessSnapshot()) {
+    if (!names.Contains(ToLowerAscii(p.exeName))) continue;
+    if (verbose) LogLine("    종료대상 프로세스(" + p.exeName + ")");
+    if (EqualsIgnoreCase(p.exeName, kMobileServer)) run.MobileServerWasRunning = true;
+    const Outcome o = EndProcess(p);
+    if (o.ended) {
+      any = true;
+      if (verbose) LogLine("    → 프로세스종료성공(" + p.exeName + ")");
+      continue;
+    }
+    run.KillFailedList.AddUnique(p.exeName);
+    const std::string line = "프로세스종료실패(" + p.exeName + "," + o.waitText + ")";
+    if (verbose) LogLine("    → " + line);
+    if (!run.FailureList.Contains(line)) {
+      run.FailureList.Add(line);
+      if (!run.RunningHolderList.Empty()) run.FailureList.AddUnique(Trim(RunningHolderText()));
+    }
+  }
+  if (verbose && !any) LogLine("    실행 프로세스 중 종료대상 없음");
+  if (!nested && verbose) {
+    LogLine("Finished 실행 프로세스 확인");
+    LogLine("");
+  }
+  return any;
+}
+
+void TerminateModuleUsers(const StringList& moduleNames, bool verbose) {
+  if (verbose) LogLine("KillProcessUsingDllByList(dll)");
+  StringList holders;
+  if (FindModuleUsers(moduleNames, holders)) {
+    if (holders.Contains(kMobileServer)) Run().MobileServerWasRunning = true;
+    if (!holders.Empty()) TerminateProcessesByName(holders, true, verbose);  // the list ignores case
+  } else if (verbose) {
+    LogLine("    실행 프로세스 중 종료대상 없음");
+  }
+  if (verbose) {
+    LogLine("Finished KillProcessUsingDllByList(dll)");
+    LogLine("");
+  }
+}
+
+bool FindRunningByName(const StringList& names, StringList& found) {
+  for (const ProcessEntry& p : ProcessSnapshot())
+    if (names.Contains(ToLowerAscii(p.exeName))) found.Add(p.exeName);
+  return !found.Empty();
+}
+
+bool FindModuleUsers(const StringList& moduleNames, StringList& found) {
+  const std::string root = ToLowerAscii(InstallRoot());
+  const std::string quorix = ToLowerAscii(QuorixRoot());
+  const bool bridge = moduleNames.Contains("tindlebridge.dll"), slate = moduleNames.Contains("txslate2.ocx");
+  StringList seen;
+  bool any = false;
+  for (const ProcessEntry& p : ProcessSnapshot()) {
+    std::string modulePath;
+    try {
+      UniqueHandle process(::OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, p.pid));
+      if (!process) continue;
+      bool readable = false;
+      for (const std::string& path : ModulePaths(process.Get(), readable)) {
+        modulePath = path;
+        const std::string file = FileNamePart(path);
+        const std::string lowerPath = ToLowerAscii(path);
+        const bool holder =
+            (bridge && (EqualsIgnoreCase(file, "TTindleCourier.exe") || EqualsIgnoreCase(file, "TindleOptionSync.exe"))) ||
+            (slate && (EqualsIgnoreCase(file, "TSignGate.exe") || EqualsIgnoreCase(file, "TSlateProbe.exe"))) ||
+            (moduleNames.Contains(ToLowerAscii(file)) &&
+             ((!root.empty() && lowerPath.find(root) != std::string::npos) ||
+              (!quorix.empty() && lowerPath.find(quorix) != std::string::npos)));
+        if (holder && seen.AddUnique(ToLowerAscii(p.exeName))) {
+          found.Add(p.exeName);
+          any = true;
+        }
+      }
+    } catch (const std::exception& e) {
+      const std::string line = "GetProcessListUsingDll2ByList [에러발생(" + std::string(e.what()) + ")]";
+      LogLine("    " + line, true);
+      Run().FailureList.Add(line);
+      const std::string where = "→ " + p.exeName + ", ModuleName: " + Trim(modulePath);
+      LogLine("    " + where);
+      Run().FailureList.Add(where);
+    }
+  }
+  return any;
+}
+
+bool OnlyClosableHolders(const StringList& holders) {
+  StringList work;
+  for (const std::string& h : holders) work.AddUnique(ToLowerAscii(Trim(h)));
+  if (work.Empty()) return true;
+  std::vector<std::string> left = work.Items();
+  for (const char* closable : kClosable) {
+    std::erase(left, ToLowerAscii(closable));
+    if (left.empty()) return true;
+  }
+  return false;
+}
+
+}  // namespace updater

@@ -1,0 +1,182 @@
+#include "package/Updater.h"
+
+#include <stdexcept>
+
+#include "app/RunLog.h"
+#include "env/ClientFolders.h"
+#include "env/FileVersion.h"
+#include "env/Housekeeping.h"
+#include "env/PathText.h"
+#include "env/ServiceCalls.h"
+#include "package/Package.h"
+#include "package/RunState.h"
+#include "package/Termination.h"
+#include "platform/Ui.h"
+#include "platform/Win.h"
+
+namespace updater {
+
+TUpdater::TUpdater() : Query(CreateQuery()) {}
+TUpdater::~TUpdater() = default;
+
+std::string ReadFixedFileVersion(const std::string& path) {
+  const std::string v = NumericVersion(path);
+  if (v.empty()) throw std::runtime_error("No version information in \"" + path + "\"");
+  return v;
+}
+
+void TUpdater::AddUpdater(const std::string& toolPath) {
+  Success = true;
+  LogLine("리소스에서 업데이트 파일 읽어오기[" + toolPath + "]");
+  ToolPath = toolPath;
+  std::string task, currentFile;
+  try {
+    task = "GetToolFileVersion";
+    try {
+      ToolVersion = ReadFixedFileVersion(toolPath);
+    } catch (const std::exception&) {
+      ToolVersion = NumericVersion(toolPath);
+    }
+    task = "CreateDirectoryForUpdaterFiles";
+    const std::string staging = CreateStagingFolder(toolPath);
+    task = "ClearUpdateListFromResource";
+    ResourceList.clear();
+    task = "LoadFileFromResource";
+    try {
+      ExtractPackage(toolPath, staging, ResourceList, currentFile);
+    } catch (const std::exception&) {
+      ExtractPackage(toolPath, staging, ResourceList, currentFile);  // once more; records of the first try stay
+    }
+    task = "ProcessPrevTool";
+    if (!CheckPrevTool(*this)) return;
+    task = "ClearUpdateList";
+    UpdateList.clear();
+    task = "LoadFilesFromDirectory";
+    BuildUpdateList(staging);
+  } catch (const std::exception& e) {
+    if (task == "GetToolFileVersion") task += "(" + toolPath + ")";
+    else if (task == "LoadFileFromResource")
+      task += currentFile.empty() ? "(" + toolPath + ")" : "(" + toolPath + "," + currentFile + ")";
+    const std::string line = "AddUpdater(에러발생,Err.Message:" + std::string(e.what()) + ",CurrentRunningTask:" + task + ")";
+    LogLine("    " + line);
+    Run().FailureList.Add(line);
+    Success = false;
+  }
+}
+
+void TUpdater::BuildUpdateList(const std::string& stagingFolder) {
+  std::vector<std::string> found;
+  ListFilesRecursive(stagingFolder, "*.*", found, true);
+  StringList exes, dlls;
+  for (const std::string& path : found) {
+    const std::string lower = ToLowerAscii(FileNamePart(path));
+    switch (ClassifyStagedFileName(lower)) {
+      case NameClass::Dll: dlls.Add(lower); break;
+      case NameClass::Exe: exes.Add(lower); break;
+      case NameClass::None: break;
+    }
+  }
+  if (!exes.Empty()) {
+    LogLine("KillProcessByList(exe)");
+    TerminateProcessesByName(exes, false, true);
+  }
+  if (!dlls.Empty()) TerminateModuleUsers(dlls, true);
+  LogLine("업데이트 파일목록 (" + std::to_string(found.size()) + "개 파일)");
+  for (size_t i = 0; i < found.size(); ++i) {
+    try {
+      TUpdateFile f;
+      f.StagingPath = found[i];
+      f.FileName = FileNamePart(found[i]);
+      for (char c : VersionText(found[i], 1))
+        if (c != '.' && c != ',' && c != ' ') f.DotlessVersion.push_back(c);
+      f.Size = FileSize(found[i]);
+      f.ResourceIndex = FindResourceIndex(f);
+      UpdateList.push_back(f);
+      LogLine("    목록추가 [" + std::to_string(i + 1) + ". " + f.StagingPath + "(" + f.DotlessVersion + ", " +
+              FileSizeText(f.Size) + ")]");
+    } catch (const std::exception& e) {
+      const std::string text = "LoadFilesFromDirectory [에러발생(" + std::string(e.what()) + ")]";
+      Win32Ui().Error(text);
+      Run().FailureList.Add(text);
+    }
+  }
+  LogLine("");
+}
+
+int32_t TUpdater::FindResourceIndex(const TUpdateFile& file) const {
+  for (size_t i = 0; i < ResourceList.size(); ++i)
+    if (EqualsIgnoreCase(ResourceList[i].FileName, file.FileName)) return static_cast<int32_t>(i);
+  return -1;
+}
+
+const TUpdateFileResource& TUpdater::ResourceOf(const TUpdateFile& file) const {
+  if (file.ResourceIndex < 0 || static_cast<size_t>(file.ResourceIndex) >= ResourceList.size())
+    throw std::runtime_error("No package record for \"" + file.FileName + "\"");
+  return ResourceList[static_cast<size_t>(file.ResourceIndex)];
+}
+
+void TUpdater::FinishTool(bool recordVersion, const std::string& stageName) {
+  RunState& run = Run();
+  bool failed = false;
+  try {
+    if (run.Terminating) {
+      std::string line = "(" + FileNamePart(ToolPath) + ",강제종료등,UpdateTerminate" + (stageName.empty() ? "" : "_" + stageName) + ")";
+      line += "[" + run.RunSummary + "]";
+      LogLine(line);
+      run.FailureList.Add(line);
+    } else if (Success) {
+      ReportResult(Tool08, ToolVersion, 0);
+      RecordHistory(Tool08, ToolPath, ToolVersion, "Y");
+      if (recordVersion) RecordToolVersion(ToolVersion);
+    } else {
+      Rollback();
+      ReportResult(Tool08, ToolVersion, 1);
+      RecordHistory(Tool08, ToolPath, ToolVersion, "N");
+    }
+  } catch (const std::exception&) {
+    failed = true;  // the staging files go in every case
+  }
+  const std::string root = TempFolder() + "FX4\\New\\";
+  const std::string kind = failed ? " on Exception(" : "(";
+  LogLine("    Start DeleteTempFiles" + kind + root + ")");
+  DeleteFolderTree(root);
+  LogLine("    Finished DeleteTempFiles" + kind + root + ")");
+}
+
+// The clinic database layer is not built yet: no TOOLLIST row can be written.
+void TUpdater::RecordToolVersion(const std::string& /*version*/) {}
+
+bool CheckPrevTool(TUpdater& updater) {
+  const RunState& run = Run();
+  const int at = run.PrevToolOwnerList.IndexOf(updater.ToolPath);
+  if (at < 0) return true;
+  // Whether the prerequisite has run is recorded in the clinic database, which cannot be read
+  // yet: rather than deploy over an unprepared database, the tool is not loaded.
+  LogLine("    선수 툴 확인 불가(" + FileNamePart(run.PrevToolList[static_cast<size_t>(at)]) + ")");
+  updater.Success = false;
+  return false;
+}
+
+void DeleteFolderTree(const std::string& folder) {
+  const std::string base = WithTrailingBackslash(folder, false);
+  WIN32_FIND_DATAW fd;
+  {
+    FindHandle find(::FindFirstFileW(Wide(base + "*").c_str(), &fd));
+    if (find) {
+      do {
+        const std::string name = Narrow(fd.cFileName);
+        if (name.empty() || name[0] == '.') continue;
+        const std::string path = base + name;
+        if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+          DeleteFolderTree(path + "\\");
+        } else {
+          ::SetFileAttributesW(Wide(path).c_str(), FILE_ATTRIBUTE_NORMAL);
+          ::DeleteFileW(Wide(path).c_str());
+        }
+      } while (::FindNextFileW(find.Get(), &fd));
+    }
+  }
+  if (base != TempFolder()) ::RemoveDirectoryW(Wide(base).c_str());
+}
+
+}  // namespace updater

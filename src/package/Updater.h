@@ -1,0 +1,61 @@
+#pragma once
+// One update tool of the run: its loaded package, its update list and its outcome.
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "db/TsQuery.h"
+#include "package/PackageFormat.h"
+#include "package/StringList.h"
+
+namespace updater {
+
+struct TUpdateFile {
+  std::string FileName;
+  std::string DotlessVersion;  // "0000" without version information
+  std::string StagingPath;
+  int64_t Size = 0;
+  bool ExistedBefore = false;
+  int32_t ResourceIndex = -1;
+};
+
+class TUpdater {
+ public:
+  TUpdater();
+  ~TUpdater();
+  TUpdater(const TUpdater&) = delete;
+  TUpdater& operator=(const TUpdater&) = delete;
+
+  // Loads one tool: version, staging folder, extraction (tried twice), prerequisite, update list.
+  void AddUpdater(const std::string& toolPath);
+  void BuildUpdateList(const std::string& stagingFolder);
+  // Reports, records and rolls back as the success flag says; removes the staging files.
+  void FinishTool(bool recordVersion, const std::string& stageName);
+  void Rollback();
+  // Records the tool version in the clinic database (TOOLLIST).
+  void RecordToolVersion(const std::string& version);
+  int32_t FindResourceIndex(const TUpdateFile& file) const;
+  // The resource record of an update file; throws when it has none.
+  const TUpdateFileResource& ResourceOf(const TUpdateFile& file) const;
+
+  std::unique_ptr<TtsQuery> Query;
+  std::vector<TUpdateFile> UpdateList;
+  std::vector<TUpdateFileResource> ResourceList;
+  bool Success = false;
+  std::string ToolPath;
+  std::string ToolVersion;
+  bool Tool08 = false;  // the running program's item code: selects the history file
+  // Backups this run's backup pass wrote: the only ones rollback restores.
+  StringList WrittenBackups;
+};
+
+// "a.b.c.d" from the fixed version information; throws when the file has none.
+std::string ReadFixedFileVersion(const std::string& path);
+// Deletes every file below the folder (entries beginning with "." are passed over) and removes
+// the folders, except the Temp folder itself. Failures are ignored.
+void DeleteFolderTree(const std::string& folder);
+// Whether the tool's prerequisite data tool has run; false ends the load (success flag cleared).
+bool CheckPrevTool(TUpdater& updater);
+
+}  // namespace updater

@@ -1,0 +1,292 @@
+#include <gtest/gtest.h>
+
+#include "Harness.h"
+#include "app/CopyEngine.h"
+#include "app/Passes.h"
+#include "env/ClientFolders.h"
+#include "env/FileVersion.h"
+#include "env/Housekeeping.h"
+#include "env/Processes.h"
+#include "env/VersionRules.h"
+#include "package/RunState.h"
+#include "package/Termination.h"
+#include "package/Updater.h"
+#include "platform/Win.h"
+
+using namespace updater;
+using namespace updater::test;
+
+namespace {
+
+class Deploy : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    updater::Run() = RunState{};
+    MakeFolders("D:\\CVL2000\\Exe");
+    MakeFolders(staging);
+  }
+  // Adds a staged file with its package record; the record sends it to the Exe folder.
+  TUpdateFile& Stage(const std::string& name, const std::string& content, uint8_t copyType = 0, int index = 6) {
+    WriteFileBytes(staging + name, content);
+    return StageExisting(staging + name, copyType, index);
+  }
+  TUpdateFile& StageExisting(const std::string& path, uint8_t copyType = 0, int index = 6) {
+    const std::string name = path.substr(path.rfind('\\') + 1);
+    upd.ResourceList.push_back({"MODULE", name, "", copyType, 1, index, "", "", 0});
+    TUpdateFile f;
+    f.FileName = name;
+    f.StagingPath = path;
+    f.Size = FileSize(path);
+    f.DotlessVersion = Dotless(VersionText(path));
+    f.ResourceIndex = static_cast<int32_t>(upd.ResourceList.size() - 1);
+    upd.UpdateList.push_back(f);
+    return upd.UpdateList.back();
+  }
+  static std::string Fixture(const char* name) { return BuildFolder() + name; }
+
+  CleanInstallRoots clean;
+  const std::string staging = "D:\\CVL2000\\Temp\\FX4\\New\\Tool01_1\\";
+  const std::string exe = "D:\\CVL2000\\Exe\\";
+  const std::string backup = "D:\\CVL2000\\Temp\\FX4\\Backup\\Exe\\";
+  TUpdater upd;
+  RecordingView view;
+};
+
+}  // namespace
+
+TEST_F(Deploy, CopyEngineBlocksAndEdges) {
+  WriteFileBytes(staging + "zero.bin", "");
+  EXPECT_EQ(FileCopyWithProgress(staging + "zero.bin", exe + "zero.bin", 0, CopyKind::Normal, upd, view), CopyResult::Copied);
+  EXPECT_TRUE(FileExists(exe + "zero.bin"));
+  EXPECT_TRUE(view.updateOk);
+
+  for (size_t size : {kCopyBlock, kCopyBlock + 1}) {
+    view.progress.clear();
+    const std::string content(size, 'q');
+    WriteFileBytes(staging + "block.bin", content);
+    EXPECT_EQ(FileCopyWithProgress(staging + "block.bin", exe + "block.bin", 7, CopyKind::Normal, upd, view), CopyResult::Copied);
+    EXPECT_EQ(ReadFileBytes(exe + "block.bin"), content);
+    ASSERT_EQ(view.progress.size(), size == kCopyBlock ? 2u : 3u);  // the range, then one step per block
+    EXPECT_EQ(view.progress.back(), std::make_pair(uint64_t{size}, uint64_t{size}));
+  }
+  EXPECT_TRUE(RunLogHas("] to [" + exe + "block.bin] 파일복사(강제덮어쓰기,파일버전무시)"));
+  EXPECT_TRUE(NoTemporaryFiles("D:\\CVL2000\\Exe"));
+}
+
+TEST_F(Deploy, AnInterruptedCopyNeverReplacesTheTargetAndIsRetried) {
+  WriteFileBytes(staging + "a.dll", std::string(100000, 'n'));
+  WriteFileBytes(exe + "a.dll", "old");
+  updater::Run().Terminating = true;  // the loop stops at once
+  EXPECT_EQ(FileCopyWithProgress(staging + "a.dll", exe + "a.dll", 0, CopyKind::Normal, upd, view), CopyResult::SizeMismatch);
+  EXPECT_EQ(ReadFileBytes(exe + "a.dll"), "old");
+  EXPECT_TRUE(RunLogHas("    → 파일복사 후 파일크기 상이(a.dll, 원본: 97KB, 대상: 0Byte)"));
+  EXPECT_EQ(CopyWithRetry(staging + "a.dll", exe + "a.dll", 0, CopyKind::Normal, upd, view), CopyResult::Copied);
+  EXPECT_EQ(ReadFileBytes(exe + "a.dll"), std::string(100000, 'n'));
+  EXPECT_TRUE(RunLogHas("    → 파일복사(재시도) 후 파일복사 성공(a.dll, 원본: 97KB, 대상: 97KB)"));
+  EXPECT_TRUE(NoTemporaryFiles("D:\\CVL2000\\Exe"));
+}
+
+TEST_F(Deploy, RetryCopyOntoItselfFailsButSizesAgree) {
+  WriteFileBytes(exe + "self.dll", "same");
+  EXPECT_EQ(FileCopyWithProgressNew1st(exe + "self.dll", exe + "self.dll", 0, CopyKind::Backup, upd, view), CopyResult::Failed);
+  EXPECT_FALSE(upd.Success);
+  EXPECT_TRUE(updater::Run().FailureList.Contains("FileCopyWithProgressNew1st [파일복사에러, self.dll]"));
+  EXPECT_TRUE(RunLogHas("    → 파일복사(백업)(재시도) 후 파일복사 성공(self.dll"));
+  EXPECT_EQ(ReadFileBytes(exe + "self.dll"), "same");
+}
+
+TEST_F(Deploy, AHolderIsTerminatedAndTheCopyGoesThrough) {
+  WriteFileBytes(exe + "Holder.exe", "old");
+  WriteFileBytes(staging + "Holder.exe", "new program");
+  DummyProcess holder("D:\\run\\Holder.exe", "--hold \"" + exe + "Holder.exe\"");
+  ASSERT_TRUE(holder.Running());
+  EXPECT_EQ(FileCopyWithProgress(staging + "Holder.exe", exe + "Holder.exe", 0, CopyKind::Normal, upd, view), CopyResult::Copied);
+  EXPECT_FALSE(holder.Running());
+  EXPECT_EQ(ReadFileBytes(exe + "Holder.exe"), "new program");
+  EXPECT_TRUE(upd.Success);
+  EXPECT_TRUE(NoTemporaryFiles("D:\\CVL2000\\Exe"));
+}
+
+TEST_F(Deploy, AHolderThatCannotBeTerminatedIsRecordedOnce) {
+  WriteFileBytes(staging + "Stuck.exe", "new");
+  DummyProcess holder(exe + "Stuck.exe", "", true);  // the installed program itself runs
+  ASSERT_TRUE(holder.Running());
+  const std::string old = ReadFileBytes(exe + "Stuck.exe");
+  EXPECT_EQ(FileCopyWithProgress(staging + "Stuck.exe", exe + "Stuck.exe", 0, CopyKind::Normal, upd, view), CopyResult::Failed);
+  EXPECT_TRUE(holder.Running());
+  EXPECT_EQ(ReadFileBytes(exe + "Stuck.exe"), old);
+  EXPECT_TRUE(updater::Run().KillFailedList.Contains("Stuck.exe"));
+  size_t failureLines = 0, copyLines = 0;
+  std::string copyError;
+  for (const std::string& line : updater::Run().FailureList) {
+    failureLines += line.rfind("프로세스종료실패(Stuck.exe,WaitForSingleObjectResult: WAIT_FAILED", 0) == 0;
+    if (line.rfind("FileCopyWithProgress [에러발생(2)(Cannot create file \"" + exe + "Stuck.exe\".", 0) == 0) {
+      ++copyLines;
+      copyError = line;
+    }
+  }
+  EXPECT_EQ(failureLines, 1u);
+  EXPECT_EQ(copyLines, 1u);
+  EXPECT_FALSE(upd.Success);
+  EXPECT_FALSE(view.updateOk);
+
+  // The same failure again adds no second termination line.
+  FileCopyWithProgress(staging + "Stuck.exe", exe + "Stuck.exe", 0, CopyKind::Normal, upd, view);
+  failureLines = 0;
+  for (const std::string& line : updater::Run().FailureList)
+    failureLines += line.rfind("프로세스종료실패(Stuck.exe", 0) == 0;
+  EXPECT_EQ(failureLines, 1u);
+
+  // The message of the failed copy names the file for the busy-file capture.
+  const std::string message = copyError.substr(copyError.find("(Cannot") + 1);
+  EXPECT_TRUE(CaptureBusyFile(message.substr(0, message.rfind(", Stuck.exe"))));
+  EXPECT_TRUE(updater::Run().BusyFileList.Contains(exe + "Stuck.exe"));
+
+  // The deploy pass moves the held file out of the way.
+  StageExisting(staging + "Stuck.exe");
+  ExecuteUpdate(upd, view, false);
+  EXPECT_EQ(ReadFileBytes(exe + "Stuck.exe"), "new");
+  EXPECT_TRUE(RunLogHas("[프로세스종료 실패파일 파일명 변경(" + exe + "Stuck_"));
+  EXPECT_FALSE(NoTemporaryFiles("D:\\CVL2000\\Exe"));  // the renamed file waits for the next sweep
+}
+
+TEST_F(Deploy, ModuleHoldersAreFoundOnlyInTheClientFolders) {
+  ::CopyFileW(Wide(Fixture("ver_none.dll")).c_str(), Wide(exe + "Lib.dll").c_str(), FALSE);
+  MakeFolders("D:\\elsewhere");
+  ::CopyFileW(Wide(Fixture("ver_none.dll")).c_str(), L"D:\\elsewhere\\Other.dll", FALSE);
+  DummyProcess inside("D:\\run\\Inside.exe", "--load \"" + exe + "Lib.dll\"");
+  DummyProcess outside("D:\\run\\Outside.exe", "--load D:\\elsewhere\\Other.dll");
+  StringList names, found;
+  names.Add("lib.dll");
+  names.Add("other.dll");
+  EXPECT_TRUE(FindModuleUsers(names, found));
+  EXPECT_EQ(found.Items(), std::vector<std::string>{"Inside.exe"});
+  TerminateModuleUsers(names, true);
+  EXPECT_FALSE(inside.Running());
+  EXPECT_TRUE(outside.Running());
+  EXPECT_TRUE(RunLogHas("    → 프로세스종료성공(Inside.exe)"));
+}
+
+TEST_F(Deploy, TerminationByNameAndTheClosableTable) {
+  DummyProcess a("D:\\run\\Halcyra.exe", ""), b("D:\\run2\\Halcyra.exe", "");
+  StringList names, found;
+  names.Add("halcyra.exe");
+  EXPECT_TRUE(FindRunningByName(names, found));
+  EXPECT_EQ(found.Size(), 2u);  // one entry per instance
+  EXPECT_TRUE(TerminateProcessesByName(names, false, true));
+  EXPECT_FALSE(a.Running());
+  EXPECT_FALSE(b.Running());
+  StringList none;
+  none.Add("notrunning.exe");
+  EXPECT_FALSE(TerminateProcessesByName(none, false, true));
+  EXPECT_TRUE(RunLogHas("    실행 프로세스 중 종료대상 없음"));
+
+  StringList holders;
+  EXPECT_TRUE(OnlyClosableHolders(holders));
+  holders.Add(" TXOrvex.EXE ");
+  holders.Add("halcyra.exe");
+  EXPECT_TRUE(OnlyClosableHolders(holders));
+  holders.Add("Cvl.exe");
+  EXPECT_FALSE(OnlyClosableHolders(holders));
+  EXPECT_TRUE(IsRunning("WINEDEVICE.EXE") || IsRunning("services.exe"));
+  EXPECT_FALSE(IsRunning("services.exe", 0xFFFFFFF0u));
+}
+
+TEST_F(Deploy, VersionDecisionInBothPasses) {
+  // Installed 6.0.9.50 (60950) against 6.0.10.1 (60101): ordinal text says installed is newer.
+  WriteFileBytes(exe + "Lib.dll", "installed");
+  ::CopyFileW(Wide(Fixture("ver_plain.dll")).c_str(), Wide(staging + "Lib.dll").c_str(), FALSE);
+  TUpdateFile& lib = StageExisting(staging + "Lib.dll");
+  lib.DotlessVersion = "60101";
+  // Unversioned files: equal size skipped, different size copied.
+  WriteFileBytes(exe + "same.txt", "12345");
+  Stage("same.txt", "54321");
+  WriteFileBytes(exe + "diff.txt", "1234");
+  Stage("diff.txt", "123456");
+  // Copy type 7 replaces even a newer file.
+  ::CopyFileW(Wide(Fixture("ver_commas.dll")).c_str(), Wide(exe + "Forced.dll").c_str(), FALSE);
+  WriteFileBytes(staging + "Forced.dll", "forced");
+  StageExisting(staging + "Forced.dll", 7);
+  Stage("New.dll", "brand new");
+
+  ExecuteBackup(upd, view);
+  EXPECT_FALSE(FileExists(backup + "same.txt"));
+  EXPECT_EQ(ReadFileBytes(backup + "diff.txt"), "1234");
+  EXPECT_TRUE(FileExists(backup + "Forced.dll"));
+  EXPECT_FALSE(FileExists(backup + "New.dll"));  // nothing to back up
+  EXPECT_TRUE(RunLogHas("    → [" + backup + "] 백업폴더 생성"));
+
+  ExecuteUpdate(upd, view, false);
+  EXPECT_EQ(ReadFileBytes(exe + "same.txt"), "12345");
+  EXPECT_EQ(ReadFileBytes(exe + "diff.txt"), "123456");
+  EXPECT_EQ(ReadFileBytes(exe + "Forced.dll"), "forced");
+  EXPECT_EQ(ReadFileBytes(exe + "New.dll"), "brand new");
+  EXPECT_TRUE(RunLogHas("    파일복사 [2. " + exe + "same.txt] → 최신/동일버전 존재(현 0000, 복사 0000), 복사 건너뜀"));
+  EXPECT_TRUE(RunLogHas("    파일복사 [2. " + exe + "same.txt] → 최신/동일버전 존재(현 0000, 복사 0000), 백업 건너뜀"));
+  EXPECT_TRUE(RunLogHas("] to [" + exe + "Forced.dll] 파일복사(강제덮어쓰기,파일버전무시)"));
+  EXPECT_TRUE(RunLogHas("] to [" + exe + "New.dll] 파일복사") && !RunLogHas("] to [" + exe + "New.dll] 파일복사(강제"));
+  EXPECT_EQ(view.totalSteps, 5);  // skipped files advance the total too
+  EXPECT_TRUE(RunLogHas("Finished procedure ExecuteUpdate"));
+  EXPECT_FALSE(FolderExists("D:\\CVL2000\\Temp\\FX4\\New"));  // the finish step removed the staging files
+  EXPECT_TRUE(FolderExists("D:\\CVL2000\\Temp"));
+}
+
+TEST_F(Deploy, EqualVersionsAreSkippedUnlessForced) {
+  ::CopyFileW(Wide(Fixture("ver_commas.dll")).c_str(), Wide(exe + "Eq.dll").c_str(), FALSE);
+  ::CopyFileW(Wide(Fixture("ver_commas.dll")).c_str(), Wide(staging + "Eq.dll").c_str(), FALSE);
+  TUpdateFile& f = StageExisting(staging + "Eq.dll");
+  EXPECT_EQ(f.DotlessVersion, "60280");
+  std::string installed;
+  EXPECT_FALSE(ShouldCopy(exe + "Eq.dll", f.StagingPath, f.DotlessVersion, 0, installed));
+  EXPECT_EQ(installed, "60280");
+  EXPECT_TRUE(ShouldCopy(exe + "Eq.dll", f.StagingPath, f.DotlessVersion, 7, installed));
+}
+
+TEST_F(Deploy, RollbackPutsTheClientBack) {
+  WriteFileBytes(exe + "Backed.dll", "old backed");
+  Stage("Backed.dll", "new backed up");
+  WriteFileBytes(exe + "Same.txt", "abc");
+  Stage("Same.txt", "xyz");  // same size, no version: not backed up, not copied
+  Stage("Fresh.dll", "new file");
+  // A backup an earlier run left behind for a file this run does not replace.
+  WriteFileBytes(exe + "Stale.txt", "current");
+  Stage("Stale.txt", "other");  // same size: skipped
+  MakeFolders(backup);
+  WriteFileBytes(backup + "Stale.txt", "ancient");
+
+  ExecuteBackup(upd, view);
+  ExecuteUpdate(upd, view, false);  // succeeds; roll back by hand below
+  EXPECT_EQ(ReadFileBytes(exe + "Backed.dll"), "new backed up");
+  upd.UpdateList[2].ExistedBefore = false;
+  upd.Rollback();
+  EXPECT_EQ(ReadFileBytes(exe + "Backed.dll"), "old backed");
+  EXPECT_EQ(ReadFileBytes(exe + "Same.txt"), "abc");
+  EXPECT_FALSE(FileExists(exe + "Fresh.dll"));
+  EXPECT_EQ(ReadFileBytes(exe + "Stale.txt"), "current");  // never downgraded to the stale backup
+  EXPECT_TRUE(RunLogHas("    → [" + backup + "Backed.dll] to [" + exe + "Backed.dll] 파일복사(롤백) 성공"));
+  EXPECT_TRUE(RunLogHas("    → [" + exe + "Fresh.dll] 파일삭제(롤백) 성공"));
+}
+
+TEST_F(Deploy, AFailedLastCopyRollsBackInTheFinishStep) {
+  WriteFileBytes(exe + "A.dll", "old a");
+  Stage("A.dll", "new a!");
+  Stage("B.dll", "new b");
+  DummyProcess holder(exe + "C.exe", "", true);  // the last copy fails: the program runs and cannot be ended
+  const std::string oldC = ReadFileBytes(exe + "C.exe");
+  Stage("C.exe", "new c!!");
+  ExecuteBackup(upd, view);
+  ExecuteUpdate(upd, view, false);
+  EXPECT_FALSE(upd.Success);
+  EXPECT_EQ(ReadFileBytes(exe + "A.dll"), "old a");
+  EXPECT_FALSE(FileExists(exe + "B.dll"));
+  EXPECT_EQ(ReadFileBytes(exe + "C.exe"), oldC);
+  EXPECT_TRUE(RunLogHas("    백업파일롤백"));
+}
+
+TEST_F(Deploy, RollbackWithoutARecordEndsWithItsErrorLine) {
+  TUpdateFile f;
+  f.FileName = "Orphan.dll";
+  upd.UpdateList.push_back(f);
+  upd.Rollback();
+  EXPECT_TRUE(updater::Run().FailureList.Contains("백업파일롤백 에러발생(No package record for \"Orphan.dll\")"));
+}

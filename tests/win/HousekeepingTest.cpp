@@ -1,0 +1,114 @@
+#include <gtest/gtest.h>
+
+#include "Harness.h"
+#include "env/ClientFolders.h"
+#include "env/Housekeeping.h"
+#include "package/Updater.h"
+#include "package/RunState.h"
+#include "platform/Win.h"
+
+using namespace updater;
+using namespace updater::test;
+
+namespace {
+class Housekeeping : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    updater::Run() = RunState{};
+    MakeFolders("D:\\CVL2000\\Exe");
+  }
+  CleanInstallRoots clean;
+};
+}  // namespace
+
+TEST_F(Housekeeping, OldToolsOutsideTheKeepWindowAreDeleted) {
+  const std::string folder = FennixUpdateFolder(false);
+  RemoveTree(folder.substr(0, folder.size() - 1));
+  MakeFolders(folder);
+  ::WritePrivateProfileStringW(L"LATESTTOOL", L"RUNVER", L"6.0.2.80", L"D:\\CVL2000\\Updater.ini");  // R = 60280
+  for (const char* name : {"Ruve01_60249.exe", "Ruve01_60250.exe", "Ruve01_60280.exe", "Ruve01_beta.exe", "Tool08_1.exe"})
+    WriteFileBytes(folder + name, "x");
+  DeleteOldTools(false);
+  EXPECT_FALSE(FileExists(folder + "Ruve01_60249.exe"));  // R - 31
+  EXPECT_TRUE(FileExists(folder + "Ruve01_60250.exe"));   // R - 30
+  EXPECT_TRUE(FileExists(folder + "Ruve01_60280.exe"));
+  EXPECT_TRUE(FileExists(folder + "Ruve01_beta.exe"));
+  EXPECT_TRUE(FileExists(folder + "Tool08_1.exe"));
+  EXPECT_TRUE(RunLogHas("[오래된 툴 파일 삭제] " + folder + "Ruve01_60249.exe"));
+  RemoveTree(folder.substr(0, folder.size() - 1));
+}
+
+TEST_F(Housekeeping, SweepAndBusyFileRename) {
+  WriteFileBytes("D:\\CVL2000\\Exe\\Main_20250724_101530.yte", "x");
+  WriteFileBytes("D:\\CVL2000\\Exe\\keep.dll", "x");
+  ::SetFileAttributesW(L"D:\\CVL2000\\Exe\\Main_20250724_101530.yte", FILE_ATTRIBUTE_READONLY);
+  SweepTemporaryFiles("D:\\CVL2000\\Exe");
+  EXPECT_TRUE(NoTemporaryFiles("D:\\CVL2000\\Exe"));
+  EXPECT_TRUE(FileExists("D:\\CVL2000\\Exe\\keep.dll"));
+  EXPECT_TRUE(RunLogHas("[임시파일삭제] D:\\CVL2000\\Exe\\Main_20250724_101530.yte"));
+
+  WriteFileBytes("D:\\CVL2000\\Exe\\Main.dll", "busy");
+  const std::string renamed = RenameBusyFile("D:\\CVL2000\\Exe\\Main.dll");
+  EXPECT_EQ(renamed.substr(0, 20), "D:\\CVL2000\\Exe\\Main_");
+  EXPECT_EQ(renamed.size(), std::string("D:\\CVL2000\\Exe\\Main_20250724_101530.yte").size());
+  EXPECT_EQ(ReadFileBytes(renamed), "busy");
+}
+
+TEST_F(Housekeeping, BusyFileCaptureStripsTheMessage) {
+  WriteFileBytes("D:\\CVL2000\\Exe\\Main.dll", "x");
+  EXPECT_TRUE(CaptureBusyFile("Cannot create file \"D:\\CVL2000\\Exe\\Main.dll\". 다른 프로세스가 파일을 사용 중이기 때문에 프로세스가 액세스 할 수 없습니다"));
+  EXPECT_TRUE(updater::Run().BusyFileList.Contains("d:\\cvl2000\\exe\\main.dll"));
+  EXPECT_FALSE(CaptureBusyFile("Cannot create file \"D:\\CVL2000\\Exe\\Gone.dll\"."));
+  EXPECT_FALSE(CaptureBusyFile(""));
+  EXPECT_EQ(updater::Run().BusyFileList.Size(), 1u);
+}
+
+TEST_F(Housekeeping, SearchPathUsesASubstringTestAndStaysExpandable) {
+  const wchar_t* key = L"SYSTEM\\CurrentControlSet\\Control\\Session Manager\\Environment";
+  std::string before;
+  ASSERT_TRUE(ReadEnvironmentValue("Path", before));
+  RegKey k;
+  ASSERT_EQ(::RegOpenKeyExW(HKEY_LOCAL_MACHINE, key, 0, KEY_READ | KEY_WRITE, k.Put()), ERROR_SUCCESS);
+  DWORD type = 0, size = 0;
+  ::RegQueryValueExW(k.Get(), L"Path", nullptr, &type, nullptr, &size);
+  std::wstring raw(size / 2, L'\0');
+  ::RegQueryValueExW(k.Get(), L"Path", nullptr, &type, reinterpret_cast<BYTE*>(raw.data()), &size);
+  raw.resize(wcslen(raw.c_str()));
+  const std::wstring test = L"%SystemRoot%\\system32;D:\\CVL2000\\Exe\\DLL";
+  ::RegSetValueExW(k.Get(), L"Path", 0, REG_EXPAND_SZ, reinterpret_cast<const BYTE*>(test.c_str()),
+                   static_cast<DWORD>((test.size() + 1) * 2));
+
+  AddSearchPathEntries();
+  wchar_t value[2048];
+  DWORD bytes = sizeof value;
+  ::RegQueryValueExW(k.Get(), L"Path", nullptr, &type, reinterpret_cast<BYTE*>(value), &bytes);
+  EXPECT_EQ(type, static_cast<DWORD>(REG_EXPAND_SZ));
+  // Exe is "in" Path already through Exe\DLL; CommLib and Tool are appended.
+  EXPECT_EQ(Narrow(value), "%SystemRoot%\\system32;D:\\CVL2000\\Exe\\DLL;D:\\CVL2000\\CommLib;D:\\CVL2000\\Tool");
+
+  ::RegSetValueExW(k.Get(), L"Path", 0, type == REG_EXPAND_SZ ? REG_EXPAND_SZ : REG_SZ, reinterpret_cast<const BYTE*>(raw.c_str()),
+                   static_cast<DWORD>((raw.size() + 1) * 2));
+}
+
+TEST_F(Housekeeping, ListingAndFolderRemoval) {
+  MakeFolders("D:\\CVL2000\\Temp\\FX4\\New\\T\\sub");
+  MakeFolders("D:\\CVL2000\\Temp\\FX4\\New\\T\\.hidden");
+  WriteFileBytes("D:\\CVL2000\\Temp\\FX4\\New\\T\\a.dll", "a");
+  WriteFileBytes("D:\\CVL2000\\Temp\\FX4\\New\\T\\sub\\b.dll", "b");
+  WriteFileBytes("D:\\CVL2000\\Temp\\FX4\\New\\T\\.keep", "k");
+  std::vector<std::string> list;
+  ListFilesRecursive("D:\\CVL2000\\Temp\\FX4\\New\\T", "*.dll", list, true);
+  EXPECT_EQ(list.size(), 2u);
+  EXPECT_EQ(ListFilesExcept("D:\\CVL2000\\Temp\\FX4\\New\\T\\a.dll", "*.*", false).size(), 1u);  // .keep
+
+  DeleteFolderTree("D:\\CVL2000\\Temp\\");
+  EXPECT_TRUE(FolderExists("D:\\CVL2000\\Temp"));  // the Temp folder itself stays
+  EXPECT_TRUE(FileExists("D:\\CVL2000\\Temp\\FX4\\New\\T\\.keep"));  // names beginning with "." are passed over
+  EXPECT_FALSE(FileExists("D:\\CVL2000\\Temp\\FX4\\New\\T\\a.dll"));
+  EXPECT_FALSE(FolderExists("D:\\CVL2000\\Temp\\FX4\\New\\T\\sub"));
+
+  MakeFolders("D:\\CVL2000\\CommLib\\Chromium\\x\\y");
+  WriteFileBytes("D:\\CVL2000\\CommLib\\Chromium\\x\\y\\z.pak", "z");
+  RemoveFolderTree("D:\\CVL2000\\CommLib\\Chromium");
+  EXPECT_FALSE(FolderExists("D:\\CVL2000\\CommLib\\Chromium"));
+}
