@@ -8,6 +8,7 @@
 #include "package/Inflate.h"
 #include "package/Package.h"
 #include "package/RunState.h"
+#include "package/Updater.h"
 #include "package/pe/PEWriter.h"
 #include "platform/Win.h"
 
@@ -214,4 +215,49 @@ TEST(History, RunVersionComparesAsText) {
   RecordHistory(true, "D:\\x\\Tool08_1.exe", "1.0.0.0", "Y", clock);
   EXPECT_EQ(ReadRunVersion(true), "1.0.0.0");
   EXPECT_TRUE(FileExists("D:\\CVL2000\\UpdaterChart.ini"));
+}
+
+TEST_F(Package, AddUpdaterLoadsAToolAndTheFinishStepRecordsIt) {
+  const std::string tool =
+      Pack(BuildFolder() + "ver_commas.dll", "D:\\pack\\Tool01_60280.exe", {Module("Main.dll", "main"), Module("Help.txt", "help")});
+  TUpdater upd;
+  upd.AddUpdater(tool);
+  ASSERT_TRUE(upd.Success);
+  EXPECT_EQ(upd.ToolVersion, "6.0.2.80");
+  ASSERT_EQ(upd.UpdateList.size(), 2u);
+  for (const TUpdateFile& f : upd.UpdateList) {
+    ASSERT_GE(f.ResourceIndex, 0);
+    EXPECT_EQ(upd.ResourceList[static_cast<size_t>(f.ResourceIndex)].FileName, f.FileName);
+    EXPECT_EQ(f.DotlessVersion, "0000");
+  }
+  EXPECT_TRUE(LogHas("업데이트 파일목록 (2개 파일)"));
+  EXPECT_TRUE(LogHas("    목록추가 [1. D:\\CVL2000\\Temp\\FX4\\New\\Tool01_60280\\"));
+
+  // A file left in the staging folder by an earlier attempt has no record.
+  WriteFileBytes("D:\\CVL2000\\Temp\\FX4\\New\\Tool01_60280\\Leftover.bin", "x");
+  upd.UpdateList.clear();
+  upd.BuildUpdateList("D:\\CVL2000\\Temp\\FX4\\New\\Tool01_60280\\");
+  bool leftover = false;
+  for (const TUpdateFile& f : upd.UpdateList)
+    if (f.FileName == "Leftover.bin") leftover = f.ResourceIndex == -1;
+  EXPECT_TRUE(leftover);
+
+  upd.FinishTool(false, "UpdateStart");
+  wchar_t value[64];
+  ::GetPrivateProfileStringW(L"LATESTTOOL", L"RUNVER", L"", value, 64, L"D:\\CVL2000\\Updater.ini");
+  EXPECT_EQ(Narrow(value), "6.0.2.80");
+  EXPECT_FALSE(FolderExists("D:\\CVL2000\\Temp\\FX4\\New"));
+  EXPECT_TRUE(LogHas("    Finished DeleteTempFiles(D:\\CVL2000\\Temp\\FX4\\New\\)"));
+}
+
+TEST_F(Package, ALoadErrorNamesTheStepAndTheFile) {
+  const std::string tool = Pack(image, "D:\\pack\\Tool01_12.exe", {Module("..\\x.dll", "x")});
+  TUpdater upd;
+  upd.AddUpdater(tool);
+  EXPECT_FALSE(upd.Success);
+  bool found = false;
+  for (const std::string& line : updater::Run().FailureList)
+    found |= line.rfind("AddUpdater(에러발생,Err.Message:Damaged resource: unsafe file name", 0) == 0 &&
+             line.find(",CurrentRunningTask:LoadFileFromResource(" + tool + ",..\\x.dll_LoadFromStream)") != std::string::npos;
+  EXPECT_TRUE(found);
 }
