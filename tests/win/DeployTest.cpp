@@ -194,10 +194,9 @@ TEST_F(Deploy, TerminationByNameAndTheClosableTable) {
 
 TEST_F(Deploy, VersionDecisionInBothPasses) {
   // Installed 6.0.9.50 (60950) against 6.0.10.1 (60101): ordinal text says installed is newer.
-  WriteFileBytes(exe + "Lib.dll", "installed");
+  ::CopyFileW(Wide(Fixture("ver_older_text.dll")).c_str(), Wide(exe + "Lib.dll").c_str(), FALSE);
   ::CopyFileW(Wide(Fixture("ver_plain.dll")).c_str(), Wide(staging + "Lib.dll").c_str(), FALSE);
-  TUpdateFile& lib = StageExisting(staging + "Lib.dll");
-  lib.DotlessVersion = "60101";
+  EXPECT_EQ(StageExisting(staging + "Lib.dll").DotlessVersion, "60101");
   // Unversioned files: equal size skipped, different size copied.
   WriteFileBytes(exe + "same.txt", "12345");
   Stage("same.txt", "54321");
@@ -210,6 +209,7 @@ TEST_F(Deploy, VersionDecisionInBothPasses) {
   Stage("New.dll", "brand new");
 
   ExecuteBackup(upd, view);
+  EXPECT_FALSE(FileExists(backup + "Lib.dll"));
   EXPECT_FALSE(FileExists(backup + "same.txt"));
   EXPECT_EQ(ReadFileBytes(backup + "diff.txt"), "1234");
   EXPECT_TRUE(FileExists(backup + "Forced.dll"));
@@ -217,6 +217,8 @@ TEST_F(Deploy, VersionDecisionInBothPasses) {
   EXPECT_TRUE(RunLogHas("    → [" + backup + "] 백업폴더 생성"));
 
   ExecuteUpdate(upd, view, false);
+  EXPECT_EQ(VersionText(exe + "Lib.dll"), "6.0.9.50");  // left alone
+  EXPECT_TRUE(RunLogHas("    파일복사 [1. " + exe + "Lib.dll] → 최신/동일버전 존재(현 60950, 복사 60101), 복사 건너뜀"));
   EXPECT_EQ(ReadFileBytes(exe + "same.txt"), "12345");
   EXPECT_EQ(ReadFileBytes(exe + "diff.txt"), "123456");
   EXPECT_EQ(ReadFileBytes(exe + "Forced.dll"), "forced");
