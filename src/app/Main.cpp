@@ -4,11 +4,15 @@
 
 #include "app/RunLog.h"
 #include "app/StartupRules.h"
+#include "env/ClientFolders.h"
 #include "env/FileVersion.h"
+#include "env/Installers.h"
 #include "env/Housekeeping.h"
 #include "env/NetworkIdentity.h"
+#include "env/PathText.h"
 #include "package/RunState.h"
 #include "platform/Messages.h"
+#include "platform/Pictures.h"
 #include "platform/Ui.h"
 
 namespace updater {
@@ -51,8 +55,8 @@ void RegisterClasses(HINSTANCE instance) {
 
 }  // namespace
 
-TfmMain::TfmMain(HINSTANCE instance, std::vector<std::string> args, Ui& ui)
-    : instance_(instance), args_(std::move(args)), ui_(ui) {
+TfmMain::TfmMain(HINSTANCE instance, std::vector<std::string> args, Ui& ui, Clock& clock)
+    : instance_(instance), args_(std::move(args)), ui_(ui), clock_(clock) {
   INITCOMMONCONTROLSEX icc{sizeof(icc), ICC_PROGRESS_CLASS | ICC_STANDARD_CLASSES};
   ::InitCommonControlsEx(&icc);
   RegisterClasses(instance_);
@@ -81,6 +85,7 @@ TfmMain::TfmMain(HINSTANCE instance, std::vector<std::string> args, Ui& ui)
   ::ReleaseDC(nullptr, screen);
   font_ = ::CreateFontW(-::MulDiv(9, dpi, 72), 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
                         CLIP_DEFAULT_PRECIS, CLEARTYPE_QUALITY, DEFAULT_PITCH, L"맑은 고딕");
+  checkIdleTime_ = std::make_unique<TCheckIdleTime>(clock_);
   CreateControls();
   FormCreate();
 }
@@ -111,6 +116,8 @@ void TfmMain::CreateControls() {
 
   c_.PanMain = panel(hwnd_, 0, 0, kClientWidth, kClientHeight, false);
   c_.ImgTarvex = make(c_.PanMain, WC_STATICW, "", SS_BITMAP | SS_REALSIZECONTROL, 0, 0, kClientWidth, 81);
+  banner_.reset(LoadJpegResource(instance_, L"BANNER"));
+  if (banner_) ::SendMessageW(c_.ImgTarvex, STM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(banner_.get()));
   c_.PanFileStatus = panel(c_.PanMain, 1, 78, 335, 41, true);
   c_.LabUpdateFileName = label(c_.PanFileStatus, "", 15, 16);
   ::ShowWindow(c_.LabUpdateFileName, SW_HIDE);
@@ -171,9 +178,6 @@ void TfmMain::TimerTimer() {
   RunUpdateTools();
 }
 
-// The update run is not built yet: the run ends at once and the window closes.
-void TfmMain::RunUpdateTools() { Close(); }
-
 void TfmMain::FormShow() { ::SetWindowTextW(c_.LabUpdateFileName, L""); }
 
 void TfmMain::Close() {
@@ -183,13 +187,86 @@ void TfmMain::Close() {
 }
 
 void TfmMain::FormClose() {
-  if (CallerProgram.empty()) {
+  RunState& run = Run();
+  if (!Cancelled && UpdateOk) {
+    EndOfRunDataTool(Query.get(), LocalAddress);
+    OpenDocumentsStep();
+  }
+  if (!CallerProgram.empty()) {
+    RelaunchCaller(CallerProgram);
+  } else {
     LogLine("업데이트 종료");
     LogLine("");
+  }
+  std::string joined;
+  for (const std::string& line : run.FailureList) joined += (joined.empty() ? "" : "\r\n") + line;
+  if (!Trim(joined).empty()) {
+    if (!Cancelled && UpdateOk && !run.FailureList.Contains("정상종료")) {
+      run.FailureList.Add("정상종료");
+      joined += "\r\n정상종료";
+    }
+    const std::string text = Trim(LineBreaksToBlank(Trim(joined)));
+    // The report may not be sent (no internet, past its cut-off date): support reads it here.
+    LogLine("    → CvlUpdaterErrLog [" + text + "]", true);
+    SendRunReport(Query.get(), "CvlUpdaterErrLog", text, true);
   }
   ::ShowWindow(hwnd_, SW_HIDE);
   ::PostQuitMessage(0);
 }
+
+void TfmMain::RelaunchCaller(const std::string& program) {
+  std::string command;
+  if (IsTool08) command = program + (UpdateOk ? "" : " UPDATE_BYPASS");
+  else if (program != "Dovrane.exe") command = ExeFolder() + program;
+  else command = InstallRoot() + "Drg\\" + program;
+  STARTUPINFOW si{};
+  si.cb = sizeof(si);
+  si.dwFlags = STARTF_USESHOWWINDOW;
+  si.wShowWindow = SW_SHOWNORMAL;
+  PROCESS_INFORMATION pi{};
+  std::wstring cmd = Wide(command);
+  if (::CreateProcessW(nullptr, cmd.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) {
+    ::CloseHandle(pi.hThread);
+    ::CloseHandle(pi.hProcess);
+  }
+}
+
+void TfmMain::ShowMainWindow() {
+  ::ShowWindow(hwnd_, SW_SHOWNORMAL);
+  ::UpdateWindow(hwnd_);
+  ProcessPendingMessages();
+}
+
+void TfmMain::SetFileProgress(uint64_t position, uint64_t maximum) {
+  // The bar counts in ints: large files move it in KiB.
+  const int shift = maximum > 0x7FFFFFFF ? 10 : 0;
+  ::SendMessageW(c_.ProgressCurrent, PBM_SETRANGE32, 0, static_cast<LPARAM>(maximum >> shift));
+  ::SendMessageW(c_.ProgressCurrent, PBM_SETPOS, static_cast<WPARAM>(position >> shift), 0);
+}
+
+void TfmMain::ProcessMessages() { ProcessPendingMessages(); }
+
+void TfmMain::ShowStatus(const std::string& text) { ::SetWindowTextW(c_.LabUpdateFileName, Wide(text).c_str()); }
+
+void TfmMain::ShowCurrentFile(int position, const std::string& fileName, const std::string& sizeText) {
+  ::SetWindowTextW(c_.LabCurrentFileIndex, std::to_wstring(position).c_str());
+  ::SetWindowTextW(c_.EdFileName, Wide(fileName).c_str());
+  ::SetWindowTextW(c_.EdFileSize, Wide(sizeText).c_str());
+}
+
+void TfmMain::PrepareToolProgress(const std::string& toolPath, size_t fileCount) {
+  SetRunCaption("업데이트 " + FileNamePart(toolPath));
+  ::SendMessageW(c_.ProgressTotal, PBM_SETRANGE32, 0, static_cast<LPARAM>(fileCount));
+  ::SetWindowTextW(c_.LabTotalFiles, std::to_wstring(fileCount).c_str());
+  totalProgressSet_ = true;
+}
+
+void TfmMain::StepTotalProgress() {
+  ::SendMessageW(c_.ProgressTotal, PBM_STEPIT, 0, 0);
+  ProcessPendingMessages();
+}
+
+void TfmMain::SetTotalProgress(int position) { ::SendMessageW(c_.ProgressTotal, PBM_SETPOS, static_cast<WPARAM>(position), 0); }
 
 LRESULT CALLBACK TfmMain::WindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
   if (msg == WM_NCCREATE) {
@@ -211,6 +288,10 @@ LRESULT TfmMain::OnMessage(UINT msg, WPARAM wp, LPARAM lp) {
       break;
     case WM_CLOSE:  // no title-bar buttons; only the run closes the window
       return 0;
+    case WM_QUERYENDSESSION:
+    case WM_ENDSESSION:
+      Run().Terminating = true;  // the session ends: copies stop, no tool is loaded any more
+      break;
     case WM_COMMAND:
       if (reinterpret_cast<HWND>(lp) == c_.BtnOK && HIWORD(wp) == BN_CLICKED) Close();
       return 0;

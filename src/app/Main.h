@@ -6,7 +6,11 @@
 #include <string_view>
 #include <vector>
 
+#include "app/CheckIdleTime.h"
+#include "app/Passes.h"
 #include "db/TsQuery.h"
+#include "platform/Clock.h"
+#include "platform/Pictures.h"
 #include "platform/Win.h"
 
 namespace updater {
@@ -16,19 +20,34 @@ class Ui;
 inline constexpr UINT kMsgSetCaption = WM_USER + 1;  // WParam: address of a UTF-8 text
 inline constexpr UINT kMsgSetTopmost = WM_USER + 2;  // WParam: 0 normal, else always on top
 
-class TfmMain {
+class TfmMain final : public PassView {
  public:
   // Creates the window hidden with its controls, then runs FormCreate.
-  TfmMain(HINSTANCE instance, std::vector<std::string> args, Ui& ui);
-  ~TfmMain();  // FormDestroy
+  TfmMain(HINSTANCE instance, std::vector<std::string> args, Ui& ui, Clock& clock = SystemClock());
+  ~TfmMain() override;  // FormDestroy
   TfmMain(const TfmMain&) = delete;
   TfmMain& operator=(const TfmMain&) = delete;
 
   HWND Handle() const { return hwnd_; }
 
   void SetRunCaption(std::string_view text);
-  void ShowFileCountLabels(bool on);
   void Close();
+
+  // The run's view of the window.
+  void SetFileProgress(uint64_t position, uint64_t maximum) override;
+  void ProcessMessages() override;
+  void MirrorSuccess(bool ok) override { UpdateOk = ok; }
+  void ShowFileCountLabels(bool on) override;
+  void ShowStatus(const std::string& text) override;
+  void ShowCurrentFile(int position, const std::string& fileName, const std::string& sizeText) override;
+  bool HasTotalProgress() const override { return totalProgressSet_; }
+  void StepTotalProgress() override;
+
+  void RunUpdateTools();
+  bool ConfirmToolRun(bool runNow);
+  void PrepareToolProgress(const std::string& toolPath, size_t fileCount);
+  void SetTotalProgress(int position);
+  void RelaunchCaller(const std::string& program);
 
   // Window state read by the run and by the close steps.
   std::unique_ptr<TtsQuery> Query;
@@ -53,11 +72,15 @@ class TfmMain {
   void FormShow();
   void TimerTimer();
   void FormClose();
-  void RunUpdateTools();
+  void ShowMainWindow();
 
   HINSTANCE instance_;
   std::vector<std::string> args_;
   Ui& ui_;
+  Clock& clock_;
+  bool totalProgressSet_ = false;
+  std::unique_ptr<TCheckIdleTime> checkIdleTime_;
+  std::unique_ptr<std::remove_pointer_t<HBITMAP>, BitmapDeleter> banner_;  // the one idle monitor of the process
   HWND hwnd_ = nullptr;
   HFONT font_ = nullptr;
   HBRUSH white_ = nullptr;

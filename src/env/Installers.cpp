@@ -7,5 +7,8 @@ void NoteDeployedPath(int, const std::string&, const std::string&) {}
 void MobileServerRestart(const std::string&) {}
 void AfterDeployAction(const TUpdateFile&, const std::string&, int) {}
 void TindleAgentStep(TtsQuery*) {}
+void EndOfRunDataTool(TtsQuery*, const std::string&) {}
+void OpenDocumentsStep() {}
+std::string LatestDataTool(TtsQuery*, bool, bool) { return {}; }
 
 }  // namespace updater

@@ -1,5 +1,6 @@
 #pragma once
 // An ordered list of texts whose look-ups ignore case, as the run-wide lists need. Pure.
+#include <algorithm>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -24,6 +25,10 @@ class StringList {
     return true;
   }
   void Clear() { items_.clear(); }
+  void Sort() {
+    std::stable_sort(items_.begin(), items_.end(),
+                     [](const std::string& a, const std::string& b) { return ToLowerAscii(a) < ToLowerAscii(b); });
+  }
   size_t Size() const { return items_.size(); }
   bool Empty() const { return items_.empty(); }
   std::string& operator[](size_t i) { return items_[i]; }

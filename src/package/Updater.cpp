@@ -125,12 +125,12 @@ void TUpdater::FinishTool(bool recordVersion, const std::string& stageName) {
       LogLine(line);
       run.FailureList.Add(line);
     } else if (Success) {
-      ReportResult(Tool08, ToolVersion, 0);
+      Report(0);
       RecordHistory(Tool08, ToolPath, ToolVersion, "Y");
       if (recordVersion) RecordToolVersion(ToolVersion);
     } else {
       Rollback();
-      ReportResult(Tool08, ToolVersion, 1);
+      Report(1);
       RecordHistory(Tool08, ToolPath, ToolVersion, "N");
     }
   } catch (const std::exception&) {
@@ -141,6 +141,15 @@ void TUpdater::FinishTool(bool recordVersion, const std::string& stageName) {
   LogLine("    Start DeleteTempFiles" + kind + root + ")");
   DeleteFolderTree(root);
   LogLine("    Finished DeleteTempFiles" + kind + root + ")");
+}
+
+// A PC without the agent still keeps its local history: a failed report is logged, not fatal.
+void TUpdater::Report(int result) {
+  try {
+    ReportResult(Tool08, ToolVersion, result);
+  } catch (const std::exception& e) {
+    LogLine("    " + std::string(e.what()));
+  }
 }
 
 // The clinic database layer is not built yet: no TOOLLIST row can be written.

@@ -33,6 +33,8 @@ class TUpdater {
   // Reports, records and rolls back as the success flag says; removes the staging files.
   void FinishTool(bool recordVersion, const std::string& stageName);
   void Rollback();
+  // Reports the result to the update service.
+  void Report(int result);
   // Records the tool version in the clinic database (TOOLLIST).
   void RecordToolVersion(const std::string& version);
   int32_t FindResourceIndex(const TUpdateFile& file) const;

@@ -36,7 +36,7 @@ std::string SystemErrorText(DWORD code) {
   wchar_t* buf = nullptr;
   const DWORD n = ::FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
                                    nullptr, code, 0, reinterpret_cast<wchar_t*>(&buf), 0, nullptr);
-  std::string text = n && buf ? Narrow(std::wstring_view(buf, n)) : "error " + std::to_string(code);
+  std::string text = n && buf ? Narrow(std::wstring_view(buf, n)) : std::string{};
   if (buf) ::LocalFree(buf);
   // Without the closing dot, so the text can stand inside other messages.
   while (!text.empty() && (static_cast<unsigned char>(text.back()) <= ' ' || text.back() == '.')) text.pop_back();

@@ -18,7 +18,7 @@ std::string Narrow(std::wstring_view wide);
 // Text in the ANSI code page (949 on a Korean PC), for files and the wire.
 std::string ToAnsi(std::string_view utf8);
 std::string FromAnsi(std::string_view bytes);
-// The system's own message for an error code, trimmed.
+// The system's own message for an error code, trimmed, without its closing dot; empty when none.
 std::string SystemErrorText(DWORD code);
 NumberFormat SystemNumberFormat();
 

@@ -1,0 +1,46 @@
+#pragma once
+// TfmUpdateByPass: the borderless question shown before an update that must close programs in
+// use. OK starts now, Cancel ends the run; with no user input for the idle period it accepts.
+#include <memory>
+#include <string>
+
+#include "app/CheckIdleTime.h"
+#include "platform/Pictures.h"
+#include "platform/Win.h"
+
+namespace updater {
+
+class TfmUpdateByPass {
+ public:
+  TfmUpdateByPass(HINSTANCE instance, TCheckIdleTime& checkIdleTime);
+  ~TfmUpdateByPass();
+  TfmUpdateByPass(const TfmUpdateByPass&) = delete;
+  TfmUpdateByPass& operator=(const TfmUpdateByPass&) = delete;
+
+  // Shows the dialog modally; true when it closed with OK (the button or the idle check).
+  bool Execute();
+  HWND Handle() const { return hwnd_; }
+  // What the three hidden panels say.
+  std::string IdleTimeText() const { return idleText_; }
+  std::string RemainTimeText() const { return remainText_; }
+
+ private:
+  static LRESULT CALLBACK WindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
+  LRESULT OnMessage(UINT msg, WPARAM wp, LPARAM lp);
+  void FormShow();
+  void TimerTick();
+  void Finish(bool ok);
+  void SetPanel(HWND panel, std::string& store, const std::string& text);
+
+  HINSTANCE instance_;
+  TCheckIdleTime& idle_;
+  HWND hwnd_ = nullptr;
+  HWND btnOk_ = nullptr, btnCancel_ = nullptr;
+  HWND panIdleTime_ = nullptr, panIdleTimeSetValue_ = nullptr, panExecuteRemainTime_ = nullptr;
+  std::unique_ptr<std::remove_pointer_t<HBITMAP>, BitmapDeleter> picture_, okGlyph_, cancelGlyph_;
+  HFONT font_ = nullptr;
+  std::string idleText_, setValueText_, remainText_;
+  bool done_ = false, ok_ = false;
+};
+
+}  // namespace updater

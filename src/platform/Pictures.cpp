@@ -1,0 +1,81 @@
+#include "platform/Pictures.h"
+
+#include <csetjmp>
+#include <cstdio>
+#include <vector>
+
+#include <jpeglib.h>
+
+namespace updater {
+namespace {
+
+struct ErrorManager {
+  jpeg_error_mgr base;
+  std::jmp_buf jump;
+};
+
+void OnError(j_common_ptr info) { std::longjmp(reinterpret_cast<ErrorManager*>(info->err)->jump, 1); }
+
+HBITMAP Decode(const unsigned char* data, size_t size) {
+  jpeg_decompress_struct info{};
+  ErrorManager error{};
+  info.err = jpeg_std_error(&error.base);
+  error.base.error_exit = OnError;
+  HBITMAP bitmap = nullptr;
+  if (setjmp(error.jump)) {
+    jpeg_destroy_decompress(&info);
+    if (bitmap) ::DeleteObject(bitmap);
+    return nullptr;
+  }
+  jpeg_create_decompress(&info);
+  jpeg_mem_src(&info, const_cast<unsigned char*>(data), static_cast<unsigned long>(size));
+  jpeg_read_header(&info, TRUE);
+  info.out_color_space = JCS_RGB;
+  jpeg_start_decompress(&info);
+  const int w = static_cast<int>(info.output_width), h = static_cast<int>(info.output_height);
+  BITMAPINFO bi{};
+  bi.bmiHeader.biSize = sizeof(bi.bmiHeader);
+  bi.bmiHeader.biWidth = w;
+  bi.bmiHeader.biHeight = -h;  // top-down
+  bi.bmiHeader.biPlanes = 1;
+  bi.bmiHeader.biBitCount = 32;
+  void* bits = nullptr;
+  bitmap = ::CreateDIBSection(nullptr, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
+  if (!bitmap) {
+    jpeg_destroy_decompress(&info);
+    return nullptr;
+  }
+  std::vector<unsigned char> row(static_cast<size_t>(w) * 3);
+  while (info.output_scanline < info.output_height) {
+    unsigned char* line = row.data();
+    const int y = static_cast<int>(info.output_scanline);
+    jpeg_read_scanlines(&info, &line, 1);
+    auto* out = static_cast<unsigned char*>(bits) + static_cast<size_t>(y) * w * 4;
+    for (int x = 0; x < w; ++x) {
+      out[x * 4 + 0] = row[x * 3 + 2];
+      out[x * 4 + 1] = row[x * 3 + 1];
+      out[x * 4 + 2] = row[x * 3 + 0];
+      out[x * 4 + 3] = 0;
+    }
+  }
+  jpeg_finish_decompress(&info);
+  jpeg_destroy_decompress(&info);
+  return bitmap;
+}
+
+}  // namespace
+
+HBITMAP LoadJpegResource(HINSTANCE instance, const wchar_t* name) {
+  HRSRC found = ::FindResourceW(instance, name, MAKEINTRESOURCEW(10));  // RT_RCDATA
+  if (!found) return nullptr;
+  HGLOBAL loaded = ::LoadResource(instance, found);
+  const void* data = loaded ? ::LockResource(loaded) : nullptr;
+  if (!data) return nullptr;
+  return Decode(static_cast<const unsigned char*>(data), ::SizeofResource(instance, found));
+}
+
+HBITMAP LoadBitmapResource(HINSTANCE instance, const wchar_t* name) {
+  return static_cast<HBITMAP>(::LoadImageW(instance, name, IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION));
+}
+
+}  // namespace updater
