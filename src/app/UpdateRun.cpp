@@ -72,12 +72,12 @@ void TfmMain::RunUpdateTools() {
           LogLine("업데이트 툴 자동실행 [" + tool + "]");
           LogLine("업데이트 툴 유효성 검사");
           const ServiceAnswer approval = AskValidity(IsTool08);
-          lastCode = approval.result;
-          lastText = approval.reply;
           if (approval.result != 0) {
+            // The failure line names the refusal that was recorded, not a later communication failure.
             if (!IsCommunicationFailure(approval.result)) {
               approvalFailed = true;
-              if (Trim(lastText).empty()) lastText = ErrorText(approval.result);
+              lastCode = approval.result;
+              lastText = Trim(approval.reply).empty() ? ErrorText(approval.result) : approval.reply;
             }
             continue;
           }

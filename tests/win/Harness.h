@@ -83,6 +83,8 @@ class DummyProcess {
   uint32_t pid_ = 0;
 };
 
+// Saves the screen as build/win/screenshots/<name>.bmp.
+void SaveScreenshot(const std::string& name);
 // Whether the run log holds a line containing part.
 bool RunLogHas(std::string_view part);
 bool NoTemporaryFiles(std::string_view folder);

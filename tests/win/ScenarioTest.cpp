@@ -1,0 +1,252 @@
+// Whole runs of a packed update tool under Wine: agent double, caller double, a clinic on D:.
+#include <gtest/gtest.h>
+
+#include "Harness.h"
+#include "app/LogFormat.h"
+#include "app/UpdateByPass.h"
+#include "env/FileVersion.h"
+#include "package/PackageFormat.h"
+#include "package/Inflate.h"
+#include "package/RunState.h"
+#include "package/pe/PEWriter.h"
+#include "platform/Win.h"
+
+using namespace updater;
+using namespace updater::test;
+
+namespace {
+
+std::vector<unsigned char> Bytes(const std::string& s) { return {s.begin(), s.end()}; }
+
+NewResource Module(const std::string& fileName, const std::string& content, int index = 6) {
+  TUpdateFileResource f{"MODULE", fileName, "", 0, 1, index, "", "", 0};
+  const std::string z = DeflateBest(content.data(), content.size());
+  return {"MODULE", MakeResourceName(f), kPackageLanguage, 0, Bytes(z)};
+}
+
+class Scenario : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    MakeFolders("D:\\CVL2000\\Exe");
+    MakeFolders("D:\\tools");
+    ::CopyFileW(Wide(BuildFolder() + "appinterface.dll").c_str(), L"D:\\CVL2000\\Exe\\appinterface.dll", FALSE);
+    ::CopyFileW(Wide(BuildFolder() + "dummy_caller.exe").c_str(), L"D:\\CVL2000\\Exe\\Caller.exe", FALSE);
+  }
+  void TearDown() override { RemoveTree("D:\\tools"); }
+
+  static void Script(const std::string& lines) { WriteFileBytes("D:\\CVL2000\\Exe\\appinterface.script", lines); }
+  static std::vector<std::string> AgentLog() { return Lines(ReadFileBytes("D:\\CVL2000\\Exe\\appinterface.log")); }
+  static std::string Pack(const std::string& name, const std::vector<NewResource>& package) {
+    const std::string image = ReadFileBytes(BuildFolder() + "UpdateTool.exe");
+    const std::vector<unsigned char> tool = WriteResources(Bytes(image), package);
+    const std::string path = "D:\\tools\\" + name;
+    WriteFileBytes(path, std::string(tool.begin(), tool.end()));
+    return path;
+  }
+  static std::vector<std::string> Log() {
+    return Lines(ReadCp949File("D:\\CVL2000\\Log\\CvlUpdaterLogNew" + DateStampYymmdd(SystemClock().Now()) + ".log"));
+  }
+  static bool LogHas(std::string_view part) {
+    for (const std::string& l : Log())
+      if (l.find(part) != std::string::npos) return true;
+    return false;
+  }
+  static bool AgentGot(std::string_view part) {
+    for (const std::string& l : AgentLog())
+      if (l.find(part) != std::string::npos) return true;
+    return false;
+  }
+  // The caller is started as the tool ends: give it a moment to write its line.
+  static std::string CallerLine(const std::string& folder = "D:\\CVL2000\\Exe\\") {
+    for (int i = 0; i < 250 && !FileExists(folder + "caller.txt"); ++i) ::Sleep(20);
+    ::Sleep(50);
+    // A caller started by the previous scenario's tool may have written here too: the last line counts.
+    const std::vector<std::string> lines = Lines(Trim(ReadUtf16File(folder + "caller.txt")));
+    return lines.empty() ? std::string{} : Trim(lines.back());
+  }
+  static std::string ReadUtf16File(const std::string& path) {
+    const std::string b = ReadFileBytes(path);
+    return Narrow(std::wstring(reinterpret_cast<const wchar_t*>(b.data()), b.size() / 2));
+  }
+
+  CleanInstallRoots clean;
+};
+
+// Starts the tool, waits for a visible window of the class, saves a screenshot of the screen.
+struct RunningTool {
+  PROCESS_INFORMATION pi{};
+  explicit RunningTool(const std::string& commandLine) {
+    std::wstring cmd = Wide(commandLine);
+    STARTUPINFOW si{};
+    si.cb = sizeof(si);
+    ::CreateProcessW(nullptr, cmd.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi);
+  }
+  HWND WaitForWindow(const wchar_t* cls, const wchar_t* title, DWORD ms) {
+    for (DWORD waited = 0; waited < ms; waited += 20) {
+      HWND h = ::FindWindowW(cls, title);
+      if (h && ::IsWindowVisible(h)) return h;
+      if (::WaitForSingleObject(pi.hProcess, 20) == WAIT_OBJECT_0) return nullptr;
+    }
+    return nullptr;
+  }
+  uint32_t Wait(DWORD ms = 120000) {
+    DWORD code = 259;
+    if (::WaitForSingleObject(pi.hProcess, ms) != WAIT_OBJECT_0) ::TerminateProcess(pi.hProcess, 99);
+    ::GetExitCodeProcess(pi.hProcess, &code);
+    ::CloseHandle(pi.hProcess);
+    ::CloseHandle(pi.hThread);
+    pi = {};
+    return code;
+  }
+  ~RunningTool() {
+    if (pi.hProcess) Wait(1);
+  }
+};
+
+}  // namespace
+
+TEST_F(Scenario, OneByHandDeploysBacksUpRecordsAndReports) {
+  ::CopyFileW(Wide(BuildFolder() + "ver_none.dll").c_str(), L"D:\\CVL2000\\Exe\\Main.dll", FALSE);
+  const std::string installed = ReadFileBytes("D:\\CVL2000\\Exe\\Main.dll");
+  const std::string fresh = ReadFileBytes(BuildFolder() + "ver_plain.dll");
+  std::string big(64u << 20, '\0');
+  for (size_t i = 0; i < big.size(); i += 4096) big[i] = static_cast<char>(i >> 12);
+  const std::string tool = Pack("Tool01_6001.exe", {Module("Main.dll", fresh), Module("New.txt", "new file"), Module("Big.bin", big, 5)});
+  Script("267 0\n");
+  RunningTool run("\"" + tool + "\"");
+  if (HWND window = run.WaitForWindow(L"TfmMain", nullptr, 30000)) {
+    ::Sleep(300);
+    SaveScreenshot("main-window-deploy");
+  }
+  EXPECT_EQ(run.Wait(), 0u);
+
+  EXPECT_EQ(ReadFileBytes("D:\\CVL2000\\Exe\\Main.dll"), fresh);
+  EXPECT_EQ(ReadFileBytes("D:\\CVL2000\\Exe\\New.txt"), "new file");
+  EXPECT_EQ(FileSize("D:\\CVL2000\\Etc\\Big.bin"), static_cast<int64_t>(big.size()));
+  EXPECT_EQ(ReadFileBytes("D:\\CVL2000\\Temp\\FX4\\Backup\\Exe\\Main.dll"), installed);
+  wchar_t value[128];
+  ::GetPrivateProfileStringW(L"HISTORY", L"Tool01_6001.exe", L"", value, 128, L"D:\\CVL2000\\Updater.ini");
+  EXPECT_EQ(Narrow(value).substr(0, 2), "Y,");
+  ::GetPrivateProfileStringW(L"LATESTTOOL", L"RUNVER", L"", value, 128, L"D:\\CVL2000\\Updater.ini");
+  EXPECT_EQ(Narrow(value), "1.0.0.1");
+  EXPECT_TRUE(AgentGot("267\t[Update:item_code=01;ref_down=1;]"));
+  EXPECT_TRUE(AgentGot("259\t[Result:item_code=01;run_version=1.0.0.1;result_code=0;]"));
+  EXPECT_TRUE(LogHas("업데이트 툴 자동실행 [" + tool + "]"));
+  EXPECT_TRUE(LogHas("Start procedure ExecuteBackup (3개 파일)"));
+  EXPECT_TRUE(LogHas("Finished procedure ExecuteUpdate"));
+  const std::vector<std::string> lines = Log();
+  ASSERT_GE(lines.size(), 2u);
+  EXPECT_EQ(lines[lines.size() - 2].substr(21), "업데이트 종료");
+}
+
+TEST_F(Scenario, TwoRefusedToolsAndTheCallerStartedAgain) {
+  const std::string a = Pack("Tool01_7001.exe", {Module("A.txt", "a")});
+  const std::string b = Pack("Tool01_7002.exe", {Module("B.txt", "b")});
+  Script("260 0 " + a + ", " + b + "\n267 100017 지금은 실행할 수 없는 툴입니다\n267 10060\n");
+  EXPECT_EQ(RunProgram("\"" + a + "\" Caller.exe admin").exitCode, 0u);
+  EXPECT_FALSE(FileExists("D:\\CVL2000\\Exe\\A.txt"));
+  EXPECT_FALSE(FileExists("D:\\CVL2000\\Exe\\B.txt"));
+  EXPECT_TRUE(AgentGot("260\t[Update:item_code=01;run_version="));
+  EXPECT_TRUE(LogHas("CvlUpdaterErrLog [업데이트 툴 유효성 검사실패(ErrorCode:100017, ResultText:지금은 실행할 수 없는 툴입니다)]"));
+  EXPECT_FALSE(LogHas("ErrorCode:10060"));
+  EXPECT_EQ(CallerLine(), "D:\\CVL2000\\Exe\\Caller.exe");
+}
+
+TEST_F(Scenario, AFailedLoadEndsTheRun) {
+  const std::string a = Pack("Tool01_7101.exe", {Module("..\\evil.txt", "x")});
+  const std::string b = Pack("Tool01_7102.exe", {Module("B.txt", "b")});
+  Script("260 0 " + a + "," + b + "\n267 0\n");
+  EXPECT_EQ(RunProgram("\"" + a + "\" Caller.exe").exitCode, 0u);
+  EXPECT_TRUE(LogHas("    AddUpdater(에러발생,Err.Message:Damaged resource: unsafe file name"));
+  EXPECT_FALSE(LogHas("업데이트 툴 자동실행 [" + b + "]"));
+  EXPECT_FALSE(FileExists("D:\\CVL2000\\Exe\\B.txt"));
+  EXPECT_TRUE(AgentGot("259\t[Result:item_code=01;run_version=1.0.0.1;result_code=1;]"));
+}
+
+TEST_F(Scenario, ARunningProgramAsksFirstAndCancelEndsTheRun) {
+  DummyProcess viewer("D:\\CVL2000\\Exe\\Viewer.exe", "");
+  const std::string tool = Pack("Tool01_7201.exe", {Module("Viewer.exe", "new viewer")});
+  Script("260 0 " + tool + "\n267 0\n");
+  RunningTool run("\"" + tool + "\" Caller.exe");
+  HWND dialog = run.WaitForWindow(L"TfmUpdateByPass", L"업데이트질문", 30000);
+  ASSERT_NE(dialog, nullptr) << "the deferral dialog did not appear";
+  ::Sleep(300);
+  SaveScreenshot("deferral-dialog");
+  ::PostMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
+  EXPECT_EQ(run.Wait(), 0u);
+  EXPECT_TRUE(viewer.Running());
+  EXPECT_TRUE(LogHas("사용자툴실행취소(호출실행,Caller.exe)[Tool01_7201.exe,업데이트1개,](Viewer.exe,실행프로세스1건)"));
+  EXPECT_FALSE(LogHas("업데이트 툴 자동실행"));
+  EXPECT_FALSE(AgentGot("267\t"));
+  EXPECT_EQ(CallerLine(), "D:\\CVL2000\\Exe\\Caller.exe");
+}
+
+TEST_F(Scenario, EightQueuedToolsStartWithoutAsking) {
+  DummyProcess viewer("D:\\CVL2000\\Exe\\Viewer.exe", "");
+  const std::string tool = Pack("Tool01_7301.exe", {Module("Viewer.exe", "new viewer")});
+  std::string list;
+  for (int i = 0; i < 8; ++i) list += (i ? "," : "") + tool;
+  Script("260 0 " + list + "\n267 10060\n");  // each is then skipped quietly
+  RunningTool run("\"" + tool + "\" Caller.exe");
+  EXPECT_EQ(run.WaitForWindow(L"TfmUpdateByPass", L"업데이트질문", 3000), nullptr);
+  EXPECT_EQ(run.Wait(60000), 0u);
+  EXPECT_FALSE(LogHas("사용자툴실행취소"));
+  size_t approvals = 0;
+  for (const std::string& l : AgentLog()) approvals += l.rfind("267\t", 0) == 0;
+  EXPECT_EQ(approvals, 8u);
+}
+
+TEST_F(Scenario, AFailedLastCopyOfATool08RunRollsBackAndBypasses) {
+  WriteFileBytes("D:\\CVL2000\\Exe\\Last.dat", "installed");
+  DummyProcess locker("D:\\run\\Locker.exe", "--hold D:\\CVL2000\\Exe\\Last.dat", true);
+  const std::string tool = Pack("Tool08_1.exe", {Module("Last.dat", "newer content")});
+  ::CopyFileW(Wide(BuildFolder() + "dummy_caller.exe").c_str(), L"D:\\tools\\Caller.exe", FALSE);
+  Script("260 0 " + tool + "\n267 0\n");
+  EXPECT_EQ(RunProgram("\"" + tool + "\" Caller.exe").exitCode, 0u);
+  EXPECT_TRUE(LogHas("    백업파일롤백"));
+  EXPECT_TRUE(AgentGot("259\t[Result:item_code=08;run_version=1.0.0.1;result_code=1;]"));
+  EXPECT_EQ(CallerLine("D:\\tools\\"), "Caller.exe UPDATE_BYPASS");
+  wchar_t value[128];
+  ::GetPrivateProfileStringW(L"HISTORY", L"Tool08_1.exe", L"", value, 128, L"D:\\CVL2000\\UpdaterChart.ini");
+  EXPECT_EQ(Narrow(value).substr(0, 2), "N,");
+}
+
+TEST(IdleDeferral, TheMonitorWatchesTheLastMinuteEverySecond) {
+  FakeClock clock;
+  TCheckIdleTime idle(clock);
+  clock.tick = 100000 + 179 * 60 * 1000;  // 179 minutes without input
+  clock.lastInput = 100000;
+  idle.Start();
+  idle.Tick();
+  EXPECT_EQ(idle.IdleSeconds, 179u * 60);
+  EXPECT_EQ(idle.Interval(), 5000u);
+  clock.tick += 1000;
+  idle.Tick();
+  EXPECT_EQ(idle.Interval(), 1000u);  // inside the last minute
+  EXPECT_FALSE(idle.IdleReached);
+  clock.lastInput = clock.tick - 2000;  // the user moves: the count starts over
+  idle.Tick();
+  EXPECT_EQ(idle.IdleSeconds, 2u);
+  EXPECT_EQ(idle.Interval(), 5000u);
+  clock.tick = 0x00001000;  // the tick counter wrapped since the last input
+  clock.lastInput = 0xFFFFF000;
+  EXPECT_EQ(GetIdleSeconds(clock), 8u);
+  clock.lastInput = clock.tick - 180u * 60 * 1000;
+  idle.Tick();
+  EXPECT_TRUE(idle.IdleReached);
+  EXPECT_FALSE(idle.Enabled());
+}
+
+TEST(IdleDeferral, TheDialogAcceptsByItselfAfterTheIdlePeriod) {
+  updater::Run() = RunState{};
+  FakeClock clock;
+  clock.tick = 200000000;
+  clock.lastInput = clock.tick - 180u * 60 * 1000;  // already idle for 180 minutes
+  TCheckIdleTime idle(clock);
+  TfmUpdateByPass dialog(::GetModuleHandleW(nullptr), idle);
+  const DWORD start = ::GetTickCount();
+  EXPECT_TRUE(dialog.Execute());
+  EXPECT_LT(::GetTickCount() - start, 9000u);  // the monitor's first tick after 5 s, then the dialog's
+  EXPECT_TRUE(updater::Run().FailureList.Contains("유휴시간 180분 후, 툴 실행"));
+  EXPECT_EQ(dialog.RemainTimeText(), "0 초 후 자동실행");
+}
