@@ -238,10 +238,19 @@ void TfmMain::ShowMainWindow() {
 }
 
 void TfmMain::SetFileProgress(uint64_t position, uint64_t maximum) {
-  // The bar counts in ints: large files move it in KiB.
+  // The bar counts in ints: large files move it in KiB. It is redrawn only when it visibly moves:
+  // repainting after every block would cost more than the copy itself.
   const int shift = maximum > 0x7FFFFFFF ? 10 : 0;
-  ::SendMessageW(c_.ProgressCurrent, PBM_SETRANGE32, 0, static_cast<LPARAM>(maximum >> shift));
-  ::SendMessageW(c_.ProgressCurrent, PBM_SETPOS, static_cast<WPARAM>(position >> shift), 0);
+  if (maximum != progressMax_) {
+    progressMax_ = maximum;
+    progressShown_ = UINT64_MAX;
+    ::SendMessageW(c_.ProgressCurrent, PBM_SETRANGE32, 0, static_cast<LPARAM>(maximum >> shift));
+  }
+  const uint64_t step = maximum / 200 + 1;
+  if (progressShown_ == UINT64_MAX || position == maximum || position >= progressShown_ + step || position < progressShown_) {
+    progressShown_ = position;
+    ::SendMessageW(c_.ProgressCurrent, PBM_SETPOS, static_cast<WPARAM>(position >> shift), 0);
+  }
 }
 
 void TfmMain::ProcessMessages() { ProcessPendingMessages(); }

@@ -79,6 +79,7 @@ class TfmMain final : public PassView {
   Ui& ui_;
   Clock& clock_;
   bool totalProgressSet_ = false;
+  uint64_t progressMax_ = UINT64_MAX, progressShown_ = UINT64_MAX;
   std::unique_ptr<TCheckIdleTime> checkIdleTime_;
   std::unique_ptr<std::remove_pointer_t<HBITMAP>, BitmapDeleter> banner_;  // the one idle monitor of the process
   HWND hwnd_ = nullptr;
