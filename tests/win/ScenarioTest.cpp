@@ -29,7 +29,7 @@ class Scenario : public ::testing::Test {
   void SetUp() override {
     MakeFolders("D:\\CVL2000\\Exe");
     MakeFolders("D:\\tools");
-    ::CopyFileW(Wide(BuildFolder() + "appinterface.dll").c_str(), L"D:\\CVL2000\\Exe\\appinterface.dll", FALSE);
+    ::CopyFileW(Wide(BuildFolder() + "doubles\\appinterface.dll").c_str(), L"D:\\CVL2000\\Exe\\appinterface.dll", FALSE);
     ::CopyFileW(Wide(BuildFolder() + "dummy_caller.exe").c_str(), L"D:\\CVL2000\\Exe\\Caller.exe", FALSE);
   }
   void TearDown() override { RemoveTree("D:\\tools"); }
