@@ -10,6 +10,7 @@
 #include "env/Housekeeping.h"
 #include "env/NetworkIdentity.h"
 #include "env/PathText.h"
+#include "env/Processes.h"
 #include "package/RunState.h"
 #include "platform/Messages.h"
 #include "platform/Pictures.h"
@@ -219,16 +220,7 @@ void TfmMain::RelaunchCaller(const std::string& program) {
   if (IsTool08) command = program + (UpdateOk ? "" : " UPDATE_BYPASS");
   else if (program != "Dovrane.exe") command = ExeFolder() + program;
   else command = InstallRoot() + "Drg\\" + program;
-  STARTUPINFOW si{};
-  si.cb = sizeof(si);
-  si.dwFlags = STARTF_USESHOWWINDOW;
-  si.wShowWindow = SW_SHOWNORMAL;
-  PROCESS_INFORMATION pi{};
-  std::wstring cmd = Wide(command);
-  if (::CreateProcessW(nullptr, cmd.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) {
-    ::CloseHandle(pi.hThread);
-    ::CloseHandle(pi.hProcess);
-  }
+  StartProgram(command, false);  // nothing of the start is checked
 }
 
 void TfmMain::ShowMainWindow() {

@@ -22,7 +22,7 @@ std::vector<ProcessEntry> ProcessSnapshot() {
   return list;
 }
 
-int32_t StartAndWait(std::string_view commandLine, bool console, int32_t waitMode) {
+UniqueHandle StartProgram(std::string_view commandLine, bool console) {
   STARTUPINFOW si{};
   si.cb = sizeof(si);
   si.dwFlags = STARTF_USESHOWWINDOW;
@@ -31,8 +31,14 @@ int32_t StartAndWait(std::string_view commandLine, bool console, int32_t waitMod
   std::wstring cmd = Wide(commandLine);
   const DWORD flags = (console ? CREATE_NEW_CONSOLE : DETACHED_PROCESS) | NORMAL_PRIORITY_CLASS;
   if (!::CreateProcessW(nullptr, cmd.data(), nullptr, nullptr, console ? FALSE : TRUE, flags, nullptr, nullptr, &si, &pi))
-    return -1;
-  UniqueHandle process(pi.hProcess), thread(pi.hThread);
+    return UniqueHandle();
+  ::CloseHandle(pi.hThread);
+  return UniqueHandle(pi.hProcess);
+}
+
+int32_t StartAndWait(std::string_view commandLine, bool console, int32_t waitMode) {
+  const UniqueHandle process = StartProgram(commandLine, console);
+  if (!process) return -1;
   DWORD code = STILL_ACTIVE;
   if (waitMode == 0) {
     ::WaitForSingleObject(process.Get(), INFINITE);

@@ -5,6 +5,8 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/Win.h"
+
 namespace updater {
 
 struct ProcessEntry {
@@ -12,6 +14,10 @@ struct ProcessEntry {
   uint32_t pid = 0;
 };
 std::vector<ProcessEntry> ProcessSnapshot();
+
+// Starts a program from its command line alone, shown normally; with console, in a new console,
+// else detached and inheriting handles. Empty when it could not be started.
+UniqueHandle StartProgram(std::string_view commandLine, bool console);
 
 // Exit code of the child; -1 when it could not be started. waitMode 0 waits without limit, a
 // negative value polls every 200 ms keeping windows alive, a positive value waits at most that
