@@ -250,3 +250,17 @@ TEST(IdleDeferral, TheDialogAcceptsByItselfAfterTheIdlePeriod) {
   EXPECT_TRUE(updater::Run().FailureList.Contains("유휴시간 180분 후, 툴 실행"));
   EXPECT_EQ(dialog.RemainTimeText(), "0 초 후 자동실행");
 }
+
+TEST_F(Scenario, AHiddenRunStartedByACallerNeverShowsAWindow) {
+  TUpdateFileResource cfg{"UPDATECONFIG", "Config.txt", "", 0, 1, -1, "", "", 0};
+  const std::string text = "HIDDEN=1\r\n";
+  const std::string z = DeflateBest(text.data(), text.size());
+  const std::string tool =
+      Pack("Tool01_7401.exe", {Module("Hidden.txt", "quiet"), {"UPDATECONFIG", MakeResourceName(cfg), kPackageLanguage, 0, Bytes(z)}});
+  Script("260 0 " + tool + "\n267 0\n");
+  RunningTool run("\"" + tool + "\" Caller.exe");
+  EXPECT_EQ(run.WaitForWindow(L"TfmMain", nullptr, 5000), nullptr);
+  EXPECT_EQ(run.Wait(), 0u);
+  EXPECT_EQ(ReadFileBytes("D:\\CVL2000\\Exe\\Hidden.txt"), "quiet");
+  EXPECT_TRUE(LogHas("    실행옵션 → [HIDDEN=1, 숨김모드로 자동실행]"));
+}
