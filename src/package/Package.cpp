@@ -33,12 +33,9 @@ void PlainToFile(const TResourceDetails& resource, const std::string& path) {
   ReplacingFile out(path, ReplacingFile::Durability::Cached);  // staging: redone by a later run
   if (!out.IsOpen()) throw std::runtime_error("Cannot create file \"" + path + "\". " + SystemErrorText(out.OpenError()));
   std::string buf(kWriteBuffer, '\0');
-  for (uint64_t at = 0; at < resource.DataSize();) {
-    const size_t n = static_cast<size_t>(std::min<uint64_t>(buf.size(), resource.DataSize() - at));
-    resource.ReadData(at, buf.data(), n);
+  const auto read = resource.Reader();
+  while (const size_t n = read(buf.data(), buf.size()))
     if (!out.Write(buf.data(), n)) throw std::runtime_error(SystemErrorText(::GetLastError()) + " (" + path + ")");
-    at += n;
-  }
   Commit(out, path);
 }
 
@@ -80,16 +77,10 @@ void DeleteControlFile(const std::string& path) {
 void InflateToFile(const TResourceDetails& resource, const std::string& path) {
   ReplacingFile out(path, ReplacingFile::Durability::Cached);  // staging: redone by a later run
   if (!out.IsOpen()) throw std::runtime_error("Cannot create file \"" + path + "\". " + SystemErrorText(out.OpenError()));
-  uint64_t at = 0;
   std::string pending;
   pending.reserve(kWriteBuffer);
   InflateStream(
-      [&](void* buf, size_t max) {
-        const size_t n = static_cast<size_t>(std::min<uint64_t>(max, resource.DataSize() - at));
-        resource.ReadData(at, buf, n);
-        at += n;
-        return n;
-      },
+      resource.Reader(),
       [&](const void* data, size_t n) {
         pending.append(static_cast<const char*>(data), n);
         if (pending.size() >= kWriteBuffer) {

@@ -38,17 +38,7 @@ std::string ControlName(const char* fileName) {
   return MakeResourceName(r);
 }
 
-uint64_t InflatedSize(const TResourceDetails& r) {
-  uint64_t at = 0;
-  return InflateStream(
-      [&](void* buf, size_t max) {
-        const size_t n = static_cast<size_t>(std::min<uint64_t>(max, r.DataSize() - at));
-        r.ReadData(at, buf, n);
-        at += n;
-        return n;
-      },
-      [](const void*, size_t) {});
-}
+uint64_t InflatedSize(const TResourceDetails& r) { return InflateStream(r.Reader(), [](const void*, size_t) {}); }
 
 struct PackageEntry {
   const TResourceDetails* resource;
@@ -316,14 +306,8 @@ void Extract(const std::string& toolPath, const std::string& folder, std::ostrea
     if (e.fields->StoredPlain) {
       bytes = r.Data();
     } else {
-      uint64_t at = 0;
       InflateStream(
-          [&](void* buf, size_t max) {
-            const size_t n = static_cast<size_t>(std::min<uint64_t>(max, r.DataSize() - at));
-            r.ReadData(at, buf, n);
-            at += n;
-            return n;
-          },
+          r.Reader(),
           [&](const void* d, size_t n) { bytes.insert(bytes.end(), static_cast<const unsigned char*>(d), static_cast<const unsigned char*>(d) + n); });
     }
     WriteBinaryAtomically(target, bytes);

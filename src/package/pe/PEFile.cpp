@@ -38,6 +38,15 @@ void TResourceDetails::ReadData(uint64_t offset, void* dst, size_t n) const {
   owner_.Source().Read(dataOffset_ + offset, dst, n);
 }
 
+std::function<size_t(void*, size_t)> TResourceDetails::Reader() const {
+  return [this, at = uint64_t{0}](void* buf, size_t max) mutable {
+    const size_t n = static_cast<size_t>(std::min<uint64_t>(max, dataSize_ - at));
+    ReadData(at, buf, n);
+    at += n;
+    return n;
+  };
+}
+
 std::vector<unsigned char> TResourceDetails::Data() const {
   std::vector<unsigned char> data(dataSize_);
   ReadData(0, data.data(), data.size());

@@ -2,6 +2,7 @@
 // One resource of an image: its type, name, language and where its data lie. The data stay in
 // the image and are read when asked for, so a large package is never held in memory whole.
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -32,6 +33,8 @@ class TResourceDetails {
   void ReadData(uint64_t offset, void* dst, size_t n) const;
   // The whole data; for small resources (names, options, version information).
   std::vector<unsigned char> Data() const;
+  // Reads the data front to back: each call fills up to max bytes, 0 at the end.
+  std::function<size_t(void* buf, size_t max)> Reader() const;
 
  private:
   const TResourceModule& owner_;
