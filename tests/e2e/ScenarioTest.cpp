@@ -264,3 +264,17 @@ TEST_F(Scenario, AHiddenRunStartedByACallerNeverShowsAWindow) {
   EXPECT_EQ(ReadFileBytes("D:\\CVL2000\\Exe\\Hidden.txt"), "quiet");
   EXPECT_TRUE(LogHas("    실행옵션 → [HIDDEN=1, 숨김모드로 자동실행]"));
 }
+
+TEST_F(Scenario, ATool08RunWithProgramsInUseNeitherAsksNorShowsItself) {
+  DummyProcess viewer("D:\\CVL2000\\Exe\\Viewer.exe", "");
+  const std::string tool = Pack("Tool08_2.exe", {Module("Viewer.exe", "new viewer")});
+  ::CopyFileW(Wide(BuildFolder() + "dummy_caller.exe").c_str(), L"D:\\tools\\Caller.exe", FALSE);
+  Script("260 0 " + tool + "\n267 0\n");
+  RunningTool run("\"" + tool + "\" Caller.exe");
+  EXPECT_EQ(run.WaitForWindow(L"TfmUpdateByPass", L"업데이트질문", 2000), nullptr);
+  EXPECT_EQ(run.WaitForWindow(L"TfmMain", nullptr, 2000), nullptr);
+  EXPECT_EQ(run.Wait(), 0u);
+  EXPECT_FALSE(viewer.Running());  // ended to replace its file
+  EXPECT_EQ(ReadFileBytes("D:\\CVL2000\\Exe\\Viewer.exe"), "new viewer");
+  EXPECT_EQ(CallerLine("D:\\tools\\"), "Caller.exe");
+}
