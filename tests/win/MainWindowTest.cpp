@@ -1,0 +1,78 @@
+#include <gtest/gtest.h>
+
+#include "Harness.h"
+#include "app/Main.h"
+#include "app/RunLog.h"
+#include "package/RunState.h"
+#include "platform/Ui.h"
+#include "platform/Win.h"
+
+using namespace updater;
+using namespace updater::test;
+
+namespace {
+
+// Answers message boxes without showing them, and remembers what they said.
+class ScriptedUi final : public Ui {
+ public:
+  std::vector<std::string> errors, infos;
+  bool confirmAnswer = true;
+  void Information(std::string_view text) override { infos.emplace_back(text); }
+  void Error(std::string_view text) override { errors.emplace_back(text); }
+  bool Confirm(std::string_view) override { return confirmAnswer; }
+};
+
+std::string Caption(HWND hwnd) {
+  wchar_t text[256];
+  ::GetWindowTextW(hwnd, text, 256);
+  return Narrow(text);
+}
+
+class MainWindow : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    updater::Run() = RunState{};
+    MakeFolders("D:\\CVL2000\\Exe");
+  }
+  CleanInstallRoots clean;
+  ScriptedUi ui;
+};
+
+}  // namespace
+
+TEST_F(MainWindow, CaptionAndTopmostMessages) {
+  TfmMain window(::GetModuleHandleW(nullptr), {"test.exe"}, ui);
+  ::KillTimer(window.Handle(), 1);  // no run in this test
+  EXPECT_EQ(Caption(window.Handle()), "업데이트");
+  EXPECT_TRUE(::GetWindowLongW(window.Handle(), GWL_EXSTYLE) & WS_EX_TOPMOST);
+  const std::string text = "업데이트(선수 툴 확인) VEROZ5521.exe";
+  ::SendMessageW(window.Handle(), kMsgSetCaption, reinterpret_cast<WPARAM>(text.c_str()), 0);
+  EXPECT_EQ(Caption(window.Handle()), text);
+  ::SendMessageW(window.Handle(), kMsgSetTopmost, 0, 0);
+  EXPECT_FALSE(::GetWindowLongW(window.Handle(), GWL_EXSTYLE) & WS_EX_TOPMOST);
+  ::SendMessageW(window.Handle(), kMsgSetTopmost, 1, 0);
+  EXPECT_TRUE(::GetWindowLongW(window.Handle(), GWL_EXSTYLE) & WS_EX_TOPMOST);
+  EXPECT_FALSE(::IsWindowVisible(window.Handle()));  // created hidden
+  RECT r;
+  ::GetClientRect(window.Handle(), &r);
+  EXPECT_EQ(r.right - r.left, 338);
+  EXPECT_EQ(r.bottom - r.top, 328);
+  EXPECT_FALSE(::GetWindowLongW(window.Handle(), GWL_STYLE) & WS_SYSMENU);  // no title-bar buttons
+}
+
+TEST_F(MainWindow, AToolListThatCannotBeAskedEndsTheRunAsAnEmptyOne) {
+  ::CopyFileW(Wide(BuildFolder() + "dummy_caller.exe").c_str(), L"D:\\CVL2000\\Exe\\Caller.exe", FALSE);
+  TfmMain window(::GetModuleHandleW(nullptr), {"test.exe", "Caller.exe"}, ui);
+  ::KillTimer(window.Handle(), 1);
+  window.RunUpdateTools();  // no agent DLL anywhere
+  ASSERT_EQ(ui.errors.size(), 1u);
+  EXPECT_EQ(ui.errors[0], "Corvel Fennix 실행모듈(appinterface.dll)을 찾을 수 없습니다.\r\nCorvel 실행파일 폴더를 확인해 주시기 바랍니다");
+  EXPECT_TRUE(updater::Run().FailureList.Contains(ui.errors[0]));
+  EXPECT_TRUE(RunLogHas("실행할 업데이트 툴 없음, 업데이트 종료"));
+  EXPECT_TRUE(RunLogHas("    → CvlUpdaterErrLog [Corvel Fennix 실행모듈(appinterface.dll)을 찾을 수 없습니다. Corvel 실행파일 폴더를"));
+  for (int i = 0; i < 100 && !FileExists("D:\\CVL2000\\Exe\\caller.txt"); ++i) ::Sleep(20);
+  EXPECT_TRUE(FileExists("D:\\CVL2000\\Exe\\caller.txt"));  // the caller is started again all the same
+  MSG msg;
+  while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {  // the close posted the end of the message loop
+  }
+}
