@@ -4,6 +4,17 @@ namespace updater {
 
 ReplacingFile::ReplacingFile(std::string target, Durability durability)
     : target_(std::move(target)), durability_(durability) {
+  // A run killed while writing this target left its temporary file here: it goes first. (The
+  // start-of-run sweep covers only the Exe folder.)
+  {
+    const size_t slash = target_.find_last_of('\\');
+    const std::string folder = slash == std::string::npos ? std::string{} : target_.substr(0, slash + 1);
+    WIN32_FIND_DATAW fd;
+    FindHandle stale(::FindFirstFileW(Wide(target_ + ".*-*" + std::string(kTemporarySuffix)).c_str(), &fd));
+    if (stale)
+      do ::DeleteFileW(Wide(folder + Narrow(fd.cFileName)).c_str());
+      while (::FindNextFileW(stale.Get(), &fd));
+  }
   // CREATE_NEW with a fresh name per attempt: never opens someone else's file.
   const std::string stem = target_ + "." + std::to_string(::GetCurrentProcessId()) + "-";
   for (DWORD attempt = 0; attempt < 100; ++attempt) {

@@ -119,3 +119,13 @@ TEST_F(Files, PlainCopyOntoAHeldTargetFailsAndLeavesItWhole) {
   EXPECT_EQ(ReadFileBytes(dst), "old");
   EXPECT_TRUE(NoTemporaryFilesIn(dir));
 }
+
+TEST_F(Files, AnEarlierRunsTemporaryFileOfTheTargetIsRemoved) {
+  WriteFileBytes(dir + "\\a.dll", "old");
+  WriteFileBytes(dir + "\\a.dll.4242-99.yte", std::string(1000, 'x'));  // left by a killed run
+  WriteFileBytes(dir + "\\a_20250724_101530.yte", "busy");               // a renamed busy file stays
+  WriteFileBytes(dir + "\\src.dll", "new");
+  ASSERT_TRUE(PlainCopy(dir + "\\src.dll", dir + "\\a.dll"));
+  EXPECT_FALSE(FileExists(dir + "\\a.dll.4242-99.yte"));
+  EXPECT_TRUE(FileExists(dir + "\\a_20250724_101530.yte"));
+}
