@@ -13,15 +13,15 @@ TCheckIdleTime::TCheckIdleTime(Clock& clock) : clock_(clock) {
   wc.hInstance = ::GetModuleHandleW(nullptr);
   wc.lpszClassName = kClass;
   ::RegisterClassExW(&wc);
-  window_ = ::CreateWindowExW(0, kClass, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, wc.hInstance, nullptr);
-  ::SetWindowLongPtrW(window_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+  window_.Reset(::CreateWindowExW(0, kClass, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, wc.hInstance, nullptr));
+  ::SetWindowLongPtrW(window_.Get(), GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
 }
 
 TCheckIdleTime::~TCheckIdleTime() {
   enabled_ = false;
   IdleSeconds = 0;
   IdleReached = false;
-  if (window_) ::DestroyWindow(window_);
+  window_.Reset();
 }
 
 void TCheckIdleTime::Start() {
@@ -30,8 +30,8 @@ void TCheckIdleTime::Start() {
 }
 
 void TCheckIdleTime::Arm() {
-  if (enabled_) ::SetTimer(window_, kTimer, interval_, nullptr);
-  else ::KillTimer(window_, kTimer);
+  if (enabled_) ::SetTimer(window_.Get(), kTimer, interval_, nullptr);
+  else ::KillTimer(window_.Get(), kTimer);
 }
 
 void TCheckIdleTime::Tick() {

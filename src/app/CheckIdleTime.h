@@ -31,7 +31,7 @@ class TCheckIdleTime {
   static LRESULT CALLBACK WindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
   void Arm();
   Clock& clock_;
-  HWND window_ = nullptr;  // message-only window that receives the timer
+  Window window_;  // message-only window that receives the timer
   uint32_t interval_ = 5000;
   bool enabled_ = false;
 };

@@ -79,13 +79,14 @@ TfmMain::TfmMain(HINSTANCE instance, std::vector<std::string> args, Ui& ui, Cloc
   ::AdjustWindowRectEx(&r, style, FALSE, exStyle);
   const int w = r.right - r.left, h = r.bottom - r.top;
   const int x = (::GetSystemMetrics(SM_CXSCREEN) - w) / 2, y = (::GetSystemMetrics(SM_CYSCREEN) - h) / 2;
-  hwnd_ = ::CreateWindowExW(exStyle, kWindowClass, L"업데이트", style, x, y, w, h, nullptr, nullptr, instance_, this);
+  // The window procedure takes ownership of the handle while the window is being created.
+  ::CreateWindowExW(exStyle, kWindowClass, L"업데이트", style, x, y, w, h, nullptr, nullptr, instance_, this);
 
   HDC screen = ::GetDC(nullptr);
   const int dpi = ::GetDeviceCaps(screen, LOGPIXELSY);
   ::ReleaseDC(nullptr, screen);
-  font_ = ::CreateFontW(-::MulDiv(9, dpi, 72), 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
-                        CLIP_DEFAULT_PRECIS, CLEARTYPE_QUALITY, DEFAULT_PITCH, L"맑은 고딕");
+  font_.Reset(::CreateFontW(-::MulDiv(9, dpi, 72), 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
+                        CLIP_DEFAULT_PRECIS, CLEARTYPE_QUALITY, DEFAULT_PITCH, L"맑은 고딕"));
   checkIdleTime_ = std::make_unique<TCheckIdleTime>(clock_);
   CreateControls();
   FormCreate();
@@ -95,15 +96,14 @@ TfmMain::~TfmMain() {
   // FormDestroy
   AddSearchPathEntries();
   Query.reset();
-  if (hwnd_) ::DestroyWindow(hwnd_);
-  if (font_) ::DeleteObject(font_);
+  window_.Reset();  // while every member is still alive for the last messages
 }
 
 void TfmMain::CreateControls() {
   auto make = [&](HWND parent, const wchar_t* cls, const char* text, DWORD style, int x, int y, int w, int h, DWORD ex = 0) {
     HWND c = ::CreateWindowExW(ex, cls, Wide(text).c_str(), WS_CHILD | WS_VISIBLE | style, x, y, w, h, parent, nullptr,
                                instance_, nullptr);
-    ::SendMessageW(c, WM_SETFONT, reinterpret_cast<WPARAM>(font_), FALSE);
+    ::SendMessageW(c, WM_SETFONT, reinterpret_cast<WPARAM>(font_.Get()), FALSE);
     return c;
   };
   auto panel = [&](HWND parent, int x, int y, int w, int h, bool bevel) {
@@ -115,10 +115,10 @@ void TfmMain::CreateControls() {
     return make(parent, WC_STATICW, text, SS_LEFT | SS_NOPREFIX, x, y, w ? w : 325 - x, 16);
   };
 
-  c_.PanMain = panel(hwnd_, 0, 0, kClientWidth, kClientHeight, false);
+  c_.PanMain = panel(window_.Get(), 0, 0, kClientWidth, kClientHeight, false);
   c_.ImgTarvex = make(c_.PanMain, WC_STATICW, "", SS_BITMAP | SS_REALSIZECONTROL, 0, 0, kClientWidth, 81);
-  banner_.reset(LoadJpegResource(instance_, L"BANNER"));
-  if (banner_) ::SendMessageW(c_.ImgTarvex, STM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(banner_.get()));
+  banner_ = LoadJpegResource(instance_, L"BANNER");
+  if (banner_) ::SendMessageW(c_.ImgTarvex, STM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(banner_.Get()));
   c_.PanFileStatus = panel(c_.PanMain, 1, 78, 335, 41, true);
   c_.LabUpdateFileName = label(c_.PanFileStatus, "", 15, 16);
   ::ShowWindow(c_.LabUpdateFileName, SW_HIDE);
@@ -162,11 +162,11 @@ void TfmMain::FormCreate() {
   Query = CreateQuery();
   Run().IsPostgresDb = Query && Query->IsPostgreSql();
   LocalAddress = RegisteredLocalAddress(Query.get());
-  ::SetTimer(hwnd_, kStartTimer, 100, nullptr);
+  ::SetTimer(window_.Get(), kStartTimer, 100, nullptr);
   Cancelled = false;
 }
 
-void TfmMain::SetRunCaption(std::string_view text) { ::SetWindowTextW(hwnd_, Wide(text).c_str()); }
+void TfmMain::SetRunCaption(std::string_view text) { ::SetWindowTextW(window_.Get(), Wide(text).c_str()); }
 
 void TfmMain::ShowFileCountLabels(bool on) {
   const int show = on ? SW_SHOW : SW_HIDE;
@@ -175,7 +175,7 @@ void TfmMain::ShowFileCountLabels(bool on) {
 }
 
 void TfmMain::TimerTimer() {
-  ::KillTimer(hwnd_, kStartTimer);
+  ::KillTimer(window_.Get(), kStartTimer);
   RunUpdateTools();
 }
 
@@ -211,7 +211,7 @@ void TfmMain::FormClose() {
     LogLine("    → CvlUpdaterErrLog [" + text + "]", true);
     SendRunReport(Query.get(), "CvlUpdaterErrLog", text, true);
   }
-  ::ShowWindow(hwnd_, SW_HIDE);
+  ::ShowWindow(window_.Get(), SW_HIDE);
   ::PostQuitMessage(0);
 }
 
@@ -224,8 +224,8 @@ void TfmMain::RelaunchCaller(const std::string& program) {
 }
 
 void TfmMain::ShowMainWindow() {
-  ::ShowWindow(hwnd_, SW_SHOWNORMAL);
-  ::UpdateWindow(hwnd_);
+  ::ShowWindow(window_.Get(), SW_SHOWNORMAL);
+  ::UpdateWindow(window_.Get());
   ProcessPendingMessages();
 }
 
@@ -272,14 +272,14 @@ void TfmMain::SetTotalProgress(int position) { ::SendMessageW(c_.ProgressTotal, 
 LRESULT CALLBACK TfmMain::WindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
   if (msg == WM_NCCREATE) {
     auto* self = static_cast<TfmMain*>(reinterpret_cast<CREATESTRUCTW*>(lp)->lpCreateParams);
-    self->hwnd_ = hwnd;
+    self->window_.Reset(hwnd);
     ::SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
   }
   auto* self = reinterpret_cast<TfmMain*>(::GetWindowLongPtrW(hwnd, GWLP_USERDATA));
-  return self ? self->OnMessage(msg, wp, lp) : ::DefWindowProcW(hwnd, msg, wp, lp);
+  return self ? self->OnMessage(hwnd, msg, wp, lp) : ::DefWindowProcW(hwnd, msg, wp, lp);
 }
 
-LRESULT TfmMain::OnMessage(UINT msg, WPARAM wp, LPARAM lp) {
+LRESULT TfmMain::OnMessage(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
   switch (msg) {
     case WM_TIMER:
       if (wp == kStartTimer) TimerTimer();
@@ -301,16 +301,16 @@ LRESULT TfmMain::OnMessage(UINT msg, WPARAM wp, LPARAM lp) {
       ProcessPendingMessages();
       return 0;
     case kMsgSetTopmost:
-      ::SetWindowPos(hwnd_, wp ? HWND_TOPMOST : HWND_NOTOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+      ::SetWindowPos(window_.Get(), wp ? HWND_TOPMOST : HWND_NOTOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
       ProcessPendingMessages();
       return 0;
     case WM_DESTROY:
-      hwnd_ = nullptr;
+      window_.Release();  // destroyed by whoever asked; nothing left to destroy
       return 0;
     default:
       break;
   }
-  return ::DefWindowProcW(hwnd_, msg, wp, lp);
+  return ::DefWindowProcW(hwnd, msg, wp, lp);
 }
 
 }  // namespace updater

@@ -28,7 +28,7 @@ class TfmMain final : public PassView {
   TfmMain(const TfmMain&) = delete;
   TfmMain& operator=(const TfmMain&) = delete;
 
-  HWND Handle() const { return hwnd_; }
+  HWND Handle() const { return window_.Get(); }
 
   void SetRunCaption(std::string_view text);
   void Close();
@@ -66,7 +66,7 @@ class TfmMain final : public PassView {
   };
 
   static LRESULT CALLBACK WindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
-  LRESULT OnMessage(UINT msg, WPARAM wp, LPARAM lp);
+  LRESULT OnMessage(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
   void CreateControls();
   void FormCreate();
   void FormShow();
@@ -81,10 +81,9 @@ class TfmMain final : public PassView {
   bool totalProgressSet_ = false;
   uint64_t progressMax_ = UINT64_MAX, progressShown_ = UINT64_MAX;
   std::unique_ptr<TCheckIdleTime> checkIdleTime_;
-  std::unique_ptr<std::remove_pointer_t<HBITMAP>, BitmapDeleter> banner_;  // the one idle monitor of the process
-  HWND hwnd_ = nullptr;
-  HFONT font_ = nullptr;
-  HBRUSH white_ = nullptr;
+  Bitmap banner_;  // the one idle monitor of the process
+  Window window_;
+  Font font_;
   Controls c_{};
   bool closing_ = false;
 };

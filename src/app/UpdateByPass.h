@@ -19,14 +19,14 @@ class TfmUpdateByPass {
 
   // Shows the dialog modally; true when it closed with OK (the button or the idle check).
   bool Execute();
-  HWND Handle() const { return hwnd_; }
+  HWND Handle() const { return window_.Get(); }
   // What the three hidden panels say.
   std::string IdleTimeText() const { return idleText_; }
   std::string RemainTimeText() const { return remainText_; }
 
  private:
   static LRESULT CALLBACK WindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
-  LRESULT OnMessage(UINT msg, WPARAM wp, LPARAM lp);
+  LRESULT OnMessage(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
   void FormShow();
   void TimerTick();
   void Finish(bool ok);
@@ -34,11 +34,11 @@ class TfmUpdateByPass {
 
   HINSTANCE instance_;
   TCheckIdleTime& idle_;
-  HWND hwnd_ = nullptr;
-  HWND btnOk_ = nullptr, btnCancel_ = nullptr;
+  Window window_;
+  HWND btnOk_ = nullptr, btnCancel_ = nullptr;  // children: destroyed with the window
   HWND panIdleTime_ = nullptr, panIdleTimeSetValue_ = nullptr, panExecuteRemainTime_ = nullptr;
-  std::unique_ptr<std::remove_pointer_t<HBITMAP>, BitmapDeleter> picture_, okGlyph_, cancelGlyph_;
-  HFONT font_ = nullptr;
+  Bitmap picture_, okGlyph_, cancelGlyph_;
+  Font font_;
   std::string idleText_, setValueText_, remainText_;
   bool done_ = false, ok_ = false;
 };

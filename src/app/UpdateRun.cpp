@@ -112,7 +112,7 @@ void TfmMain::RunUpdateTools() {
   if (approvalFailed)
     run.FailureList.Add("업데이트 툴 유효성 검사실패(ErrorCode:" + std::to_string(lastCode) +
                         (Trim(lastText).empty() ? ")" : ", ResultText:" + lastText + ")"));
-  ::ShowWindow(hwnd_, SW_HIDE);
+  ::ShowWindow(window_.Get(), SW_HIDE);
   Close();
 }
 

@@ -1,8 +1,8 @@
 #include "platform/Pictures.h"
 
 #include <csetjmp>
+#include <cstdlib>
 #include <cstdio>
-#include <vector>
 
 #include <jpeglib.h>
 
@@ -16,16 +16,19 @@ struct ErrorManager {
 
 void OnError(j_common_ptr info) { std::longjmp(reinterpret_cast<ErrorManager*>(info->err)->jump, 1); }
 
-HBITMAP Decode(const unsigned char* data, size_t size) {
+// Plain C data only between setjmp and longjmp: the jump runs no destructors.
+Bitmap Decode(const unsigned char* data, size_t size) {
   jpeg_decompress_struct info{};
   ErrorManager error{};
   info.err = jpeg_std_error(&error.base);
   error.base.error_exit = OnError;
-  HBITMAP bitmap = nullptr;
+  HBITMAP volatile bitmap = nullptr;
+  unsigned char* volatile row = nullptr;
   if (setjmp(error.jump)) {
     jpeg_destroy_decompress(&info);
     if (bitmap) ::DeleteObject(bitmap);
-    return nullptr;
+    std::free(row);
+    return Bitmap();
   }
   jpeg_create_decompress(&info);
   jpeg_mem_src(&info, const_cast<unsigned char*>(data), static_cast<unsigned long>(size));
@@ -41,13 +44,10 @@ HBITMAP Decode(const unsigned char* data, size_t size) {
   bi.bmiHeader.biBitCount = 32;
   void* bits = nullptr;
   bitmap = ::CreateDIBSection(nullptr, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
-  if (!bitmap) {
-    jpeg_destroy_decompress(&info);
-    return nullptr;
-  }
-  std::vector<unsigned char> row(static_cast<size_t>(w) * 3);
+  row = static_cast<unsigned char*>(std::malloc(static_cast<size_t>(w) * 3));
+  if (!bitmap || !row) longjmp(error.jump, 1);
   while (info.output_scanline < info.output_height) {
-    unsigned char* line = row.data();
+    unsigned char* line = row;
     const int y = static_cast<int>(info.output_scanline);
     jpeg_read_scanlines(&info, &line, 1);
     auto* out = static_cast<unsigned char*>(bits) + static_cast<size_t>(y) * w * 4;
@@ -60,22 +60,23 @@ HBITMAP Decode(const unsigned char* data, size_t size) {
   }
   jpeg_finish_decompress(&info);
   jpeg_destroy_decompress(&info);
-  return bitmap;
+  std::free(row);
+  return Bitmap(bitmap);
 }
 
 }  // namespace
 
-HBITMAP LoadJpegResource(HINSTANCE instance, const wchar_t* name) {
+Bitmap LoadJpegResource(HINSTANCE instance, const wchar_t* name) {
   HRSRC found = ::FindResourceW(instance, name, MAKEINTRESOURCEW(10));  // RT_RCDATA
-  if (!found) return nullptr;
+  if (!found) return Bitmap();
   HGLOBAL loaded = ::LoadResource(instance, found);
   const void* data = loaded ? ::LockResource(loaded) : nullptr;
-  if (!data) return nullptr;
+  if (!data) return Bitmap();
   return Decode(static_cast<const unsigned char*>(data), ::SizeofResource(instance, found));
 }
 
-HBITMAP LoadBitmapResource(HINSTANCE instance, const wchar_t* name) {
-  return static_cast<HBITMAP>(::LoadImageW(instance, name, IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION));
+Bitmap LoadBitmapResource(HINSTANCE instance, const wchar_t* name) {
+  return Bitmap(static_cast<HBITMAP>(::LoadImageW(instance, name, IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION)));
 }
 
 }  // namespace updater

@@ -4,12 +4,8 @@
 
 namespace updater {
 
-// A decoded RCDATA JPEG resource; null when missing or damaged. The caller owns the bitmap.
-HBITMAP LoadJpegResource(HINSTANCE instance, const wchar_t* name);
-HBITMAP LoadBitmapResource(HINSTANCE instance, const wchar_t* name);
-
-struct BitmapDeleter {
-  void operator()(HBITMAP b) const { if (b) ::DeleteObject(b); }
-};
+// A decoded RCDATA JPEG resource; empty when missing or damaged.
+Bitmap LoadJpegResource(HINSTANCE instance, const wchar_t* name);
+Bitmap LoadBitmapResource(HINSTANCE instance, const wchar_t* name);
 
 }  // namespace updater

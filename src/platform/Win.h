@@ -80,7 +80,24 @@ struct MutexTraits {
   static void Close(Type h) { ::ReleaseMutex(h); ::CloseHandle(h); }
 };
 
+struct WindowTraits {
+  using Type = HWND;
+  static Type Empty() { return nullptr; }
+  static bool Valid(Type h) { return h != nullptr; }
+  static void Close(Type h) { ::DestroyWindow(h); }
+};
+template <typename T>
+struct GdiTraits {
+  using Type = T;
+  static Type Empty() { return nullptr; }
+  static bool Valid(Type h) { return h != nullptr; }
+  static void Close(Type h) { ::DeleteObject(h); }
+};
+
 using UniqueHandle = UniqueResource<HandleTraits>;
+using Window = UniqueResource<WindowTraits>;
+using Font = UniqueResource<GdiTraits<HFONT>>;
+using Bitmap = UniqueResource<GdiTraits<HBITMAP>>;
 using FindHandle = UniqueResource<FindTraits>;
 using RegKey = UniqueResource<RegKeyTraits>;
 using Library = UniqueResource<LibraryTraits>;
