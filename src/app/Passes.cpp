@@ -55,6 +55,7 @@ void ExecuteBackup(TUpdater& updater, PassView& view) {
   try {
     for (size_t i = 0; i < updater.UpdateList.size(); ++i) {
       const TUpdateFile& file = updater.UpdateList[i];
+      if (file.ResourceIndex < 0) continue;  // left in the staging folder by an earlier attempt: not part of this package
       const TUpdateFileResource& r = updater.ResourceOf(file);
       const BackupAnswer place = BackupAndTarget(PlaceOf(file, r));
       if (!place.ok) continue;
@@ -93,6 +94,7 @@ void ExecuteUpdate(TUpdater& updater, PassView& view, bool tool08) {
   try {
     for (size_t i = 0; i < updater.UpdateList.size(); ++i) {
       TUpdateFile& file = updater.UpdateList[i];
+      if (file.ResourceIndex < 0) continue;  // not part of this package: never deployed
       const TUpdateFileResource& r = updater.ResourceOf(file);
       const PathAnswer target = TargetPath(PlaceOf(file, r));
       if (!target.ok) continue;

@@ -285,10 +285,19 @@ TEST_F(Deploy, AFailedLastCopyRollsBackInTheFinishStep) {
   EXPECT_TRUE(RunLogHas("    백업파일롤백"));
 }
 
-TEST_F(Deploy, RollbackWithoutARecordEndsWithItsErrorLine) {
-  TUpdateFile f;
-  f.FileName = "Orphan.dll";
-  upd.UpdateList.push_back(f);
+TEST_F(Deploy, AFileWithoutARecordIsNeitherDeployedNorInTheWayOfRollback) {
+  TUpdateFile orphan;
+  orphan.FileName = "Orphan.dll";
+  WriteFileBytes(staging + "Orphan.dll", "left over");
+  orphan.StagingPath = staging + "Orphan.dll";
+  upd.UpdateList.push_back(orphan);
+  Stage("Fresh.dll", "fresh");
+  ExecuteBackup(upd, view);
+  ExecuteUpdate(upd, view, false);
+  EXPECT_FALSE(FileExists(exe + "Orphan.dll"));
+  EXPECT_EQ(ReadFileBytes(exe + "Fresh.dll"), "fresh");
+  EXPECT_TRUE(updater::Run().FailureList.Empty());
   upd.Rollback();
-  EXPECT_TRUE(updater::Run().FailureList.Contains("백업파일롤백 에러발생(No package record for \"Orphan.dll\")"));
+  EXPECT_FALSE(FileExists(exe + "Fresh.dll"));  // rolled back all the same
+  for (const std::string& line : updater::Run().FailureList) EXPECT_EQ(line.find("백업파일롤백 에러발생"), std::string::npos);
 }
