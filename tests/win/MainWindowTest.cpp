@@ -76,3 +76,17 @@ TEST_F(MainWindow, AToolListThatCannotBeAskedEndsTheRunAsAnEmptyOne) {
   while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {  // the close posted the end of the message loop
   }
 }
+
+TEST_F(MainWindow, TheCallerIsStartedFromItsFolder) {
+  MakeFolders("D:\\CVL2000\\Drg");
+  ::CopyFileW(Wide(BuildFolder() + "dummy_caller.exe").c_str(), L"D:\\CVL2000\\Drg\\Dovrane.exe", FALSE);
+  ::CopyFileW(Wide(BuildFolder() + "dummy_caller.exe").c_str(), L"D:\\CVL2000\\Exe\\Cvl.exe", FALSE);
+  TfmMain window(::GetModuleHandleW(nullptr), {"test.exe"}, ui);
+  ::KillTimer(window.Handle(), 1);
+  window.RelaunchCaller("Dovrane.exe");  // this one lives in Drg
+  window.RelaunchCaller("Cvl.exe");      // every other one in Exe
+  for (int i = 0; i < 150 && !(FileExists("D:\\CVL2000\\Drg\\caller.txt") && FileExists("D:\\CVL2000\\Exe\\caller.txt")); ++i)
+    ::Sleep(20);
+  EXPECT_TRUE(FileExists("D:\\CVL2000\\Drg\\caller.txt"));
+  EXPECT_TRUE(FileExists("D:\\CVL2000\\Exe\\caller.txt"));
+}
