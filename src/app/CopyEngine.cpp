@@ -76,12 +76,14 @@ CopyResult FileCopyWithProgress(const std::string& source, const std::string& de
   ReplacingFile out(destination);
   bool loopOk = out.Created();
   if (out.Created()) {
-    std::unique_ptr<char[]> block(new char[kCopyBlock]);
+    // Disk I/O in runs of 16 blocks; progress and messages still after every block.
+    constexpr size_t kRun = 16 * kCopyBlock;
+    std::unique_ptr<char[]> buffer(new char[kRun]);
     while (copied < total && !Run().Terminating) {
-      const DWORD want = static_cast<DWORD>(std::min<uint64_t>(kCopyBlock, total - copied));
+      const DWORD want = static_cast<DWORD>(std::min<uint64_t>(kRun, total - copied));
       DWORD got = 0;
-      // A block that fails or makes no progress ends the loop: retrying it would never end.
-      if (!::ReadFile(in.Get(), block.get(), want, &got, nullptr) || got == 0 || !out.Write(block.get(), got)) {
+      // A read that fails or makes no progress ends the loop: retrying it would never end.
+      if (!::ReadFile(in.Get(), buffer.get(), want, &got, nullptr) || got == 0 || !out.Write(buffer.get(), got)) {
         const DWORD error = ::GetLastError();
         const std::string message = got == 0 && error == ERROR_SUCCESS ? "the source ended early" : SystemErrorText(error);
         result = CopyResult::Failed;
@@ -89,9 +91,13 @@ CopyResult FileCopyWithProgress(const std::string& source, const std::string& de
         loopOk = false;
         break;
       }
-      copied += got;
-      view.SetFileProgress(copied, total);
-      view.ProcessMessages();
+      for (DWORD done = 0; done < got && !Run().Terminating;) {
+        const DWORD block = std::min<DWORD>(static_cast<DWORD>(kCopyBlock), got - done);
+        done += block;
+        copied += block;
+        view.SetFileProgress(copied, total);
+        view.ProcessMessages();
+      }
     }
   }
 
