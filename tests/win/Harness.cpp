@@ -1,6 +1,7 @@
 #include "Harness.h"
 
 #include "env/PathText.h"
+#include "package/PackageFormat.h"
 #include "platform/Win.h"
 
 namespace updater::test {
@@ -75,19 +76,7 @@ std::string ReadCp949File(std::string_view path) {
   return Narrow(w);
 }
 
-std::vector<std::string> Lines(std::string_view text) {
-  std::vector<std::string> lines;
-  size_t start = 0;
-  while (start < text.size()) {
-    size_t end = text.find('\n', start);
-    if (end == std::string_view::npos) end = text.size();
-    std::string line(text.substr(start, end - start));
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    lines.push_back(std::move(line));
-    start = end + 1;
-  }
-  return lines;
-}
+std::vector<std::string> Lines(std::string_view text) { return TextLines(text); }
 
 ChildResult RunProgram(std::string_view commandLine, uint32_t timeoutMs) {
   ChildResult result;
