@@ -6,23 +6,8 @@
 #include "platform/Win.h"
 
 namespace updater {
-namespace {
-
-std::string ReadWholeFile(const std::string& path) {
-  UniqueHandle file(::CreateFileW(Wide(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                                  0, nullptr));
-  std::string bytes;
-  if (!file) return bytes;
-  char block[65536];
-  DWORD got = 0;
-  while (::ReadFile(file.Get(), block, sizeof block, &got, nullptr) && got > 0) bytes.append(block, got);
-  return bytes;
-}
-
-}  // namespace
-
 RunLog::RunLog(Clock& clock, std::string filePath) : clock_(clock), path_(std::move(filePath)) {
-  earlier_ = ReadWholeFile(path_);
+  ReadWholeFile(path_, earlier_);
   if (!earlier_.empty() && earlier_.back() != '\n') earlier_ += "\r\n";
 }
 

@@ -56,15 +56,9 @@ void CheckSafeName(const std::string& fileName) {
 }
 
 std::string ReadTextFile(const std::string& path) {
-  UniqueHandle f(::CreateFileW(Wide(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
-  if (!f) throw std::runtime_error("Cannot open file \"" + path + "\". " + SystemErrorText(::GetLastError()));
   std::string bytes;
-  char block[4096];
-  DWORD got = 0;
-  while (::ReadFile(f.Get(), block, sizeof block, &got, nullptr) && got > 0) {
-    bytes.append(block, got);
-    if (bytes.size() > (1u << 20)) break;  // an options file is a few lines
-  }
+  if (!ReadWholeFile(path, bytes, 1u << 20))  // an options file is a few lines
+    throw std::runtime_error("Cannot open file \"" + path + "\". " + SystemErrorText(::GetLastError()));
   return FromAnsi(bytes);
 }
 

@@ -71,6 +71,18 @@ bool EntryExists(std::string_view path) {
   return static_cast<bool>(h);
 }
 
+bool ReadWholeFile(std::string_view path, std::string& bytes, size_t limit) {
+  UniqueHandle file(::CreateFileW(Wide(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                                  0, nullptr));
+  bytes.clear();
+  if (!file) return false;
+  char block[65536];
+  DWORD got = 0;
+  while (bytes.size() < limit && ::ReadFile(file.Get(), block, sizeof block, &got, nullptr) && got > 0) bytes.append(block, got);
+  if (bytes.size() > limit) bytes.resize(limit);
+  return true;
+}
+
 std::string ReadRegistryString(HKEY root, std::string_view subKey, std::string_view name, REGSAM view) {
   RegKey key;
   if (::RegOpenKeyExW(root, Wide(subKey).c_str(), 0, KEY_READ | view, key.Put()) != ERROR_SUCCESS) return {};

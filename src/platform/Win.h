@@ -5,6 +5,7 @@
 #endif
 #include <windows.h>
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -106,6 +107,10 @@ using OwnedMutex = UniqueResource<MutexTraits>;
 bool FileExists(std::string_view path);    // an existing file, not a folder
 bool FolderExists(std::string_view path);  // an existing folder
 bool EntryExists(std::string_view path);   // any directory entry of exactly that name
+
+// Reads a file whole (at most limit bytes) while others may read and write it; false when it
+// cannot be opened.
+bool ReadWholeFile(std::string_view path, std::string& bytes, size_t limit = SIZE_MAX);
 
 // Reads a string value; empty when the key or value is missing.
 std::string ReadRegistryString(HKEY root, std::string_view subKey, std::string_view name, REGSAM view = 0);

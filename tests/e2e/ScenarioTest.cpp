@@ -114,7 +114,7 @@ TEST_F(Scenario, OneByHandDeploysBacksUpRecordsAndReports) {
   const std::string tool = Pack("Tool01_6001.exe", {Module("Main.dll", fresh), Module("New.txt", "new file"), Module("Big.bin", big, 5)});
   Script("267 0\n");
   RunningTool run("\"" + tool + "\"");
-  if (HWND window = run.WaitForWindow(L"TfmMain", nullptr, 30000)) {
+  if (run.WaitForWindow(L"TfmMain", nullptr, 30000)) {
     ::Sleep(300);
     SaveScreenshot("main-window-deploy");
   }

@@ -57,13 +57,8 @@ void WriteFileBytes(std::string_view path, std::string_view bytes) {
 }
 
 std::string ReadFileBytes(std::string_view path) {
-  UniqueHandle f(::CreateFileW(Wide(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0,
-                               nullptr));
   std::string bytes;
-  if (!f) return bytes;
-  char block[65536];
-  DWORD got = 0;
-  while (::ReadFile(f.Get(), block, sizeof block, &got, nullptr) && got > 0) bytes.append(block, got);
+  ReadWholeFile(path, bytes);
   return bytes;
 }
 
