@@ -65,7 +65,7 @@ CopyResult FileCopyWithProgress(const std::string& source, const std::string& de
   Header(source, destination, kind, copyType);
   const std::string name = FileNamePart(source);
 
-  UniqueHandle in(::CreateFileW(Wide(source).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+  UniqueHandle in(::CreateFileW(LongPath(source).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
   LARGE_INTEGER sourceSize{};
   if (!in || !::GetFileSizeEx(in.Get(), &sourceSize))
     throw std::runtime_error("Cannot open file \"" + source + "\". " + SystemErrorText(::GetLastError()));
@@ -101,8 +101,9 @@ CopyResult FileCopyWithProgress(const std::string& source, const std::string& de
     }
   }
 
+  // A destination that could not even be created is one failed write, not a short copy to retry.
   auto sizeCheck = [&] {
-    if (copied == total) return;
+    if (!out.Created() || copied == total) return;
     result = CopyResult::SizeMismatch;
     LogLine("    → " + KindWord(kind, false) + " 후 파일크기 상이(" + name + ", 원본: " + FileSizeText(static_cast<int64_t>(total)) +
                 ", 대상: " + FileSizeText(static_cast<int64_t>(copied)) + ")",

@@ -193,24 +193,26 @@ void TfmMain::FormClose() {
     EndOfRunDataTool(Query.get(), LocalAddress);
     OpenDocumentsStep();
   }
+  std::string joined;
+  for (const std::string& line : run.FailureList) joined += (joined.empty() ? "" : "\r\n") + line;
+  std::string report;
+  if (!Trim(joined).empty()) {
+    if (!Cancelled && UpdateOk && !run.FailureList.Contains("정상종료")) {
+      run.FailureList.Add("정상종료");
+      joined += "\r\n정상종료";
+    }
+    report = Trim(LineBreaksToBlank(Trim(joined)));
+    // The report may not be sent (no internet, past its cut-off date): support reads it here,
+    // before the closing line, which stays the last line of the run.
+    LogLine("    → CvlUpdaterErrLog [" + report + "]");
+  }
   if (!CallerProgram.empty()) {
     RelaunchCaller(CallerProgram);
   } else {
     LogLine("업데이트 종료");
     LogLine("");
   }
-  std::string joined;
-  for (const std::string& line : run.FailureList) joined += (joined.empty() ? "" : "\r\n") + line;
-  if (!Trim(joined).empty()) {
-    if (!Cancelled && UpdateOk && !run.FailureList.Contains("정상종료")) {
-      run.FailureList.Add("정상종료");
-      joined += "\r\n정상종료";
-    }
-    const std::string text = Trim(LineBreaksToBlank(Trim(joined)));
-    // The report may not be sent (no internet, past its cut-off date): support reads it here.
-    LogLine("    → CvlUpdaterErrLog [" + text + "]", true);
-    SendRunReport(Query.get(), "CvlUpdaterErrLog", text, true);
-  }
+  if (!report.empty()) SendRunReport(Query.get(), "CvlUpdaterErrLog", report, true);
   ::ShowWindow(window_.Get(), SW_HIDE);
   ::PostQuitMessage(0);
 }
@@ -289,9 +291,10 @@ LRESULT TfmMain::OnMessage(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
       break;
     case WM_CLOSE:  // no title-bar buttons; only the run closes the window
       return 0;
-    case WM_QUERYENDSESSION:
     case WM_ENDSESSION:
-      Run().Terminating = true;  // the session ends: copies stop, no tool is loaded any more
+      // Only a shutdown that really happens stops the run; a query that another program vetoes
+      // (or WM_ENDSESSION with FALSE) must leave it running, or a tool would end half deployed.
+      if (wp) Run().Terminating = true;
       break;
     case WM_COMMAND:
       if (reinterpret_cast<HWND>(lp) == c_.BtnOK && HIWORD(wp) == BN_CLICKED) Close();

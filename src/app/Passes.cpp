@@ -34,12 +34,28 @@ bool HasRenamedFormProgram(std::string& path) {
   return FileExists(path) && EqualsIgnoreCase(VersionText(path, 3), "PelvaneNew.exe");
 }
 
+// A tool deploys all its version rule asks for or nothing: the first failed backup or copy fails
+// the tool, no further file is copied, and its finish step rolls back. (The success flag alone
+// would follow only the last copy.)
+void FailTool(TUpdater& updater, PassView& view) {
+  updater.CopyFailed = true;
+  updater.Success = false;
+  view.MirrorSuccess(false);
+}
+
 void Fail(const std::string& text, const std::string& message, TUpdater& updater, PassView& view, bool arrow) {
   CaptureBusyFile(message);
   LogLine((arrow ? "    → " : "") + text, true);
   Run().FailureList.Add(text);
-  updater.Success = false;
-  view.MirrorSuccess(false);
+  FailTool(updater, view);
+}
+
+// A copy that did not end Copied, after its retry, fails the tool.
+bool CopyOrFail(const std::string& source, const std::string& destination, uint8_t copyType, CopyKind kind, TUpdater& updater,
+                PassView& view) {
+  if (CopyWithRetry(source, destination, copyType, kind, updater, view) == CopyResult::Copied) return true;
+  FailTool(updater, view);
+  return false;
 }
 
 }  // namespace
@@ -70,15 +86,15 @@ void ExecuteBackup(TUpdater& updater, PassView& view) {
         continue;
       }
       LogLine("    파일복사 [" + std::to_string(n) + ". " + place.targetPath + "]");
-      if (!FolderExists(place.backupFolder)) {
-        if (!EnsureFolder(place.backupFolder)) throw std::runtime_error("Cannot create folder \"" + place.backupFolder + "\"");
+      // A folder that cannot be made is not an error of its own: the copy into it fails.
+      if (!FolderExists(place.backupFolder) && EnsureFolder(place.backupFolder))
         LogLine("    → [" + place.backupFolder + "] 백업폴더 생성");
-      }
       CopyFormProgramForBackup(place.targetPath, place.backupFolder, updater, view);
+      if (updater.CopyFailed) break;
       const std::string backup = place.backupFolder + file.FileName;
-      // Known before the copy: even a half-finished backup replaces an earlier run's file.
+      if (!CopyOrFail(place.targetPath, backup, r.CopyType, CopyKind::Backup, updater, view)) break;
+      // Only a backup this run wrote whole is ever restored; an earlier run's file stays unused.
       updater.WrittenBackups.AddUnique(backup);
-      CopyWithRetry(place.targetPath, backup, r.CopyType, CopyKind::Backup, updater, view);
     }
   } catch (const std::exception& e) {
     Fail("ExecuteBackup 에러발생(" + std::string(e.what()) + ")", e.what(), updater, view, false);
@@ -100,12 +116,12 @@ void ExecuteUpdate(TUpdater& updater, PassView& view, bool tool08) {
       if (!target.ok) continue;
       const int n = static_cast<int>(i) + 1;
       view.ShowCurrentFile(n, file.FileName, FileSizeText(file.Size));
-      if (!Run().Terminating) {
+      if (!Run().Terminating && !updater.CopyFailed) {
         try {
           FolderAndName parts;
           SplitAtLastBackslash(target.path, parts);
-          if (!FolderExists(parts.folder)) {
-            if (!EnsureFolder(parts.folder)) throw std::runtime_error("Cannot create folder \"" + parts.folder + "\"");
+          // A folder that cannot be made is not an error of its own: the copy into it fails.
+          if (!FolderExists(parts.folder) && EnsureFolder(parts.folder)) {
             LogLine("");
             LogLine("    폴더생성 [" + WithTrailingBackslash(parts.folder, false) + "]");
           }
@@ -118,17 +134,19 @@ void ExecuteUpdate(TUpdater& updater, PassView& view, bool tool08) {
             if (ShouldCopy(target.path, file.StagingPath, file.DotlessVersion, r.CopyType, installed)) {
               LogLine("    파일복사 [" + std::to_string(n) + ". " + target.path + "]");
               renameIfKillFailed();
+              file.Touched = true;
               ReplaceFormProgramCopy(target.path, file.StagingPath, updater, view);
               RemoveChromiumFolder(target.path, file.StagingPath);
-              CopyWithRetry(file.StagingPath, target.path, r.CopyType, CopyKind::Normal, updater, view);
+              if (!updater.CopyFailed) CopyOrFail(file.StagingPath, target.path, r.CopyType, CopyKind::Normal, updater, view);
             } else {
               LogLine(CurrentLine(n, target.path, installed, file.DotlessVersion, "복사 건너뜀"));
             }
           } else {
             LogLine("    파일복사 [" + std::to_string(n) + ". " + target.path + "]");
             renameIfKillFailed();
+            file.Touched = true;
             ReplaceFormProgramCopy(target.path, file.StagingPath, updater, view);
-            CopyWithRetry(file.StagingPath, target.path, 0, CopyKind::Normal, updater, view);
+            if (!updater.CopyFailed) CopyOrFail(file.StagingPath, target.path, 0, CopyKind::Normal, updater, view);
           }
           if (ContainsIgnoreCase(file.FileName, "TindleAgentSetup.exe")) agentInstaller = true;
         } catch (const std::exception& e) {
@@ -155,7 +173,7 @@ void ExecuteUpdate(TUpdater& updater, PassView& view, bool tool08) {
 void CopyFormProgramForBackup(const std::string& targetPath, const std::string& backupFolder, TUpdater& updater, PassView& view) {
   std::string form;
   if (!ContainsIgnoreCase(targetPath, "PelvaneNewer.exe") || !HasRenamedFormProgram(form)) return;
-  CopyWithRetry(form, backupFolder + "Pelvane.exe", 0, CopyKind::Normal, updater, view);
+  CopyOrFail(form, backupFolder + "Pelvane.exe", 0, CopyKind::Normal, updater, view);
 }
 
 void ReplaceFormProgramCopy(const std::string& targetPath, const std::string& sourcePath, TUpdater& updater, PassView& view) {
@@ -168,7 +186,7 @@ void ReplaceFormProgramCopy(const std::string& targetPath, const std::string& so
   }
   ::DeleteFileW(Wide(form).c_str());
   ::Sleep(100);
-  CopyWithRetry(sourcePath, form, 0, CopyKind::Normal, updater, view);
+  CopyOrFail(sourcePath, form, 0, CopyKind::Normal, updater, view);
 }
 
 void RemoveChromiumFolder(const std::string& targetPath, const std::string& /*sourcePath*/) {

@@ -25,9 +25,10 @@ void TfmMain::RunUpdateTools() {
     if (!CallerProgram.empty()) tools = SplitList(AskToolList(IsTool08).reply, ",");
     else tools.push_back(OwnExecutablePath());
   } catch (const std::exception& e) {
+    const std::string text = "RunUpdateTools [에러발생(" + std::string(e.what()) + ")]";
     ui_.Error(e.what());
-    LogLine(e.what());
-    run.FailureList.Add(e.what());
+    LogLine(text);
+    run.FailureList.Add(text);
     tools.clear();
   }
 
@@ -105,8 +106,9 @@ void TfmMain::RunUpdateTools() {
     }
   } catch (const std::exception& e) {
     // Whatever went wrong, the run still ends properly below.
-    LogLine(e.what(), true);
-    run.FailureList.Add(e.what());
+    const std::string text = "RunUpdateTools [에러발생(" + std::string(e.what()) + ")]";
+    LogLine(text, true);
+    run.FailureList.Add(text);
   }
 
   if (approvalFailed)

@@ -125,6 +125,8 @@ PathAnswer TargetPath(const ItemPlace& item) {
     default:
       break;
   }
+  // Without a target folder (Quorix root, Exe folder) the folder and file conditions cannot hold.
+  if (folder.empty() && (item.copyType == 5 || item.copyType == 6 || item.copyType == 8)) return {};
   switch (item.copyType) {
     case 5: {
       const bool webViewLoader = folder.find("eSign\\runtimes\\win-x86\\native") != std::string::npos &&

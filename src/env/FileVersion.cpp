@@ -72,11 +72,11 @@ std::string FileSizeText(int64_t bytes) { return SizeText(bytes, SystemNumberFor
 
 bool PlainCopy(std::string_view source, std::string_view target) {
   if (source == target) return false;
-  UniqueHandle in(::CreateFileW(Wide(source).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+  UniqueHandle in(::CreateFileW(LongPath(source).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
   if (!in) return false;
   // Another spelling of the same file would be truncated by the copy.
   BY_HANDLE_FILE_INFORMATION a{}, b{};
-  UniqueHandle existing(::CreateFileW(Wide(target).c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+  UniqueHandle existing(::CreateFileW(LongPath(target).c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                       OPEN_EXISTING, 0, nullptr));
   if (existing && ::GetFileInformationByHandle(in.Get(), &a) && ::GetFileInformationByHandle(existing.Get(), &b) &&
       a.dwVolumeSerialNumber == b.dwVolumeSerialNumber && a.nFileIndexHigh == b.nFileIndexHigh &&
@@ -101,8 +101,8 @@ bool PlainCopy(std::string_view source, std::string_view target) {
       ::LocalFileTimeToFileTime(&local, &written))
     ::SetFileTime(out.Handle(), nullptr, nullptr, &written);
   if (!out.Commit()) return false;
-  const DWORD attributes = ::GetFileAttributesW(Wide(source).c_str());
-  if (attributes != INVALID_FILE_ATTRIBUTES) ::SetFileAttributesW(Wide(target).c_str(), attributes);
+  const DWORD attributes = ::GetFileAttributesW(LongPath(source).c_str());
+  if (attributes != INVALID_FILE_ATTRIBUTES) ::SetFileAttributesW(LongPath(target).c_str(), attributes);
   return true;
 }
 

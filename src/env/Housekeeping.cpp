@@ -10,6 +10,7 @@
 #include "env/ServiceCalls.h"
 #include "package/RunState.h"
 #include "package/Termination.h"
+#include "platform/FileSystem.h"
 #include "platform/ReplacingFile.h"
 #include "platform/Win.h"
 
@@ -28,27 +29,6 @@ std::string RemoveAll(std::string text, std::string_view what) {
     text.erase(at, what.size());
     text = Trim(text);
   }
-}
-
-void ListInto(const std::string& folder, std::string_view mask, bool recurse, std::vector<std::string>& out,
-              bool enterHidden = true) {
-  WIN32_FIND_DATAW fd;
-  {
-    FindHandle find(::FindFirstFileW(Wide(folder + std::string(mask)).c_str(), &fd));
-    if (find)
-      do
-        if (!(fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) out.push_back(folder + Narrow(fd.cFileName));
-      while (::FindNextFileW(find.Get(), &fd));
-  }
-  if (!recurse) return;
-  FindHandle dirs(::FindFirstFileW(Wide(folder + "*").c_str(), &fd));
-  if (!dirs) return;
-  do {
-    const std::string name = Narrow(fd.cFileName);
-    const bool hidden = fd.dwFileAttributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM);
-    if ((fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && name != "." && name != ".." && (enterHidden || !hidden))
-      ListInto(folder + name + "\\", mask, recurse, out, enterHidden);
-  } while (::FindNextFileW(dirs.Get(), &fd));
 }
 
 }  // namespace
@@ -71,11 +51,10 @@ void StartOfRunCleanup(bool tool08) {
 void SweepTemporaryFiles(std::string_view folderText) {
   const std::string folder = WithTrailingBackslash(folderText);
   std::vector<std::string> matches;
-  ListInto(folder, "*" + std::string(kTemporarySuffix), false, matches);
+  ListFilesInto(folder, "*" + std::string(kTemporarySuffix), {}, matches);
   for (const std::string& path : matches) {
     try {
-      ::SetFileAttributesW(Wide(path).c_str(), FILE_ATTRIBUTE_NORMAL);
-      if (::DeleteFileW(Wide(path).c_str())) LogLine("[임시파일삭제] " + path);
+      if (ForceDelete(path)) LogLine("[임시파일삭제] " + path);
       else LogLine("[임시파일삭제실패] " + path + "(" + SystemErrorText(::GetLastError()) + ")");
     } catch (const std::exception& e) {
       const std::string line = "[임시파일삭제실패(예외발생)] " + path + " (" + e.what() + ")";
@@ -140,26 +119,7 @@ bool CaptureBusyFile(std::string_view errorMessage) {
   }
 }
 
-void RemoveFolderTree(std::string_view folderText) {
-  const std::string folder = WithoutTrailingBackslash(folderText);
-  WIN32_FIND_DATAW fd;
-  {
-    FindHandle find(::FindFirstFileW(Wide(folder + "\\*").c_str(), &fd));
-    if (find) {
-      do {
-        const std::string name = Narrow(fd.cFileName);
-        const std::string path = folder + "\\" + name;
-        if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-          if (name != "." && name != ".." && FolderExists(path)) RemoveFolderTree(path);
-        } else if (FileExists(path)) {
-          ::SetFileAttributesW(Wide(path).c_str(), FILE_ATTRIBUTE_NORMAL);
-          ::DeleteFileW(Wide(path).c_str());
-        }
-      } while (::FindNextFileW(find.Get(), &fd));
-    }
-  }
-  if (FolderExists(folder)) ::RemoveDirectoryW(Wide(folder).c_str());
-}
+void RemoveFolderTree(std::string_view folder) { DeleteTree(folder, false); }
 
 void AddSearchPathEntries() {
   for (const std::string& folder : {CommLibFolder(), ExeFolder(), ToolFolder()}) {
@@ -169,12 +129,16 @@ void AddSearchPathEntries() {
   }
 }
 
+// Read whole, however long: a Path cut short would make every entry look missing and be appended
+// again on every run.
 bool ReadEnvironmentValue(std::string_view name, std::string& value) {
   RegKey key;
   if (::RegOpenKeyExW(HKEY_LOCAL_MACHINE, kEnvironmentKey, 0, KEY_READ, key.Put()) != ERROR_SUCCESS) return false;
-  const std::string raw = ReadRegistryString(HKEY_LOCAL_MACHINE, Narrow(kEnvironmentKey), name);
-  wchar_t expanded[2048] = {};
-  ::ExpandEnvironmentStringsW(Wide(raw).c_str(), expanded, 2047);
+  const std::wstring raw = Wide(ReadRegistryString(HKEY_LOCAL_MACHINE, Narrow(kEnvironmentKey), name));
+  std::wstring expanded(::ExpandEnvironmentStringsW(raw.c_str(), nullptr, 0), L'\0');
+  const DWORD n = expanded.empty() ? 0 : ::ExpandEnvironmentStringsW(raw.c_str(), expanded.data(), static_cast<DWORD>(expanded.size()));
+  if (n == 0 || n > expanded.size()) return false;
+  expanded.resize(n - 1);  // without its terminating zero
   value = Narrow(expanded);
   return true;
 }
@@ -196,13 +160,12 @@ bool AppendEnvironmentValue(std::string_view name, std::string_view text) {
 std::vector<std::string> ListFiles(std::string_view path, std::string_view mask, bool recurse) {
   FolderAndName fn;
   std::vector<std::string> out;
-  if (!SplitAtLastBackslash(path, fn)) return out;
-  ListInto(fn.folder, mask, recurse, out);
+  if (SplitAtLastBackslash(path, fn)) ListFilesInto(fn.folder, mask, {.recurse = recurse}, out);
   return out;
 }
 
 void ListFilesRecursive(std::string_view folder, std::string_view mask, std::vector<std::string>& list, bool recurse) {
-  ListInto(WithTrailingBackslash(folder, false), mask, recurse, list, false);
+  ListFilesInto(folder, mask, {.recurse = recurse, .enterHidden = false}, list);
 }
 
 std::vector<std::string> ListFilesExcept(std::string_view path, std::string_view mask, bool recurse) {

@@ -40,7 +40,7 @@ void RecordHistory(bool tool08, std::string_view toolPath, std::string_view tool
     char date[16];
     std::snprintf(date, sizeof date, "%04d-%02d-%02d", t.year, t.month, t.day);
     WriteIni(file, "HISTORY", key, std::string(flag) + "," + date);
-    if (upper == "Y" && toolVersion.compare(ReadIni(file, "LATESTTOOL", "RUNVER", "0.0.0.0")) > 0)  // as text
+    if (flag == "Y" && toolVersion.compare(ReadIni(file, "LATESTTOOL", "RUNVER", "0.0.0.0")) > 0)  // as text
       WriteIni(file, "LATESTTOOL", "RUNVER", std::string(toolVersion));
   } else if (upper.compare(0, 5, "VEROZ") == 0) {
     WriteIni(file, "PREVTOOL", key, std::string(flag));
@@ -65,7 +65,7 @@ struct TFXErrorCodeInfo {
   const char* Message;
 };
 
-constexpr std::array<TFXErrorCodeInfo, 70> kErrorCodes = {{
+constexpr std::array<TFXErrorCodeInfo, 72> kErrorCodes = {{
     {"000000", "정상"},
     {"100000", "정의되지 않은 에러코드입니다."},
     {"100001", "연동되지 않은 제품입니다."},
@@ -136,6 +136,8 @@ constexpr std::array<TFXErrorCodeInfo, 70> kErrorCodes = {{
     {"100142", "로컬WAS서버가 비정상적인 상태입니다."},
     {"100143", "파일서버가 바쁜상태 입니다."},
     {"100144", "파일복사를 실패하였습니다."},
+    {"100145", "JSON타입이 아닙니다."},
+    {"100146", "안테나서버와의 연결이 끊어졌습니다."},
 }};
 
 constexpr std::array<const char*, 11> kCommunicationFailures = {"100102", "100112", "100120", "100129", "10014", "10049",
@@ -168,12 +170,20 @@ ServiceAnswer ServiceCall(uint16_t command, std::string_view request) {
   if (dll.empty()) throw std::runtime_error(MissingDllText(kAgentDll));
   Library library(::LoadLibraryW(Wide(dll).c_str()));
   if (!library) {
+    // The text names the DLL that failed to load and why, not what the installer left behind.
+    DWORD loadError = ::GetLastError();
     if (InstallAgent()) {
-      dll = FindAgentDll();
-      if (FileExists(dll)) library.Reset(::LoadLibraryW(Wide(dll).c_str()));
+      const std::string again = FindAgentDll();
+      if (FileExists(again)) {
+        library.Reset(::LoadLibraryW(Wide(again).c_str()));
+        if (!library) {
+          loadError = ::GetLastError();
+          dll = again;
+        }
+      }
     }
     if (!library) {
-      const std::string system = SystemErrorText(::GetLastError());
+      const std::string system = SystemErrorText(loadError);
       throw std::runtime_error(MissingDllText(dll) + (system.empty() ? "" : "\r\n(GetLastError: " + system + ")"));
     }
   }

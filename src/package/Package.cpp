@@ -50,9 +50,12 @@ const TResourceDetails& FindOrThrow(const TPEResourceModule& module, const TReso
   return *r;
 }
 
-// A payload written under a name from the image must stay inside its folder.
-void CheckSafeName(const std::string& fileName) {
-  if (IsUnsafeFileName(fileName)) throw std::runtime_error("Damaged resource: unsafe file name \"" + fileName + "\"");
+// A payload written under a name from the image must stay inside its folder, and a file it
+// deploys inside the client folders; anything else is a damaged resource.
+void CheckEntry(const TUpdateFileResource& record, bool module) {
+  std::optional<std::string> damage = FileNameDamage(record.FileName);
+  if (!damage && module) damage = PlaceDamage(record);
+  if (damage) throw std::runtime_error("Damaged resource: " + *damage + " \"" + record.FileName + "\"");
 }
 
 std::string ReadTextFile(const std::string& path) {
@@ -115,7 +118,7 @@ void ScanToolOptions(const std::string& toolPath, const std::string& outputFolde
     const std::string type = ToUpperAscii(listed.Type());
     if (type != kPrevToolType && type != kUpdateConfigType) continue;
 
-    CheckSafeName(name);
+    CheckEntry(record, false);
     const std::string controlFile = outputFolder + name;
     WritePayload(resource, record, controlFile);
     LogLine("실행옵션 리소스파일 생성 [" + toolPath + " → " + controlFile + "]");
@@ -174,7 +177,7 @@ void ExtractPackage(const std::string& toolPath, const std::string& stagingFolde
     TUpdateFileResource record = ParseResourceName(listed.Type(), fields);
     const std::string& name = record.FileName;
     currentFile = name + "_LoadFromStream";
-    CheckSafeName(name);
+    CheckEntry(record, true);
     const TResourceDetails& resource = FindOrThrow(module, listed);
     const std::string target = stagingFolder + name;
     if (record.StoredPlain != 0) {

@@ -1,7 +1,10 @@
 #include "package/PackageFormat.h"
 
+#include <algorithm>
+#include <cctype>
 #include <charconv>
 
+#include "env/ClientFolders.h"
 #include "env/PathText.h"
 
 namespace updater {
@@ -75,9 +78,62 @@ bool IsDataToolName(std::string_view fileName) {
   return IsNumeric(std::string_view(base).substr(5));
 }
 
-bool IsUnsafeFileName(std::string_view n) {
-  return n.empty() || n == "." || n == ".." || n.find_first_of("\\/:") != std::string_view::npos ||
-         n.find('\0') != std::string_view::npos;
+std::optional<std::string> FileNameDamage(std::string_view n) {
+  if (n.empty() || n == "." || n == "..") return "unsafe file name";
+  for (unsigned char c : n)
+    if (c < 32 || std::string_view("\\/:<>\"|?*").find(static_cast<char>(c)) != std::string_view::npos)
+      return "unsafe file name";
+  if (n.back() == '.' || n.back() == ' ') return "file name ending in a dot or a blank";
+  std::string device = ToUpperAscii(Trim(n.substr(0, n.find('.'))));
+  static constexpr std::string_view kDevices[] = {"CON", "PRN", "AUX", "NUL"};
+  const bool numbered = device.size() == 4 && (device.starts_with("COM") || device.starts_with("LPT")) && device[3] >= '1' &&
+                        device[3] <= '9';
+  if (numbered || std::find(std::begin(kDevices), std::end(kDevices), device) != std::end(kDevices)) return "device name";
+  return std::nullopt;
+}
+
+namespace {
+
+std::string WithoutBlanks(std::string_view text) {
+  std::string out;
+  for (char c : text)
+    if (c != ' ') out.push_back(c);
+  return out;
+}
+
+bool HasParentSegment(std::string_view folder) {
+  for (size_t start = 0; start <= folder.size();) {
+    const size_t end = std::min(folder.find_first_of("\\/", start), folder.size());
+    if (folder.substr(start, end - start) == "..") return true;
+    start = end + 1;
+  }
+  return false;
+}
+
+bool IsAbsoluteFolder(std::string_view f) {
+  const bool drive = f.size() >= 3 && std::isalpha(static_cast<unsigned char>(f[0])) && f[1] == ':' && (f[2] == '\\' || f[2] == '/');
+  const bool unc = f.size() > 2 && f.substr(0, 2) == "\\\\" && f[2] != '\\' && f[2] != '?' && f[2] != '.';
+  return (drive && f.find(':', 2) == std::string_view::npos) || (unc && f.find(':') == std::string_view::npos);
+}
+
+}  // namespace
+
+std::optional<std::string> PlaceDamage(const TUpdateFileResource& r) {
+  const std::string folder = WithoutBlanks(r.FolderText);
+  switch (r.BaseKind) {
+    case 0:
+      if (!IsAbsoluteFolder(folder) || HasParentSegment(folder)) return "folder \"" + r.FolderText + "\" is not an absolute folder";
+      return std::nullopt;
+    case 1:
+      if (r.SubFolderIndex < 0 || r.SubFolderIndex >= kSubFolderCount)
+        return "sub-folder index " + std::to_string(r.SubFolderIndex) + " outside the table";
+      if (r.SubFolderIndex == 0 && (folder.find(':') != std::string::npos || folder.starts_with('\\') ||
+                                    folder.starts_with('/') || HasParentSegment(folder)))
+        return "folder \"" + r.FolderText + "\" leaves the install root";
+      return std::nullopt;
+    default:
+      return std::nullopt;
+  }
 }
 
 std::vector<std::string> TextLines(std::string_view text) {

@@ -42,8 +42,15 @@ NameClass ClassifyStagedFileName(std::string_view fileName);  // also ".ocx" giv
 // "VEROZ" (any case) and four characters that pass the is-numeric test, up to the first dot.
 bool IsDataToolName(std::string_view fileName);
 inline bool IsDocumentIndex(int32_t subFolderIndex) { return subFolderIndex == 12 || subFolderIndex == 23; }
-// A file name that would leave the staging folder: separators, a drive colon, "." or "..".
-bool IsUnsafeFileName(std::string_view fileName);
+// Why a file name from a package cannot be written as it stands, or nothing: separators, a drive
+// colon, "." or "..", characters Windows refuses, a trailing dot or blank (Windows strips it, so the
+// written file would match no record) or a device name such as NUL or COM1.
+std::optional<std::string> FileNameDamage(std::string_view fileName);
+// Why a MODULE entry's place would leave the client folders, or nothing. Base kind 1: a sub-folder
+// index inside the table, and with index 0 a relative folder without "..", drive or colon. Base
+// kind 0: an absolute folder (drive and backslash, or UNC) without "..". Judged with blanks
+// removed, as the target paths are built.
+std::optional<std::string> PlaceDamage(const TUpdateFileResource& r);
 
 struct UpdateOptions {
   bool Hidden = false;        // HIDDEN=1

@@ -19,8 +19,9 @@ void TUpdater::Rollback() {
   try {
     for (size_t i = 0; i < UpdateList.size(); ++i) {
       const TUpdateFile& file = UpdateList[i];
-      // A file with no package record was never deployed; it must not stop the others' rollback.
-      if (file.ResourceIndex < 0) continue;
+      // Files the deploy pass never reached are as they were (a failed copy stops the pass); a file
+      // with no package record was never deployed and must not stop the others' rollback.
+      if (!file.Touched || file.ResourceIndex < 0) continue;
       const TUpdateFileResource& r = ResourceOf(file);
       const BackupAnswer place = BackupAndTarget({file.FileName, r.BaseKind, r.SubFolderIndex, r.FolderText, r.CopyType});
       if (!place.ok) continue;

@@ -11,6 +11,7 @@
 #include "package/Package.h"
 #include "package/RunState.h"
 #include "package/Termination.h"
+#include "platform/FileSystem.h"
 #include "platform/Ui.h"
 #include "platform/Win.h"
 
@@ -167,25 +168,8 @@ bool CheckPrevTool(TUpdater& updater) {
 }
 
 void DeleteFolderTree(const std::string& folder) {
-  const std::string base = WithTrailingBackslash(folder, false);
-  WIN32_FIND_DATAW fd;
-  {
-    FindHandle find(::FindFirstFileW(Wide(base + "*").c_str(), &fd));
-    if (find) {
-      do {
-        const std::string name = Narrow(fd.cFileName);
-        if (name.empty() || name[0] == '.') continue;
-        const std::string path = base + name;
-        if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-          DeleteFolderTree(path + "\\");
-        } else {
-          ::SetFileAttributesW(Wide(path).c_str(), FILE_ATTRIBUTE_NORMAL);
-          ::DeleteFileW(Wide(path).c_str());
-        }
-      } while (::FindNextFileW(find.Get(), &fd));
-    }
-  }
-  if (base != TempFolder()) ::RemoveDirectoryW(Wide(base).c_str());
+  DeleteTree(folder, WithTrailingBackslash(folder, false) == TempFolder(),
+             [](const FolderEntry& e) { return e.name.starts_with('.'); });
 }
 
 }  // namespace updater

@@ -17,6 +17,8 @@ struct TUpdateFile {
   std::string StagingPath;
   int64_t Size = 0;
   bool ExistedBefore = false;
+  // The deploy pass began writing this file's target; rollback leaves every other file alone.
+  bool Touched = false;
   int32_t ResourceIndex = -1;
 };
 
@@ -45,6 +47,8 @@ class TUpdater {
   std::vector<TUpdateFile> UpdateList;
   std::vector<TUpdateFileResource> ResourceList;
   bool Success = false;
+  // A backup or copy of this tool failed: nothing more is copied and the tool ends as failed.
+  bool CopyFailed = false;
   std::string ToolPath;
   std::string ToolVersion;
   bool Tool08 = false;  // the running program's item code: selects the history file

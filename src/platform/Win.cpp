@@ -38,9 +38,7 @@ std::string SystemErrorText(DWORD code) {
                                    nullptr, code, 0, reinterpret_cast<wchar_t*>(&buf), 0, nullptr);
   std::string text = n && buf ? Narrow(std::wstring_view(buf, n)) : std::string{};
   if (buf) ::LocalFree(buf);
-  // Without the closing dot, so the text can stand inside other messages.
-  while (!text.empty() && (static_cast<unsigned char>(text.back()) <= ' ' || text.back() == '.')) text.pop_back();
-  return Trim(text);
+  return Trim(text);  // blanks and line breaks only; the closing dot is part of the text
 }
 
 NumberFormat SystemNumberFormat() {
@@ -49,6 +47,18 @@ NumberFormat SystemNumberFormat() {
   if (::GetLocaleInfoW(LOCALE_USER_DEFAULT, LOCALE_STHOUSAND, buf, 8) > 0) fmt.thousands = Narrow(buf);
   if (::GetLocaleInfoW(LOCALE_USER_DEFAULT, LOCALE_SDECIMAL, buf, 8) > 0) fmt.decimal = Narrow(buf);
   return fmt;
+}
+
+std::wstring LongPath(std::string_view path) {
+  const std::wstring w = Wide(path);
+  if (w.empty() || w.rfind(L"\\\\?\\", 0) == 0) return w;
+  std::wstring full(::GetFullPathNameW(w.c_str(), 0, nullptr, nullptr), L'\0');
+  const DWORD n = full.empty() ? 0 : ::GetFullPathNameW(w.c_str(), static_cast<DWORD>(full.size()), full.data(), nullptr);
+  if (n == 0 || n >= full.size()) return w;
+  full.resize(n);
+  if (full.size() >= 3 && full[1] == L':' && full[2] == L'\\') return L"\\\\?\\" + full;
+  if (full.rfind(L"\\\\", 0) == 0) return L"\\\\?\\UNC\\" + full.substr(2);
+  return w;
 }
 
 namespace {

@@ -19,7 +19,7 @@ std::string Narrow(std::wstring_view wide);
 // Text in the ANSI code page (949 on a Korean PC), for files and the wire.
 std::string ToAnsi(std::string_view utf8);
 std::string FromAnsi(std::string_view bytes);
-// The system's own message for an error code, trimmed, without its closing dot; empty when none.
+// The system's own message for an error code, trimmed of blanks and line breaks; empty when none.
 std::string SystemErrorText(DWORD code);
 NumberFormat SystemNumberFormat();
 
@@ -103,6 +103,10 @@ using FindHandle = UniqueResource<FindTraits>;
 using RegKey = UniqueResource<RegKeyTraits>;
 using Library = UniqueResource<LibraryTraits>;
 using OwnedMutex = UniqueResource<MutexTraits>;
+
+// The extended-length form ("\\?\C:\...", "\\?\UNC\server\...") of a path, so that a path near
+// MAX_PATH stays usable with a temporary suffix; a path that cannot be made absolute is unchanged.
+std::wstring LongPath(std::string_view path);
 
 bool FileExists(std::string_view path);    // an existing file, not a folder
 bool FolderExists(std::string_view path);  // an existing folder

@@ -20,7 +20,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (plain && updater::ParseResourceName("MODULE", again).FileName != r.FileName) std::abort();
     updater::IsDataToolName(r.FileName);
     updater::ClassifyPackageName(r.FileName);
-    updater::IsUnsafeFileName(r.FileName);
+    updater::FileNameDamage(r.FileName);
+    updater::PlaceDamage(r);
   } catch (const std::invalid_argument&) {
   }
   updater::ParseUpdateConfig(name);

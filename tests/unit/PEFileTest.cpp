@@ -78,15 +78,27 @@ TEST(PEReader, HeaderErrorsUseTheirTexts) {
   EXPECT_THROW(Load(img.bytes), std::out_of_range);
 }
 
-TEST(PEReader, TruncatedImagesNeverCrash) {
+TEST(PEReader, AnImageCutShortIsDamagedAtEveryLength) {
+  // A download that stopped early: before the section table ends the header errors, after it the
+  // section's raw data runs past the end, which is an invalid image rather than an empty package.
   const MiniImage img = Sample();
-  for (size_t n = 0; n < img.bytes.size(); n += 7) {
-    std::vector<unsigned char> cut(img.bytes.begin(), img.bytes.begin() + static_cast<ptrdiff_t>(n));
-    try {
-      EXPECT_LE(CountOf(cut), 1u);
-    } catch (const std::exception&) {
-    }
+  const size_t tableEnd = MiniImage::kSectionTable + 40;
+  for (size_t n = 0; n < img.bytes.size(); ++n) {
+    const std::vector<unsigned char> cut(img.bytes.begin(), img.bytes.begin() + static_cast<ptrdiff_t>(n));
+    const std::string error = ErrorOf(cut);
+    if (n >= tableEnd) EXPECT_EQ(error, "Invalid Windows Image") << n;
+    else EXPECT_TRUE(error == "Invalid DOS signature" || error == "Invalid COFF signature" || error == "Invalid Windows Image")
+        << n << ": " << error;
   }
+  EXPECT_EQ(CountOf(img.bytes), 1u);
+
+  // A section without raw data (uninitialised data) may point anywhere.
+  MiniImage bss = Sample();
+  bss.Put16(MiniImage::kPe + 6, 2);
+  bss.Put32(MiniImage::kOpt + 60, MiniImage::kRaw);
+  bss.Put32(MiniImage::kSectionTable + 40 + 12, 0x9000);
+  bss.Put32(MiniImage::kSectionTable + 40 + 20, 0xFFFFFF00);
+  EXPECT_EQ(CountOf(bss.bytes), 1u);
 }
 
 TEST(PEReader, DataSizeBoundaries) {
@@ -109,6 +121,23 @@ TEST(PEReader, DataAddressBoundaries) {
   img.S32(MiniImage::kDataEntry, MiniImage::kVa + static_cast<uint32_t>(img.bytes.size()) - MiniImage::kRaw - 8);
   EXPECT_EQ(CountOf(img.bytes), 1u);  // last 8 bytes: exact fit
   img.S32(MiniImage::kDataEntry, MiniImage::kVa + static_cast<uint32_t>(img.bytes.size()) - MiniImage::kRaw - 7);
+  EXPECT_EQ(CountOf(img.bytes), 0u);
+}
+
+TEST(PEReader, DataEntryBoundaries) {
+  // The 16-byte data entry in the last bytes of the section fits; one byte later it does not.
+  MiniImage img(u"MODULE", u"A.dll\b1.0.0.0\b0\b1\b6\bExe\b0\b", 1042, std::string(32, 'd'));
+  const uint32_t sectionSize = static_cast<uint32_t>(img.bytes.size()) - MiniImage::kRaw;
+  auto entryAt = [&](uint32_t at) {
+    img.S32(at, MiniImage::kVa + MiniImage::kData);
+    img.S32(at + 4, 16);
+    img.S32(MiniImage::kLangDir + 20, at);
+  };
+  entryAt(sectionSize - 16);
+  EXPECT_EQ(CountOf(img.bytes), 1u);
+  entryAt(sectionSize - 15);
+  EXPECT_EQ(CountOf(img.bytes), 0u);
+  img.S32(MiniImage::kLangDir + 20, 0x7FFFFFFF);
   EXPECT_EQ(CountOf(img.bytes), 0u);
 }
 

@@ -76,9 +76,49 @@ TEST(NameClasses, OrderOfTheSubstringTests) {
   EXPECT_FALSE(IsDocumentIndex(0));
 }
 
-TEST(NameClasses, UnsafeFileNames) {
-  for (const char* bad : {"", ".", "..", "..\\x.dll", "a/b.dll", "C:x.dll", "sub\\a.dll"}) EXPECT_TRUE(IsUnsafeFileName(bad)) << bad;
-  for (const char* ok : {"a.dll", "..a.dll", "업데이트.exe", "a b.txt"}) EXPECT_FALSE(IsUnsafeFileName(ok)) << ok;
+TEST(DamagedEntries, FileNamesThatCannotBeWrittenAsTheyStand) {
+  struct Row { const char* name; const char* damage; };
+  const Row rows[] = {
+      {"a.dll", nullptr}, {"..a.dll", nullptr}, {"업데이트.exe", nullptr}, {"a b.txt", nullptr}, {"CONSOLE.dll", nullptr},
+      {"COM0.dll", nullptr}, {"nul2.txt", nullptr},
+      {"", "unsafe file name"}, {".", "unsafe file name"}, {"..", "unsafe file name"}, {"..\\x.dll", "unsafe file name"},
+      {"a/b.dll", "unsafe file name"}, {"C:x.dll", "unsafe file name"}, {"sub\\a.dll", "unsafe file name"},
+      {"a?.dll", "unsafe file name"}, {"a*.dll", "unsafe file name"}, {"a|b", "unsafe file name"}, {"a\tb", "unsafe file name"},
+      {"a.dll.", "ending in a dot or a blank"}, {"a.dll ", "ending in a dot or a blank"}, {"a...", "ending in a dot or a blank"},
+      {"NUL", "device name"}, {"nul.txt", "device name"}, {"Con.dll", "device name"}, {"COM1.exe", "device name"},
+      {"lpt9", "device name"}, {"AUX.log", "device name"}, {"PRN", "device name"},
+  };
+  for (const Row& row : rows) {
+    const std::optional<std::string> damage = FileNameDamage(row.name);
+    if (!row.damage) EXPECT_EQ(damage, std::nullopt) << row.name;
+    else EXPECT_NE(damage.value_or("").find(row.damage), std::string::npos) << row.name << ": " << damage.value_or("none");
+  }
+}
+
+TEST(DamagedEntries, ItemFoldersThatLeaveTheClientFolders) {
+  struct Row { int baseKind, index; const char* folder; bool damaged; };
+  const Row rows[] = {
+      // Base kind 1: an index inside the table; index 0 gives a folder relative to the install root.
+      {1, 6, "", false}, {1, 0, "Extra\\Viewer", false}, {1, 0, "", false}, {1, 37, "", false}, {1, 6, "..\\..\\x", false},
+      {1, 38, "", true}, {1, -1, "", true}, {1, 1000, "Exe", true},
+      {1, 0, "..\\..\\..\\evil", true}, {1, 0, "Exe\\..\\..\\evil", true}, {1, 0, "Exe\\..", true}, {1, 0, ". .\\evil", true},
+      {1, 0, "Exe/../../evil", true}, {1, 0, "C:\\evil", true}, {1, 0, "C:evil", true}, {1, 0, "\\evil", true},
+      {1, 0, "\\\\server\\share", true}, {1, 0, "a:b", true},
+      // Base kind 0: an absolute folder, drive and backslash or UNC.
+      {0, 0, "C:\\Program Files\\X", false}, {0, -1, "d:/tools", false}, {0, 0, "\\\\server\\share\\x", false},
+      {0, 0, "", true}, {0, 0, "..\\..\\evil", true}, {0, 0, "evil", true}, {0, 0, "C:evil", true}, {0, 0, "\\evil", true},
+      {0, 0, "C:\\CVL2000\\..\\evil", true}, {0, 0, "\\\\?\\C:\\x", true}, {0, 0, "C:\\a:b", true},
+      // Other base kinds take no folder from the package.
+      {2, -5, "..\\..", false}, {7, 99, "C:evil", false},
+  };
+  for (const Row& row : rows) {
+    TUpdateFileResource r;
+    r.FileName = "a.dll";
+    r.BaseKind = static_cast<uint8_t>(row.baseKind);
+    r.SubFolderIndex = row.index;
+    r.FolderText = row.folder;
+    EXPECT_EQ(PlaceDamage(r).has_value(), row.damaged) << row.baseKind << "/" << row.index << "/" << row.folder;
+  }
 }
 
 TEST(Options, UpdateConfigKeysCountOnlyWhenExactlyOne) {

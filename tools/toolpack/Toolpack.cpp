@@ -4,6 +4,7 @@
 #include <fstream>
 #include <iterator>
 #include <ostream>
+#include <set>
 
 #include "env/PathText.h"
 #include "package/Inflate.h"
@@ -161,8 +162,9 @@ Manifest ParseManifest(const std::string& text, const std::string& manifestPath)
       file.zlib = store == "zlib";
       file.fields.StoredPlain = file.zlib ? 0 : 1;
       if (f.size() == 7) file.fields.RequiredFolder = f[6];
-      if (IsUnsafeFileName(file.fields.FileName))
-        throw Error(manifestPath, "line " + std::to_string(lineNo) + ": unsafe file name " + file.fields.FileName);
+      std::optional<std::string> damage = FileNameDamage(file.fields.FileName);
+      if (!damage) damage = PlaceDamage(file.fields);
+      if (damage) throw Error(manifestPath, "line " + std::to_string(lineNo) + ": " + *damage + " " + file.fields.FileName);
       for (const std::string& field : {file.fields.FileName, file.fields.FolderText, file.fields.RequiredFolder})
         if (field.find_first_of("\b\"'") != std::string::npos)
           throw Error(manifestPath, "line " + std::to_string(lineNo) + ": quotes and backspaces cannot stand in a name field");
@@ -263,6 +265,7 @@ bool Check(const std::string& toolPath, std::ostream& out) {
   TPEResourceModule m(toolPath);
   bool ok = true;
   size_t modules = 0;
+  std::set<std::string> seen;
   for (const PackageEntry& e : Entries(m)) {
     const TResourceDetails& r = *e.resource;
     if (!IsPackageType(r.Type())) continue;
@@ -272,8 +275,15 @@ bool Check(const std::string& toolPath, std::ostream& out) {
       ok = false;
       continue;
     }
-    if (IsUnsafeFileName(e.fields->FileName)) {
-      out << "problem: " << name << ": unsafe file name\n";
+    std::optional<std::string> damage = FileNameDamage(e.fields->FileName);
+    if (!damage && r.Type() == kModuleType) damage = PlaceDamage(*e.fields);
+    if (damage) {
+      out << "problem: " << name << ": " << *damage << "\n";
+      ok = false;
+    }
+    // The tool would deploy the second one's content at the first one's target.
+    if (r.Type() == kModuleType && !seen.insert(ToLowerAscii(e.fields->FileName)).second) {
+      out << "problem: " << name << ": a second file of the same name\n";
       ok = false;
     }
     if (r.Language() != kPackageLanguage) {
@@ -294,24 +304,33 @@ bool Check(const std::string& toolPath, std::ostream& out) {
   return ok;
 }
 
+// Exactly what the tool stages: MODULE resources in list order, each read in the package language
+// (or neutral), refused as the tool refuses them.
 void Extract(const std::string& toolPath, const std::string& folder, std::ostream& out) {
   TPEResourceModule m(toolPath);
   fs::create_directories(Path(folder));
-  for (const PackageEntry& e : Entries(m)) {
-    if (!e.fields || !IsPackageType(e.resource->Type())) continue;
-    const TResourceDetails& r = *e.resource;
-    if (IsUnsafeFileName(e.fields->FileName)) throw Error(toolPath, "unsafe file name in the package: " + e.fields->FileName);
-    const std::string target = Utf8(Path(folder) / Path(e.fields->FileName));
+  for (size_t i = 0; i < m.ResourceCount(); ++i) {
+    const TResourceDetails& listed = m.ResourceDetails(i);
+    if (listed.Type() != kModuleType) continue;
+    const std::vector<std::string> fields = SplitResourceName(listed.Name());
+    if (fields.size() < 7) continue;
+    const TUpdateFileResource record = ParseResourceName(listed.Type(), fields);
+    std::optional<std::string> damage = FileNameDamage(record.FileName);
+    if (!damage) damage = PlaceDamage(record);
+    if (damage) throw Error(toolPath, "damaged resource: " + *damage + " " + record.FileName);
+    const TResourceDetails* r = m.FindResourceDetails(listed.Type(), listed.Name(), kPackageLanguage);
+    if (!r) throw Error(toolPath, record.FileName + ": no resource in language " + std::to_string(kPackageLanguage) + " or 0");
+    const std::string target = Utf8(Path(folder) / Path(record.FileName));
     std::vector<unsigned char> bytes;
-    if (e.fields->StoredPlain) {
-      bytes = r.Data();
+    if (record.StoredPlain) {
+      bytes = r->Data();
     } else {
-      InflateStream(
-          r.Reader(),
-          [&](const void* d, size_t n) { bytes.insert(bytes.end(), static_cast<const unsigned char*>(d), static_cast<const unsigned char*>(d) + n); });
+      InflateStream(r->Reader(), [&](const void* d, size_t n) {
+        bytes.insert(bytes.end(), static_cast<const unsigned char*>(d), static_cast<const unsigned char*>(d) + n);
+      });
     }
     WriteBinaryAtomically(target, bytes);
-    out << r.Type() << " " << target << " (" << bytes.size() << " bytes)\n";
+    out << target << " (" << bytes.size() << " bytes)\n";
   }
 }
 

@@ -84,10 +84,11 @@ const TResourceDetails* TResourceModule::FindResourceDetails(const std::string& 
 // ---- TImageSection ----
 
 TImageSection::TImageSection(const SectionHeader& h, uint64_t fileSize) : header_(h) {
-  uint64_t kept = h.virtualSize == 0 ? h.sizeOfRawData : std::min(h.sizeOfRawData, h.virtualSize);
-  if (h.pointerToRawData >= fileSize) kept = 0;
-  else kept = std::min<uint64_t>(kept, fileSize - h.pointerToRawData);
-  dataSize_ = kept;
+  // Raw data past the end of the file is a cut-short image (an interrupted download), not an
+  // empty section: reading it as empty would make a damaged tool look like one with no files.
+  if (h.sizeOfRawData != 0 && uint64_t{h.pointerToRawData} + h.sizeOfRawData > fileSize)
+    throw EPEException("Invalid Windows Image");
+  dataSize_ = h.virtualSize == 0 ? h.sizeOfRawData : std::min(h.sizeOfRawData, h.virtualSize);
 }
 
 // ---- TPEModule ----

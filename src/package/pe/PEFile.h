@@ -45,10 +45,11 @@ struct SectionHeader {
 
 class TImageSection {
  public:
+  // Throws EPEException when the section's raw data runs past the end of the file.
   explicit TImageSection(const SectionHeader& header, uint64_t fileSize);
   const SectionHeader& Header() const { return header_; }
   uint64_t DataOffset() const { return header_.pointerToRawData; }
-  // The raw data kept for the section, clipped to the file.
+  // The raw data kept for the section: SizeOfRawData, or VirtualSize when that is smaller.
   uint64_t DataSize() const { return dataSize_; }
 
  private:

@@ -71,7 +71,8 @@ VersionInfo ParseVersionInfo(const std::vector<unsigned char>& d) {
   ForChildren(d, *root, [&](const Block& section) {
     if (section.key == u"StringFileInfo") {
       ForChildren(d, section, [&](const Block& table) {
-        auto& strings = info.strings[Utf16ToUtf8(table.key)];
+        // Block names are hex, written in either case ("041204B0"); the system finds both.
+        auto& strings = info.strings[ToLowerAscii(Utf16ToUtf8(table.key))];
         ForChildren(d, table, [&](const Block& s) { strings[Utf16ToUtf8(s.key)] = Text(d, s); });
       });
     } else if (section.key == u"VarFileInfo") {
@@ -88,7 +89,7 @@ VersionInfo ParseVersionInfo(const std::vector<unsigned char>& d) {
 std::string VersionTextOf(const VersionInfo& info, int kind) {
   return SelectVersionText(info.translations, kind,
                            [&](const std::string& block, std::string_view name) -> std::optional<std::string> {
-                             const auto table = info.strings.find(block);
+                             const auto table = info.strings.find(ToLowerAscii(block));
                              if (table == info.strings.end()) return std::nullopt;
                              const auto value = table->second.find(std::string(name));
                              if (value == table->second.end()) return std::nullopt;

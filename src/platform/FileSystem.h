@@ -1,0 +1,41 @@
+#pragma once
+// The one directory walker and the deletes built on it. A reparse point (junction, symbolic link)
+// is never entered: a tree that holds one is deleted without reaching through it, and a walk
+// cannot leave its folder or loop.
+#include <functional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/Win.h"
+
+namespace updater {
+
+struct FolderEntry {
+  std::string name;  // as found, without folder
+  std::string path;  // folder + name
+  DWORD attributes = 0;
+  bool IsFolder() const { return attributes & FILE_ATTRIBUTE_DIRECTORY; }
+  bool IsLink() const { return attributes & FILE_ATTRIBUTE_REPARSE_POINT; }
+};
+
+// Every entry of folder (with trailing backslash) that matches mask, "." and ".." left out, in
+// the order the file system returns them.
+void ForEachEntry(std::string_view folder, std::string_view mask, const std::function<void(const FolderEntry&)>& visit);
+
+struct ListOptions {
+  bool recurse = false;
+  bool enterHidden = true;  // sub-folders marked hidden or system
+};
+// Appends folder + name of every file (not folder) matching mask, then, with recurse, the same
+// below each sub-folder, depth first. Links to folders are neither listed nor entered.
+void ListFilesInto(std::string_view folder, std::string_view mask, const ListOptions& options, std::vector<std::string>& out);
+
+// Resets the attributes and deletes the file; a link is removed as a link. True when it is gone.
+bool ForceDelete(std::string_view path);
+
+// Deletes everything below folder, then folder itself unless keepFolder. skip leaves entries out
+// (and keeps their folders). Failures are passed over.
+void DeleteTree(std::string_view folder, bool keepFolder, const std::function<bool(const FolderEntry&)>& skip = {});
+
+}  // namespace updater
