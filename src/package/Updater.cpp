@@ -149,7 +149,7 @@ void TUpdater::Report(int result) {
   try {
     ReportResult(Tool08, ToolVersion, result);
   } catch (const std::exception& e) {
-    LogLine("    " + std::string(e.what()));
+    LogLine("    → ReportResult [에러발생(" + LineBreaksToBlank(e.what()) + ")]");
   }
 }
 

@@ -1,6 +1,24 @@
 #include "platform/ReplacingFile.h"
 
 namespace updater {
+namespace {
+
+constexpr DWORD kCarriedAttributes = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE |
+                                     FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
+// Room for ".<pid>-<tick>.yte" within the 255 characters of a file name.
+constexpr size_t kLongestStemName = 255 - 24;
+
+// The target path with its file name cut so that the temporary name stays a valid name: a target
+// with a name of up to 255 characters must stay writable.
+std::string TemporaryStem(const std::string& target) {
+  const size_t slash = target.find_last_of('\\');
+  const size_t nameAt = slash == std::string::npos ? 0 : slash + 1;
+  const std::wstring name = Wide(std::string_view(target).substr(nameAt));
+  if (name.size() <= kLongestStemName) return target;
+  return target.substr(0, nameAt) + Narrow(std::wstring_view(name).substr(0, kLongestStemName));
+}
+
+}  // namespace
 
 ReplacingFile::ReplacingFile(std::string target, Durability durability)
     : target_(std::move(target)), durability_(durability) {
@@ -12,13 +30,13 @@ ReplacingFile::ReplacingFile(std::string target, Durability durability)
     const size_t slash = target_.find_last_of('\\');
     const std::string folder = slash == std::string::npos ? std::string{} : target_.substr(0, slash + 1);
     WIN32_FIND_DATAW fd;
-    FindHandle stale(::FindFirstFileW(LongPath(target_ + ".*-*" + std::string(kTemporarySuffix)).c_str(), &fd));
+    FindHandle stale(::FindFirstFileW(LongPath(TemporaryStem(target_) + ".*-*" + std::string(kTemporarySuffix)).c_str(), &fd));
     if (stale)
       do ::DeleteFileW(LongPath(folder + Narrow(fd.cFileName)).c_str());
       while (::FindNextFileW(stale.Get(), &fd));
   }
   // CREATE_NEW with a fresh name per attempt: never opens someone else's file.
-  const std::string stem = target_ + "." + std::to_string(::GetCurrentProcessId()) + "-";
+  const std::string stem = TemporaryStem(target_) + "." + std::to_string(::GetCurrentProcessId()) + "-";
   for (DWORD attempt = 0; attempt < 100; ++attempt) {
     temp_ = stem + std::to_string(::GetTickCount() + attempt) + std::string(kTemporarySuffix);
     file_.Reset(::CreateFileW(LongPath(temp_).c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_NEW,
@@ -59,11 +77,18 @@ bool ReplacingFile::Commit() {
   }
   // May be called again after a failed move (a holder of the target was ended meanwhile).
   const std::wstring temp = LongPath(temp_), target = LongPath(target_);
-  // An existing target is replaced by the system's replace call, which carries its security,
-  // attributes and streams over to the new content; a new file is moved into place.
-  const bool replaced = ::GetFileAttributesW(target.c_str()) != INVALID_FILE_ATTRIBUTES
-                            ? ::ReplaceFileW(target.c_str(), temp.c_str(), nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr)
-                            : ::MoveFileExW(temp.c_str(), target.c_str(), MOVEFILE_WRITE_THROUGH);
+  const DWORD attributes = ::GetFileAttributesW(target.c_str());
+  bool replaced = false;
+  if (attributes == INVALID_FILE_ATTRIBUTES) {
+    replaced = ::MoveFileExW(temp.c_str(), target.c_str(), MOVEFILE_WRITE_THROUGH);
+  } else if (attributes & FILE_ATTRIBUTE_DIRECTORY) {
+    ::SetLastError(ERROR_ACCESS_DENIED);  // a folder is never replaced by a file
+  } else {
+    // The system's replace call carries the target's security and streams over to the new
+    // content; the attributes are carried here too, as not every implementation does.
+    ::SetFileAttributesW(temp.c_str(), attributes & kCarriedAttributes);
+    replaced = ::ReplaceFileW(target.c_str(), temp.c_str(), nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr);
+  }
   if (!replaced) return false;
   committed_ = true;
   return true;

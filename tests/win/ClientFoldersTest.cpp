@@ -186,3 +186,46 @@ TEST_F(ClientFolders, BackupFoldersByBaseKind) {
   EXPECT_EQ(b.backupFolder, "D:\\CVL2000\\Temp\\FX4\\Backup\\Exe\\");
   EXPECT_EQ(b.targetPath, "D:\\CVL2000\\Exe\\D.dll");
 }
+
+// The folder and file conditions of copy types 5, 6 and 8 against every base kind: they hold only
+// where the package names a target folder (base kinds 0 and 1); elsewhere they answer false, even
+// when the file lies in the process's current folder.
+TEST_F(ClientFolders, CopyTypeConditionsAgainstEveryBaseKind) {
+  MakeFolders("D:\\CVL2000\\Exe");
+  MakeFolders("C:\\Vantrel\\Quorix");
+  MakeFolders("D:\\cwd");
+  WriteFileBytes("D:\\cwd\\Cond.dll", "in the current folder");
+  wchar_t previous[MAX_PATH];
+  ::GetCurrentDirectoryW(MAX_PATH, previous);
+  ::SetCurrentDirectoryW(L"D:\\cwd");
+  struct Place { uint8_t baseKind; int index; const char* folder; const char* targetFolder; };
+  const Place places[] = {
+      {0, 0, "D:\\Abs", "D:\\Abs\\"}, {1, 7, "", "D:\\CVL2000\\Graphic\\"}, {1, 0, "Extra", "D:\\CVL2000\\Extra\\"},
+      {2, 0, "", nullptr}, {3, 0, "", nullptr}, {255, 0, "", nullptr}};
+  for (const Place& p : places) {
+    for (int state = 0; state < 3; ++state) {  // nothing, the folder, the folder and the file
+      RemoveTree("D:\\Abs");
+      RemoveTree("D:\\CVL2000\\Extra");
+      RemoveTree("D:\\CVL2000\\Graphic");
+      ::DeleteFileW(L"D:\\CVL2000\\Exe\\Cond.dll");
+      ::DeleteFileW(L"C:\\Vantrel\\Quorix\\Cond.dll");
+      if (p.targetFolder && state >= 1) MakeFolders(p.targetFolder);
+      if (p.targetFolder && state == 2) WriteFileBytes(std::string(p.targetFolder) + "Cond.dll", "installed");
+      if (!p.targetFolder && state == 2) {
+        WriteFileBytes("D:\\CVL2000\\Exe\\Cond.dll", "installed");
+        WriteFileBytes("C:\\Vantrel\\Quorix\\Cond.dll", "installed");
+      }
+      for (uint8_t type : {0, 5, 6, 8}) {
+        bool expected = true;
+        if (type == 5 || type == 6) expected = p.targetFolder && state >= 1;
+        if (type == 8) expected = p.targetFolder && state == 2;
+        EXPECT_EQ(TargetPath(ItemPlace{"Cond.dll", p.baseKind, p.index, p.folder, type}).ok, expected)
+            << "base " << int(p.baseKind) << ", index " << p.index << ", state " << state << ", type " << int(type);
+      }
+    }
+  }
+  ::SetCurrentDirectoryW(previous);
+  RemoveTree("D:\\cwd");
+  RemoveTree("D:\\Abs");
+  RemoveTree("C:\\Vantrel");
+}

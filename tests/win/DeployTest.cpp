@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <optional>
+
 #include "Harness.h"
 #include "app/CopyEngine.h"
 #include "app/Passes.h"
@@ -109,40 +111,46 @@ TEST_F(Deploy, AHolderIsTerminatedAndTheCopyGoesThrough) {
 
 TEST_F(Deploy, AHolderThatCannotBeTerminatedIsRecordedOnce) {
   WriteFileBytes(staging + "Stuck.exe", "new");
-  DummyProcess holder(exe + "Stuck.exe", "", true);  // the installed program itself runs
-  ASSERT_TRUE(holder.Running());
-  const std::string old = ReadFileBytes(exe + "Stuck.exe");
-  EXPECT_EQ(FileCopyWithProgress(staging + "Stuck.exe", exe + "Stuck.exe", 0, CopyKind::Normal, upd, view), CopyResult::Failed);
-  EXPECT_TRUE(holder.Running());
-  EXPECT_EQ(ReadFileBytes(exe + "Stuck.exe"), old);
-  EXPECT_TRUE(updater::Run().KillFailedList.Contains("Stuck.exe"));
-  size_t failureLines = 0, copyLines = 0;
+  WriteFileBytes(exe + "Stuck.exe", "old");
   std::string copyError;
-  for (const std::string& line : updater::Run().FailureList) {
-    failureLines += line.rfind("프로세스종료실패(Stuck.exe,WaitForSingleObjectResult: WAIT_FAILED", 0) == 0;
-    if (line.rfind("FileCopyWithProgress [에러발생(2)(Cannot create file \"" + exe + "Stuck.exe\".", 0) == 0) {
-      ++copyLines;
-      copyError = line;
+  {
+    // A program of that name holds the installed file open and cannot be ended.
+    DummyProcess holder("D:\\run\\Stuck.exe", "--hold \"" + exe + "Stuck.exe\"", true);
+    ASSERT_TRUE(holder.Running());
+    EXPECT_EQ(FileCopyWithProgress(staging + "Stuck.exe", exe + "Stuck.exe", 0, CopyKind::Normal, upd, view), CopyResult::Failed);
+    EXPECT_TRUE(holder.Running());
+    EXPECT_TRUE(updater::Run().KillFailedList.Contains("Stuck.exe"));
+    size_t failureLines = 0, copyLines = 0;
+    for (const std::string& line : updater::Run().FailureList) {
+      failureLines += line.rfind("프로세스종료실패(Stuck.exe,WaitForSingleObjectResult: WAIT_FAILED", 0) == 0;
+      if (line.rfind("FileCopyWithProgress [에러발생(2)(Cannot create file \"" + exe + "Stuck.exe\".", 0) == 0) {
+        ++copyLines;
+        copyError = line;
+      }
     }
+    EXPECT_EQ(failureLines, 1u);
+    EXPECT_EQ(copyLines, 1u);
+    EXPECT_FALSE(upd.Success);
+    EXPECT_FALSE(view.updateOk);
+
+    // The same failure again adds no second termination line.
+    FileCopyWithProgress(staging + "Stuck.exe", exe + "Stuck.exe", 0, CopyKind::Normal, upd, view);
+    failureLines = 0;
+    for (const std::string& line : updater::Run().FailureList) failureLines += line.rfind("프로세스종료실패(Stuck.exe", 0) == 0;
+    EXPECT_EQ(failureLines, 1u);
+
+    // The message of the failed copy names the file for the busy-file capture.
+    const std::string message = copyError.substr(copyError.find("(Cannot") + 1);
+    EXPECT_TRUE(CaptureBusyFile(message.substr(0, message.rfind(", Stuck.exe"))));
+    EXPECT_TRUE(updater::Run().BusyFileList.Contains(exe + "Stuck.exe"));
   }
-  EXPECT_EQ(failureLines, 1u);
-  EXPECT_EQ(copyLines, 1u);
-  EXPECT_FALSE(upd.Success);
-  EXPECT_FALSE(view.updateOk);
+  EXPECT_EQ(ReadFileBytes(exe + "Stuck.exe"), "old");
 
-  // The same failure again adds no second termination line.
-  FileCopyWithProgress(staging + "Stuck.exe", exe + "Stuck.exe", 0, CopyKind::Normal, upd, view);
-  failureLines = 0;
-  for (const std::string& line : updater::Run().FailureList)
-    failureLines += line.rfind("프로세스종료실패(Stuck.exe", 0) == 0;
-  EXPECT_EQ(failureLines, 1u);
-
-  // The message of the failed copy names the file for the busy-file capture.
-  const std::string message = copyError.substr(copyError.find("(Cannot") + 1);
-  EXPECT_TRUE(CaptureBusyFile(message.substr(0, message.rfind(", Stuck.exe"))));
-  EXPECT_TRUE(updater::Run().BusyFileList.Contains(exe + "Stuck.exe"));
-
-  // The deploy pass moves the held file out of the way.
+  // The deploy pass moves the file of a program that could not be ended out of the way (a running
+  // program's file can be renamed, not replaced).
+  ::DeleteFileW(Wide(exe + "Stuck.exe").c_str());
+  DummyProcess image(exe + "Stuck.exe", "", true);
+  ASSERT_TRUE(image.Running());
   StageExisting(staging + "Stuck.exe");
   ExecuteUpdate(upd, view, false);
   EXPECT_EQ(ReadFileBytes(exe + "Stuck.exe"), "new");
@@ -244,45 +252,124 @@ TEST_F(Deploy, EqualVersionsAreSkippedUnlessForced) {
   EXPECT_TRUE(ShouldCopy(exe + "Eq.dll", f.StagingPath, f.DotlessVersion, 7, installed));
 }
 
-TEST_F(Deploy, RollbackPutsTheClientBack) {
+TEST_F(Deploy, RollbackPutsBackOnlyWhatThisRunChanged) {
   WriteFileBytes(exe + "Backed.dll", "old backed");
   Stage("Backed.dll", "new backed up");
   WriteFileBytes(exe + "Same.txt", "abc");
   Stage("Same.txt", "xyz");  // same size, no version: not backed up, not copied
   Stage("Fresh.dll", "new file");
-  // A backup an earlier run left behind for a file this run does not replace.
   WriteFileBytes(exe + "Stale.txt", "current");
-  Stage("Stale.txt", "other");  // same size: skipped
+  Stage("Stale.txt", "otherss");  // same size: skipped
+  // Backups an earlier run left behind: for a file this run creates and for one it does not replace.
   MakeFolders(backup);
+  WriteFileBytes(backup + "Fresh.dll", "ancient fresh");
   WriteFileBytes(backup + "Stale.txt", "ancient");
 
   ExecuteBackup(upd, view);
   ExecuteUpdate(upd, view, false);  // succeeds; roll back by hand below
   EXPECT_EQ(ReadFileBytes(exe + "Backed.dll"), "new backed up");
-  upd.UpdateList[2].ExistedBefore = false;
   upd.Rollback();
   EXPECT_EQ(ReadFileBytes(exe + "Backed.dll"), "old backed");
   EXPECT_EQ(ReadFileBytes(exe + "Same.txt"), "abc");
-  EXPECT_FALSE(FileExists(exe + "Fresh.dll"));
+  EXPECT_FALSE(FileExists(exe + "Fresh.dll"));  // deleted, not "restored" from the earlier run's backup
   EXPECT_EQ(ReadFileBytes(exe + "Stale.txt"), "current");  // never downgraded to the stale backup
   EXPECT_TRUE(RunLogHas("    → [" + backup + "Backed.dll] to [" + exe + "Backed.dll] 파일복사(롤백) 성공"));
   EXPECT_TRUE(RunLogHas("    → [" + exe + "Fresh.dll] 파일삭제(롤백) 성공"));
+}
+
+// A tool deploys everything its version rule asks for or nothing. Each row blocks one write with a
+// folder standing where a file must go; the run must end failed with every client file as it was.
+TEST_F(Deploy, AFailedBackupOrCopyFailsTheToolAndChangesNothing) {
+  struct Row {
+    const char* what;
+    std::string blocked;  // made here: a folder, or a file where a folder must go
+    bool asFile;
+  };
+  const Row rows[] = {
+      {"the middle file's backup", backup + "B.dll", false},
+      {"the middle file's target", exe + "B2.dll", false},
+      {"the backup folder, which cannot be made", "D:\\CVL2000\\Temp\\FX4\\Backup", true},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.what);
+    RemoveTree("D:\\CVL2000\\Temp");
+    RemoveTree(exe);
+    MakeFolders(staging);
+    MakeFolders(exe);
+    updater::Run() = RunState{};
+    upd.UpdateList.clear();
+    upd.ResourceList.clear();
+    upd.WrittenBackups.Clear();
+    upd.CopyFailed = false;
+    view = RecordingView{};
+
+    for (const char* name : {"A.dll", "B.dll", "C.dll"}) {
+      WriteFileBytes(exe + name, std::string("old ") + name);
+      Stage(name, std::string("newer ") + name);
+    }
+    Stage("B2.dll", "new file");  // a new file between the others
+    std::swap(upd.UpdateList[2], upd.UpdateList[3]);  // A, B, B2, C
+    if (row.asFile) {
+      MakeFolders(row.blocked.substr(0, row.blocked.rfind('\\')));
+      WriteFileBytes(row.blocked, "a file where a folder must go");
+    } else {
+      MakeFolders(row.blocked);
+    }
+
+    upd.Success = true;
+    const size_t mark = RunLogMark();
+    ExecuteBackup(upd, view);
+    ExecuteUpdate(upd, view, false);
+    EXPECT_FALSE(upd.Success);
+    EXPECT_FALSE(view.updateOk);
+    for (const char* name : {"A.dll", "B.dll", "C.dll"}) EXPECT_EQ(ReadFileBytes(exe + name), std::string("old ") + name) << name;
+    EXPECT_FALSE(FileExists(exe + "B2.dll"));
+    bool named = false;
+    for (const std::string& line : updater::Run().FailureList)
+      named |= line.rfind("FileCopyWithProgress [에러발생(2)(Cannot create file", 0) == 0;
+    EXPECT_TRUE(named);
+    // One failed write, not a short copy sent to the retry; no error of the pass's own.
+    EXPECT_FALSE(RunLogHas("(재시도)", mark));
+    for (const std::string& line : updater::Run().FailureList) EXPECT_EQ(line.find("Cannot create folder"), std::string::npos);
+    EXPECT_TRUE(NoTemporaryFiles("D:\\CVL2000\\Exe"));
+  }
+}
+
+TEST_F(Deploy, AListWhoseEveryFileIsCurrentSucceedsWithoutCopying) {
+  for (const char* name : {"A.txt", "B.txt"}) {
+    WriteFileBytes(exe + name, "same");
+    Stage(name, "SAME");
+  }
+  const size_t mark = RunLogMark();
+  ExecuteBackup(upd, view);
+  upd.Success = true;
+  ExecuteUpdate(upd, view, false);
+  EXPECT_TRUE(upd.Success);
+  EXPECT_FALSE(upd.CopyFailed);
+  EXPECT_EQ(view.totalSteps, 2);
+  EXPECT_EQ(ReadFileBytes(exe + "A.txt"), "same");
+  EXPECT_FALSE(FolderExists(backup));
+  EXPECT_FALSE(RunLogHas("    백업파일롤백", mark));
 }
 
 TEST_F(Deploy, AFailedLastCopyRollsBackInTheFinishStep) {
   WriteFileBytes(exe + "A.dll", "old a");
   Stage("A.dll", "new a!");
   Stage("B.dll", "new b");
-  DummyProcess holder(exe + "C.exe", "", true);  // the last copy fails: the program runs and cannot be ended
+  // The last copy fails: a program of that name holds the file and cannot be ended.
+  WriteFileBytes(exe + "C.exe", "old c");
   const std::string oldC = ReadFileBytes(exe + "C.exe");
   Stage("C.exe", "new c!!");
+  std::optional<DummyProcess> holder;
+  holder.emplace("D:\\run\\C.exe", "--hold \"" + exe + "C.exe\"", true);
   ExecuteBackup(upd, view);
   ExecuteUpdate(upd, view, false);
   EXPECT_FALSE(upd.Success);
   EXPECT_EQ(ReadFileBytes(exe + "A.dll"), "old a");
   EXPECT_FALSE(FileExists(exe + "B.dll"));
-  EXPECT_EQ(ReadFileBytes(exe + "C.exe"), oldC);
   EXPECT_TRUE(RunLogHas("    백업파일롤백"));
+  holder.reset();  // the held file can be read again
+  EXPECT_EQ(ReadFileBytes(exe + "C.exe"), oldC);
 }
 
 TEST_F(Deploy, AFileWithoutARecordIsNeitherDeployedNorInTheWayOfRollback) {

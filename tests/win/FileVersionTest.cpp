@@ -2,6 +2,7 @@
 
 #include "Harness.h"
 #include "env/FileVersion.h"
+#include "platform/ReplacingFile.h"
 #include "platform/Win.h"
 
 using namespace updater;
@@ -128,4 +129,42 @@ TEST_F(Files, AnEarlierRunsTemporaryFileOfTheTargetIsRemoved) {
   ASSERT_TRUE(PlainCopy(dir + "\\src.dll", dir + "\\a.dll"));
   EXPECT_FALSE(FileExists(dir + "\\a.dll.4242-99.yte"));
   EXPECT_TRUE(FileExists(dir + "\\a_20250724_101530.yte"));
+}
+
+// Every target the system could write directly (a path below MAX_PATH) stays writable, backed up
+// and restorable, although the temporary name beside it is about 20 characters longer.
+TEST_F(Files, TargetsNearTheLongestPathStayWritable) {
+  for (size_t length : {240u, 250u, 259u}) {
+    const std::string target = dir + "\\" + std::string(length - dir.size() - 5, 'n') + ".dll";
+    ASSERT_EQ(target.size(), length);
+    WriteFileBytes(dir + "\\src.bin", "new content");
+    ASSERT_TRUE(PlainCopy(dir + "\\src.bin", target)) << length;
+    EXPECT_EQ(ReadFileBytes(target), "new content");
+    ASSERT_TRUE(PlainCopy(dir + "\\src.bin", target)) << length;  // over the existing file too
+    EXPECT_TRUE(NoTemporaryFilesIn(dir));
+    ::DeleteFileW(Wide(target).c_str());
+  }
+}
+
+// The new content takes the place of the old file: the target's own settings stay with it as far
+// as the file system keeps them.
+TEST_F(Files, ReplacingATargetKeepsItsAttributesAndStreams) {
+  const std::string target = dir + "\\kept.dll";
+  WriteFileBytes(target, "old");
+  WriteFileBytes(target + ":meta", "side stream");
+  const bool streams = ReadFileBytes(target + ":meta") == "side stream" && !FileExists(dir + "\\kept.dll:meta");
+  ::SetFileAttributesW(Wide(target).c_str(), FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM);
+  {
+    ReplacingFile out(target);
+    ASSERT_TRUE(out.Created());
+    ASSERT_TRUE(out.Write("new content", 11));
+    ASSERT_TRUE(out.Commit());
+  }
+  EXPECT_EQ(ReadFileBytes(target), "new content");
+  const DWORD attributes = ::GetFileAttributesW(Wide(target).c_str());
+  EXPECT_TRUE(attributes & FILE_ATTRIBUTE_HIDDEN);
+  EXPECT_TRUE(attributes & FILE_ATTRIBUTE_SYSTEM);
+  if (streams) EXPECT_EQ(ReadFileBytes(target + ":meta"), "side stream");
+  else std::printf("note: this file system keeps no alternate streams\n");
+  EXPECT_TRUE(NoTemporaryFilesIn(dir));
 }

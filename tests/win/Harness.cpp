@@ -165,11 +165,14 @@ void SaveScreenshot(const std::string& name) {
   ::ReleaseDC(nullptr, screen);
 }
 
-bool RunLogHas(std::string_view part) {
-  for (const std::string& line : TheRunLog().Lines())
-    if (line.find(part) != std::string::npos) return true;
+bool RunLogHas(std::string_view part, size_t since) {
+  const std::vector<std::string>& lines = TheRunLog().Lines();
+  for (size_t i = since; i < lines.size(); ++i)
+    if (lines[i].find(part) != std::string::npos) return true;
   return false;
 }
+
+size_t RunLogMark() { return TheRunLog().Lines().size(); }
 
 bool NoTemporaryFiles(std::string_view folder) {
   WIN32_FIND_DATAW fd;

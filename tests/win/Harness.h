@@ -85,8 +85,10 @@ class DummyProcess {
 
 // Saves the screen as build/win/screenshots/<name>.bmp.
 void SaveScreenshot(const std::string& name);
-// Whether the run log holds a line containing part.
-bool RunLogHas(std::string_view part);
+// Whether the run log holds a line containing part, among all its lines or from line since on.
+bool RunLogHas(std::string_view part, size_t since = 0);
+// The number of lines in the run log now: a mark for RunLogHas.
+size_t RunLogMark();
 bool NoTemporaryFiles(std::string_view folder);
 
 }  // namespace updater::test

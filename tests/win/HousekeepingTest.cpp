@@ -112,3 +112,56 @@ TEST_F(Housekeeping, ListingAndFolderRemoval) {
   RemoveFolderTree("D:\\CVL2000\\CommLib\\Chromium");
   EXPECT_FALSE(FolderExists("D:\\CVL2000\\CommLib\\Chromium"));
 }
+
+TEST_F(Housekeeping, ALongPathIsReadWholeAndNotExtendedAgain) {
+  const wchar_t* key = L"SYSTEM\\CurrentControlSet\\Control\\Session Manager\\Environment";
+  RegKey k;
+  ASSERT_EQ(::RegOpenKeyExW(HKEY_LOCAL_MACHINE, key, 0, KEY_READ | KEY_WRITE, k.Put()), ERROR_SUCCESS);
+  DWORD type = 0, size = 0;
+  ::RegQueryValueExW(k.Get(), L"Path", nullptr, &type, nullptr, &size);
+  std::wstring raw(size / 2, L'\0');
+  ::RegQueryValueExW(k.Get(), L"Path", nullptr, &type, reinterpret_cast<BYTE*>(raw.data()), &size);
+  raw.resize(wcslen(raw.c_str()));
+  std::wstring test = L"%SystemRoot%\\system32";
+  while (test.size() < 3000) test += L";C:\\Program Files\\Some Vendor\\Some Product\\bin";
+  test += L";D:\\CVL2000\\CommLib;D:\\CVL2000\\Exe;D:\\CVL2000\\Tool";
+  ::RegSetValueExW(k.Get(), L"Path", 0, REG_EXPAND_SZ, reinterpret_cast<const BYTE*>(test.c_str()),
+                   static_cast<DWORD>((test.size() + 1) * 2));
+  std::string read;
+  ASSERT_TRUE(ReadEnvironmentValue("Path", read));
+  EXPECT_GT(read.size(), 3000u);
+  AddSearchPathEntries();
+  std::vector<wchar_t> value(8192);
+  DWORD bytes = static_cast<DWORD>(value.size() * 2);
+  ::RegQueryValueExW(k.Get(), L"Path", nullptr, &type, reinterpret_cast<BYTE*>(value.data()), &bytes);
+  EXPECT_EQ(std::wstring(value.data()), test);  // every entry was there: nothing appended
+  ::RegSetValueExW(k.Get(), L"Path", 0, REG_EXPAND_SZ, reinterpret_cast<const BYTE*>(raw.c_str()),
+                   static_cast<DWORD>((raw.size() + 1) * 2));
+}
+
+// A junction inside a tree points outside it: deleting or listing the tree never reaches through.
+TEST_F(Housekeeping, WalkersNeverEnterAJunction) {
+  MakeFolders("D:\\outside");
+  WriteFileBytes("D:\\outside\\precious.txt", "keep");
+  MakeFolders("D:\\CVL2000\\CommLib\\Chromium\\sub");
+  WriteFileBytes("D:\\CVL2000\\CommLib\\Chromium\\sub\\a.pak", "a");
+  const std::wstring link = L"D:\\CVL2000\\CommLib\\Chromium\\link";
+  if (!::CreateSymbolicLinkW(link.c_str(), L"D:\\outside", SYMBOLIC_LINK_FLAG_DIRECTORY) ||
+      !(::GetFileAttributesW(link.c_str()) & FILE_ATTRIBUTE_REPARSE_POINT))
+    GTEST_SKIP() << "this file system makes no directory links (error " << ::GetLastError() << ")";
+  MakeFolders("D:\\CVL2000\\Temp\\FX4\\New\\T");
+  ::CreateSymbolicLinkW(L"D:\\CVL2000\\Temp\\FX4\\New\\T\\link", L"D:\\outside", SYMBOLIC_LINK_FLAG_DIRECTORY);
+  ::CreateSymbolicLinkW(L"D:\\outside\\loop", L"D:\\outside", SYMBOLIC_LINK_FLAG_DIRECTORY);
+
+  std::vector<std::string> list;
+  ListFilesRecursive("D:\\CVL2000\\CommLib", "*.*", list, true);
+  EXPECT_EQ(list, std::vector<std::string>{"D:\\CVL2000\\CommLib\\Chromium\\sub\\a.pak"});
+  EXPECT_EQ(ListFiles("D:\\outside\\x", "*.*", true).size(), 1u);  // the loop is not followed
+  RemoveFolderTree("D:\\CVL2000\\CommLib\\Chromium");
+  DeleteFolderTree("D:\\CVL2000\\Temp\\");
+  EXPECT_FALSE(FolderExists("D:\\CVL2000\\CommLib\\Chromium"));
+  EXPECT_FALSE(FolderExists("D:\\CVL2000\\Temp\\FX4\\New\\T"));
+  EXPECT_EQ(ReadFileBytes("D:\\outside\\precious.txt"), "keep");
+  ::RemoveDirectoryW(L"D:\\outside\\loop");
+  RemoveTree("D:\\outside");
+}

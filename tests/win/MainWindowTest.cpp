@@ -67,9 +67,9 @@ TEST_F(MainWindow, AToolListThatCannotBeAskedEndsTheRunAsAnEmptyOne) {
   window.RunUpdateTools();  // no agent DLL anywhere
   ASSERT_EQ(ui.errors.size(), 1u);
   EXPECT_EQ(ui.errors[0], "Corvel Fennix 실행모듈(appinterface.dll)을 찾을 수 없습니다.\r\nCorvel 실행파일 폴더를 확인해 주시기 바랍니다");
-  EXPECT_TRUE(updater::Run().FailureList.Contains(ui.errors[0]));
+  EXPECT_TRUE(updater::Run().FailureList.Contains("RunUpdateTools [에러발생(" + ui.errors[0] + ")]"));
   EXPECT_TRUE(RunLogHas("실행할 업데이트 툴 없음, 업데이트 종료"));
-  EXPECT_TRUE(RunLogHas("    → CvlUpdaterErrLog [Corvel Fennix 실행모듈(appinterface.dll)을 찾을 수 없습니다. Corvel 실행파일 폴더를"));
+  EXPECT_TRUE(RunLogHas("    → CvlUpdaterErrLog [RunUpdateTools [에러발생(Corvel Fennix 실행모듈(appinterface.dll)을 찾을 수 없습니다. Corvel 실행파일 폴더를"));
   for (int i = 0; i < 100 && !FileExists("D:\\CVL2000\\Exe\\caller.txt"); ++i) ::Sleep(20);
   EXPECT_TRUE(FileExists("D:\\CVL2000\\Exe\\caller.txt"));  // the caller is started again all the same
   MSG msg;
@@ -89,4 +89,15 @@ TEST_F(MainWindow, TheCallerIsStartedFromItsFolder) {
     ::Sleep(20);
   EXPECT_TRUE(FileExists("D:\\CVL2000\\Drg\\caller.txt"));
   EXPECT_TRUE(FileExists("D:\\CVL2000\\Exe\\caller.txt"));
+}
+
+TEST_F(MainWindow, OnlyAShutdownThatHappensStopsTheRun) {
+  TfmMain window(::GetModuleHandleW(nullptr), {"test.exe"}, ui);
+  ::KillTimer(window.Handle(), 1);
+  ::SendMessageW(window.Handle(), WM_QUERYENDSESSION, 0, 0);
+  EXPECT_FALSE(updater::Run().Terminating);
+  ::SendMessageW(window.Handle(), WM_ENDSESSION, FALSE, 0);  // another program vetoed the shutdown
+  EXPECT_FALSE(updater::Run().Terminating);
+  ::SendMessageW(window.Handle(), WM_ENDSESSION, TRUE, 0);
+  EXPECT_TRUE(updater::Run().Terminating);
 }

@@ -203,6 +203,8 @@ TEST(History, RunVersionComparesAsText) {
   RecordHistory(false, "D:\\x\\Tool01_1.exe", "6.0.10.1", "Y", clock);
   EXPECT_EQ(ReadRunVersion(false), "6.0.10.1");
   RecordHistory(false, "D:\\x\\Tool01_2.exe", "6.0.2.80", "y", clock);
+  EXPECT_EQ(ReadRunVersion(false), "6.0.10.1");  // only the flag "Y" as given advances it
+  RecordHistory(false, "D:\\x\\Tool01_2.exe", "6.0.2.80", "Y", clock);
   EXPECT_EQ(ReadRunVersion(false), "6.0.2.80");  // "6.0.2.80" > "6.0.10.1" as text
   RecordHistory(false, "D:\\x\\Tool01_3.exe", "9.9.9.9", "N", clock);
   EXPECT_EQ(ReadRunVersion(false), "6.0.2.80");
