@@ -1,4 +1,5 @@
 // The update run: which tools, whether to ask first, and each tool in turn.
+#include <map>
 #include <stdexcept>
 
 #include "app/Main.h"
@@ -32,6 +33,7 @@ void TfmMain::RunUpdateTools() {
     tools.clear();
   }
 
+  std::map<std::string, std::string> scanErrors;  // tool -> why its pre-scan failed
   bool approvalFailed = false;
   int32_t lastCode = 0;
   std::string lastText;
@@ -45,7 +47,14 @@ void TfmMain::RunUpdateTools() {
         if (i == 0)
           run.RunSummary = FileNamePart(tools[0]) + ",업데이트" + std::to_string(run.ToolCount) + "개," +
                            BaseName(LatestDataTool(Query.get(), true, true));
-        ScanToolOptions(tools[i], TempFolder(), i == 0, IsTool08);
+        // A damaged tool (a download cut short, say) must not end the run unreported: it is never
+        // deployed, and its turn reports it as a failed load.
+        try {
+          ScanToolOptions(tools[i], TempFolder(), i == 0, IsTool08);
+        } catch (const std::exception& e) {
+          scanErrors.emplace(tools[i], e.what());
+          LogLine("    ScanToolOptions [에러발생(" + std::string(e.what()) + ")]");
+        }
       }
       LogLine("");
 
@@ -86,7 +95,10 @@ void TfmMain::RunUpdateTools() {
           if (run.Terminating) continue;
           SetTotalProgress(0);
           try {
-            updater.AddUpdater(tool);
+            if (const auto damaged = scanErrors.find(tool); damaged != scanErrors.end())
+              updater.RefuseLoad(tool, "ScanToolOptions", damaged->second);
+            else
+              updater.AddUpdater(tool);
             UpdateOk = updater.Success;
             if (!UpdateOk) {
               updater.FinishTool(IsTool08, "UpdateStart");

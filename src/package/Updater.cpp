@@ -58,11 +58,22 @@ void TUpdater::AddUpdater(const std::string& toolPath) {
     if (task == "GetToolFileVersion") task += "(" + toolPath + ")";
     else if (task == "LoadFileFromResource")
       task += currentFile.empty() ? "(" + toolPath + ")" : "(" + toolPath + "," + currentFile + ")";
-    const std::string line = "AddUpdater(에러발생,Err.Message:" + std::string(e.what()) + ",CurrentRunningTask:" + task + ")";
-    LogLine("    " + line);
-    Run().FailureList.Add(line);
-    Success = false;
+    FailLoad(task, e.what());
   }
+}
+
+void TUpdater::RefuseLoad(const std::string& toolPath, const std::string& task, const std::string& message) {
+  LogLine("리소스에서 업데이트 파일 읽어오기[" + toolPath + "]");
+  ToolPath = toolPath;
+  ToolVersion = NumericVersion(toolPath);
+  FailLoad(task + "(" + toolPath + ")", message);
+}
+
+void TUpdater::FailLoad(const std::string& task, const std::string& message) {
+  const std::string line = "AddUpdater(에러발생,Err.Message:" + message + ",CurrentRunningTask:" + task + ")";
+  LogLine("    " + line);
+  Run().FailureList.Add(line);
+  Success = false;
 }
 
 void TUpdater::BuildUpdateList(const std::string& stagingFolder) {

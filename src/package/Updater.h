@@ -31,6 +31,8 @@ class TUpdater {
 
   // Loads one tool: version, staging folder, extraction (tried twice), prerequisite, update list.
   void AddUpdater(const std::string& toolPath);
+  // Ends the load of a tool that an earlier step found damaged, with the load's error line.
+  void RefuseLoad(const std::string& toolPath, const std::string& task, const std::string& message);
   void BuildUpdateList(const std::string& stagingFolder);
   // Reports, records and rolls back as the success flag says; removes the staging files.
   void FinishTool(bool recordVersion, const std::string& stageName);
@@ -54,6 +56,9 @@ class TUpdater {
   bool Tool08 = false;  // the running program's item code: selects the history file
   // Backups this run's backup pass wrote: the only ones rollback restores.
   StringList WrittenBackups;
+
+ private:
+  void FailLoad(const std::string& task, const std::string& message);
 };
 
 // "a.b.c.d" from the fixed version information; throws when the file has none.

@@ -1,6 +1,8 @@
 // Whole runs of a packed update tool under Wine: agent double, caller double, a clinic on D:.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "Harness.h"
 #include "app/LogFormat.h"
 #include "app/UpdateByPass.h"
@@ -9,6 +11,7 @@
 #include "package/Inflate.h"
 #include "package/RunState.h"
 #include "package/pe/PEWriter.h"
+#include "env/PathText.h"
 #include "platform/Win.h"
 
 using namespace updater;
@@ -18,10 +21,25 @@ namespace {
 
 std::vector<unsigned char> Bytes(const std::string& s) { return {s.begin(), s.end()}; }
 
-NewResource Module(const std::string& fileName, const std::string& content, int index = 6) {
-  TUpdateFileResource f{"MODULE", fileName, "", 0, 1, index, "", "", 0};
+NewResource Module(const std::string& fileName, const std::string& content, int index = 6, uint8_t baseKind = 1,
+                   const std::string& folder = "") {
+  TUpdateFileResource f{"MODULE", fileName, "", 0, baseKind, index, folder, "", 0};
   const std::string z = DeflateBest(content.data(), content.size());
   return {"MODULE", MakeResourceName(f), kPackageLanguage, 0, Bytes(z)};
+}
+
+// Every file below root (links not entered) whose name contains part.
+void FindNamed(const std::string& root, std::string_view part, std::vector<std::string>& found, int depth = 0) {
+  WIN32_FIND_DATAW fd;
+  FindHandle h(::FindFirstFileW(Wide(root + "\\*").c_str(), &fd));
+  if (!h || depth > 12) return;
+  do {
+    const std::string name = Narrow(fd.cFileName);
+    if (name == "." || name == "..") continue;
+    if (ToLowerAscii(name).find(part) != std::string::npos) found.push_back(root + "\\" + name);
+    if ((fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && !(fd.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT))
+      FindNamed(root + "\\" + name, part, found, depth + 1);
+  } while (::FindNextFileW(h.Get(), &fd));
 }
 
 class Scenario : public ::testing::Test {
@@ -72,6 +90,32 @@ class Scenario : public ::testing::Test {
   CleanInstallRoots clean;
 };
 
+// Every visible child's text, read back from the window itself.
+BOOL CALLBACK AddChildText(HWND child, LPARAM out) {
+  wchar_t text[256] = {};
+  DWORD_PTR ignored = 0;
+  if (::IsWindowVisible(child) &&
+      ::SendMessageTimeoutW(child, WM_GETTEXT, 256, reinterpret_cast<LPARAM>(text), SMTO_ABORTIFHUNG, 1000, &ignored))
+    reinterpret_cast<std::vector<std::string>*>(out)->push_back(Narrow(text));
+  return TRUE;
+}
+
+std::vector<std::string> ChildTexts(HWND window) {
+  std::vector<std::string> texts;
+  ::EnumChildWindows(window, AddChildText, reinterpret_cast<LPARAM>(&texts));
+  return texts;
+}
+
+bool WaitForChildTexts(HWND window, const std::vector<std::string>& wanted, DWORD ms) {
+  for (DWORD waited = 0; waited < ms; waited += 20) {
+    const std::vector<std::string> texts = ChildTexts(window);
+    if (std::all_of(wanted.begin(), wanted.end(), [&](const std::string& w) { return std::find(texts.begin(), texts.end(), w) != texts.end(); }))
+      return true;
+    ::Sleep(20);
+  }
+  return false;
+}
+
 // Starts the tool, waits for a visible window of the class, saves a screenshot of the screen.
 struct RunningTool {
   PROCESS_INFORMATION pi{};
@@ -114,10 +158,9 @@ TEST_F(Scenario, OneByHandDeploysBacksUpRecordsAndReports) {
   const std::string tool = Pack("Tool01_6001.exe", {Module("Main.dll", fresh), Module("New.txt", "new file"), Module("Big.bin", big, 5)});
   Script("267 0\n");
   RunningTool run("\"" + tool + "\"");
-  if (run.WaitForWindow(L"TfmMain", nullptr, 30000)) {
-    ::Sleep(300);
+  // The picture is taken once the window shows what it claims: three files, one of them under way.
+  if (HWND window = run.WaitForWindow(L"TfmMain", nullptr, 30000); window && WaitForChildTexts(window, {"3", "1"}, 30000))
     SaveScreenshot("main-window-deploy");
-  }
   EXPECT_EQ(run.Wait(), 0u);
 
   EXPECT_EQ(ReadFileBytes("D:\\CVL2000\\Exe\\Main.dll"), fresh);
@@ -277,4 +320,93 @@ TEST_F(Scenario, ATool08RunWithProgramsInUseNeitherAsksNorShowsItself) {
   EXPECT_FALSE(viewer.Running());  // ended to replace its file
   EXPECT_EQ(ReadFileBytes("D:\\CVL2000\\Exe\\Viewer.exe"), "new viewer");
   EXPECT_EQ(CallerLine("D:\\tools\\"), "Caller.exe");
+}
+
+// Damaged or hostile update tools, each listed by the agent in a caller run: none writes anything
+// outside the client folders, none is reported as a success, and the agent hears result 1.
+TEST_F(Scenario, DamagedToolsAreRefusedAndReportedAsFailed) {
+  struct Row {
+    const char* what;
+    NewResource module;
+    bool truncate;
+  };
+  const Row rows[] = {
+      {"cut short inside its last section", Module("evil.txt", std::string(200000, 'e')), true},
+      {"a folder below the install root that climbs out", Module("evil.txt", "x", 0, 1, "..\\..\\..\\evil"), false},
+      {"a relative folder for base kind 0", Module("evil.txt", "x", 0, 0, "..\\..\\evil"), false},
+      {"a drive inside an install-root folder", Module("evil.txt", "x", 0, 1, "C:\\evil"), false},
+      {"a name ending in a dot", Module("evil.txt.", "x"), false},
+      {"a sub-folder index outside the table", Module("evil.txt", "x", 99), false},
+      {"a device name", Module("NUL.txt", "evil"), false},
+  };
+  const std::string runner = Pack("Tool01_9000.exe", {});
+  int n = 0;
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.what);
+    const std::string name = "Tool01_910" + std::to_string(n++) + ".exe";
+    const std::string tool = Pack(name, {row.module, Module("Good.txt", "fine")});
+    if (row.truncate) {
+      const std::string whole = ReadFileBytes(tool);
+      WriteFileBytes(tool, whole.substr(0, whole.size() - 1000));
+    }
+    ::DeleteFileW(L"D:\\CVL2000\\Exe\\appinterface.log");
+    Script("260 0 " + tool + "\n267 0\n");
+    EXPECT_EQ(RunProgram("\"" + runner + "\" Caller.exe").exitCode, 0u);
+    EXPECT_TRUE(AgentGot("result_code=1;]"));
+    EXPECT_FALSE(AgentGot("result_code=0;]"));
+    EXPECT_TRUE(LogHas("    AddUpdater(에러발생,Err.Message:"));
+    wchar_t value[128];
+    ::GetPrivateProfileStringW(L"HISTORY", Wide(name).c_str(), L"", value, 128, L"D:\\CVL2000\\Updater.ini");
+    EXPECT_EQ(Narrow(value).substr(0, 2), "N,");
+    EXPECT_FALSE(FileExists("D:\\CVL2000\\Exe\\Good.txt"));  // nothing of the tool is deployed
+    std::vector<std::string> found;
+    for (const char* root : {"C:", "D:"}) FindNamed(root, "evil", found);
+    EXPECT_TRUE(found.empty()) << found.front();
+  }
+  EXPECT_TRUE(LogHas("Invalid Windows Image"));
+}
+
+// A blocked backup or a blocked middle copy ends the tool as failed with every client file as it was.
+TEST_F(Scenario, ABlockedBackupOrMiddleCopyLeavesTheClientAsItWas) {
+  for (const bool backupBlocked : {true, false}) {
+    SCOPED_TRACE(backupBlocked ? "backup blocked" : "middle copy blocked");
+    RemoveTree("D:\\CVL2000\\Temp");
+    for (const char* f : {"A.txt", "B.txt", "C.txt"}) WriteFileBytes(std::string("D:\\CVL2000\\Exe\\") + f, std::string("old ") + f);
+    ::RemoveDirectoryW(L"D:\\CVL2000\\Exe\\B2.txt");
+    if (backupBlocked) MakeFolders("D:\\CVL2000\\Temp\\FX4\\Backup\\Exe\\B.txt");
+    else MakeFolders("D:\\CVL2000\\Exe\\B2.txt");
+    const std::string tool = Pack(backupBlocked ? "Tool01_9201.exe" : "Tool01_9202.exe",
+                                  {Module("A.txt", "new A!"), Module("B.txt", "new B!"), Module("B2.txt", "new"), Module("C.txt", "new C!")});
+    ::DeleteFileW(L"D:\\CVL2000\\Exe\\appinterface.log");
+    Script("267 0\n");
+    EXPECT_EQ(RunProgram("\"" + tool + "\"").exitCode, 0u);
+    for (const char* f : {"A.txt", "B.txt", "C.txt"})
+      EXPECT_EQ(ReadFileBytes(std::string("D:\\CVL2000\\Exe\\") + f), std::string("old ") + f) << f;
+    EXPECT_EQ(FolderExists("D:\\CVL2000\\Exe\\B2.txt"), !backupBlocked);
+    EXPECT_FALSE(FileExists("D:\\CVL2000\\Exe\\B2.txt"));
+    EXPECT_TRUE(AgentGot("result_code=1;]"));
+    EXPECT_FALSE(AgentGot("result_code=0;]"));
+    // The failure summary comes before the closing line, which stays the last line of the run.
+    const std::vector<std::string> lines = Log();
+    ASSERT_GE(lines.size(), 3u);
+    EXPECT_EQ(lines[lines.size() - 2].substr(21), "업데이트 종료");
+    EXPECT_NE(lines[lines.size() - 3].find("→ CvlUpdaterErrLog [FileCopyWithProgress [에러발생(2)("), std::string::npos);
+  }
+  RemoveTree("D:\\CVL2000\\Temp");
+  ::RemoveDirectoryW(L"D:\\CVL2000\\Exe\\B2.txt");
+}
+
+// A tool08 run that deployed nothing (approval refused, or an empty list) starts the caller with
+// the bypass marker; the last line of a run without a caller is the closing line.
+TEST_F(Scenario, NothingDeployedMeansTheCallerIsBypassed) {
+  ::CopyFileW(Wide(BuildFolder() + "dummy_caller.exe").c_str(), L"D:\\tools\\Caller.exe", FALSE);
+  const std::string tool = Pack("Tool08_3.exe", {Module("T.txt", "t")});
+  for (const std::string& script : {"260 0 " + tool + "\n267 100017 no\n", std::string("260 0\n")}) {
+    SCOPED_TRACE(script);
+    ::DeleteFileW(L"D:\\tools\\caller.txt");
+    Script(script);
+    EXPECT_EQ(RunProgram("\"" + tool + "\" Caller.exe").exitCode, 0u);
+    EXPECT_EQ(CallerLine("D:\\tools\\"), "Caller.exe UPDATE_BYPASS");
+    EXPECT_FALSE(FileExists("D:\\CVL2000\\Exe\\T.txt"));
+  }
 }
