@@ -1,5 +1,6 @@
-// Copy benchmark (figures only): one 300 MB file copied by the copy engine and by CopyFileW in the
-// same run; prints the throughput ratio and the engine's peak memory above the idle process.
+// Copy benchmark (figures only): one 300 MB file copied by the copy engine and by CopyFileW (then
+// flushed, as the engine flushes) in the same run; prints both throughput ratios and the engine's
+// peak memory above the idle process.
 #include <windows.h>
 #include <psapi.h>
 
@@ -81,8 +82,10 @@ int main() {
   std::printf("300 MB, median of 5 rounds: copy engine %.2f s (%.0f MB/s), CopyFileW %.2f s (%.0f MB/s), CopyFileW and a flush "
               "to disk %.2f s\n",
               e, 300 / e, c, 300 / c, cf);
-  std::printf("throughput ratio (engine / CopyFileW): %.2f (target >= 0.8); against CopyFileW with the same flush: %.2f\n", c / e,
-              cf / e);
+  // The engine keeps its flush before the move (durability on a PC that may lose power), so the
+  // baseline is CopyFileW followed by the same flush.
+  std::printf("throughput ratio against CopyFileW and a flush: %.2f (target >= 0.9); against plain CopyFileW: %.2f\n", cf / e,
+              c / e);
   std::printf("engine peak private memory above the idle process: %.1f MB (target <= 32 MB)\n", MB(peak - idle));
   for (const char* name : {"Source.bin", "warm.bin", "engine.bin", "copyfile.bin"}) ::DeleteFileW(Wide(dir + name).c_str());
   return 0;
