@@ -1,5 +1,7 @@
 #include "platform/ReplacingFile.h"
 
+#include <aclapi.h>
+
 namespace updater {
 namespace {
 
@@ -16,6 +18,40 @@ std::string TemporaryStem(const std::string& target) {
   const std::wstring name = Wide(std::string_view(target).substr(nameAt));
   if (name.size() <= kLongestStemName) return target;
   return target.substr(0, nameAt) + Narrow(std::wstring_view(name).substr(0, kLongestStemName));
+}
+
+// What a file keeps when its content is replaced: its named streams, its own security and its
+// attributes, carried onto the new content before the one-step move. (The system's replace call
+// does this on Windows, but not in one step everywhere: a kill in its middle can leave no file.)
+void CarrySettings(const std::wstring& from, const std::wstring& to, DWORD attributes) {
+  WIN32_FIND_STREAM_DATA stream;
+  FindHandle streams(::FindFirstStreamW(from.c_str(), FindStreamInfoStandard, &stream, 0));
+  if (streams) {
+    do {
+      const std::wstring name = stream.cStreamName;  // ":name:$DATA"; the unnamed one is the content
+      if (name == L"::$DATA") continue;
+      std::string bytes;
+      if (!ReadWholeFile(Narrow(from + name), bytes)) continue;
+      UniqueHandle out(::CreateFileW((to + name).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+      DWORD written = 0;
+      if (out) ::WriteFile(out.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+    } while (::FindNextStreamW(streams.Get(), &stream));
+  }
+  PSECURITY_DESCRIPTOR descriptor = nullptr;
+  PACL dacl = nullptr;
+  if (::GetNamedSecurityInfoW(from.c_str(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr, &dacl, nullptr,
+                              &descriptor) == ERROR_SUCCESS) {
+    SECURITY_DESCRIPTOR_CONTROL control = 0;
+    DWORD revision = 0;
+    ::GetSecurityDescriptorControl(descriptor, &control, &revision);
+    // Inherited entries come from the folder again; the file's own ones and its protection travel.
+    const SECURITY_INFORMATION what = DACL_SECURITY_INFORMATION | ((control & SE_DACL_PROTECTED)
+                                                                         ? PROTECTED_DACL_SECURITY_INFORMATION
+                                                                         : UNPROTECTED_DACL_SECURITY_INFORMATION);
+    ::SetNamedSecurityInfoW(const_cast<wchar_t*>(to.c_str()), SE_FILE_OBJECT, what, nullptr, nullptr, dacl, nullptr);
+    ::LocalFree(descriptor);
+  }
+  ::SetFileAttributesW(to.c_str(), attributes & kCarriedAttributes);
 }
 
 }  // namespace
@@ -84,10 +120,8 @@ bool ReplacingFile::Commit() {
   } else if (attributes & FILE_ATTRIBUTE_DIRECTORY) {
     ::SetLastError(ERROR_ACCESS_DENIED);  // a folder is never replaced by a file
   } else {
-    // The system's replace call carries the target's security and streams over to the new
-    // content; the attributes are carried here too, as not every implementation does.
-    ::SetFileAttributesW(temp.c_str(), attributes & kCarriedAttributes);
-    replaced = ::ReplaceFileW(target.c_str(), temp.c_str(), nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr);
+    CarrySettings(target, temp, attributes);
+    replaced = ::MoveFileExW(temp.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
   }
   if (!replaced) return false;
   committed_ = true;

@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <aclapi.h>
+#include <sddl.h>
+
 #include "Harness.h"
 #include "env/FileVersion.h"
 #include "platform/ReplacingFile.h"
@@ -34,6 +37,30 @@ bool NoTemporaryFilesIn(std::string_view folder) {
   WIN32_FIND_DATAW fd;
   FindHandle h(::FindFirstFileW(Wide(std::string(folder) + "\\*.yte").c_str(), &fd));
   return !h;
+}
+
+void SetDacl(const std::string& path, const std::string& sddl) {
+  PSECURITY_DESCRIPTOR sd = nullptr;
+  if (!::ConvertStringSecurityDescriptorToSecurityDescriptorW(Wide(sddl).c_str(), SDDL_REVISION_1, &sd, nullptr)) return;
+  BOOL present = FALSE, defaulted = FALSE;
+  PACL dacl = nullptr;
+  ::GetSecurityDescriptorDacl(sd, &present, &dacl, &defaulted);
+  ::SetNamedSecurityInfoW(Wide(path).data(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION | PROTECTED_DACL_SECURITY_INFORMATION,
+                          nullptr, nullptr, dacl, nullptr);
+  ::LocalFree(sd);
+}
+
+std::string DaclOf(const std::string& path) {
+  PSECURITY_DESCRIPTOR sd = nullptr;
+  if (::GetNamedSecurityInfoW(Wide(path).c_str(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr, nullptr, nullptr,
+                              &sd) != ERROR_SUCCESS)
+    return {};
+  wchar_t* text = nullptr;
+  ::ConvertSecurityDescriptorToStringSecurityDescriptorW(sd, SDDL_REVISION_1, DACL_SECURITY_INFORMATION, &text, nullptr);
+  const std::string result = text ? Narrow(text) : std::string{};
+  if (text) ::LocalFree(text);
+  ::LocalFree(sd);
+  return result;
 }
 
 }  // namespace
@@ -154,6 +181,10 @@ TEST_F(Files, ReplacingATargetKeepsItsAttributesAndStreams) {
   WriteFileBytes(target + ":meta", "side stream");
   const bool streams = ReadFileBytes(target + ":meta") == "side stream" && !FileExists(dir + "\\kept.dll:meta");
   ::SetFileAttributesW(Wide(target).c_str(), FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM);
+  // The file's own protected permissions (Everyone may only read).
+  const std::string ownDacl = "D:P(A;;FR;;;WD)";
+  SetDacl(target, ownDacl);
+  const bool security = DaclOf(target) == ownDacl;
   {
     ReplacingFile out(target);
     ASSERT_TRUE(out.Created());
@@ -166,5 +197,7 @@ TEST_F(Files, ReplacingATargetKeepsItsAttributesAndStreams) {
   EXPECT_TRUE(attributes & FILE_ATTRIBUTE_SYSTEM);
   if (streams) EXPECT_EQ(ReadFileBytes(target + ":meta"), "side stream");
   else std::printf("note: this file system keeps no alternate streams\n");
+  if (security) EXPECT_EQ(DaclOf(target), ownDacl);
+  else std::printf("note: this file system keeps no file permissions (read back %s)\n", DaclOf(target).c_str());
   EXPECT_TRUE(NoTemporaryFilesIn(dir));
 }
