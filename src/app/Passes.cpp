@@ -126,7 +126,7 @@ void ExecuteUpdate(TUpdater& updater, PassView& view, bool tool08) {
             LogLine("    폴더생성 [" + WithTrailingBackslash(parts.folder, false) + "]");
           }
           auto renameIfKillFailed = [&] {
-            if (Run().KillFailedList.Contains(FileNamePart(target.path))) RenameBusyFile(target.path);
+            if (Run().KillFailedList.Contains(FileNamePart(target.path))) RenameBusyFile(target.path, SystemClock());
           };
           if (FileExists(target.path)) {
             file.ExistedBefore = true;

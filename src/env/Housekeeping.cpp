@@ -87,12 +87,12 @@ void DeleteOldTools(bool tool08) {
   if (deleted) LogLine("");
 }
 
-std::string RenameBusyFile(std::string_view path) {
+std::string RenameBusyFile(std::string_view path, Clock& clock) {
   FolderAndName fn;
   SplitAtLastBackslash(path, fn);
   StemAndExtension se;
   const std::string stem = SplitAtLastDot(fn.name, se) ? se.stem : fn.name;
-  const std::string renamed = WithTrailingBackslash(fn.folder) + stem + "_" + FileTimeStamp(SystemClock().Now()) + std::string(kTemporarySuffix);
+  const std::string renamed = WithTrailingBackslash(fn.folder) + stem + "_" + FileTimeStamp(clock.Now()) + std::string(kTemporarySuffix);
   ::MoveFileW(Wide(path).c_str(), Wide(renamed).c_str());
   LogLine("[프로세스종료 실패파일 파일명 변경(" + renamed + ")]", true);
   return renamed;

@@ -5,6 +5,8 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/Clock.h"
+
 namespace updater {
 
 // Terminates the background client programs that must not run during an update.
@@ -16,7 +18,7 @@ void SweepTemporaryFiles(std::string_view folder);
 // Deletes tool files numbered below the run version's number minus 30.
 void DeleteOldTools(bool tool08);
 // Renames a file that a process keeps open to stem_yyyymmdd_hhmmss.yte; answers the new path.
-std::string RenameBusyFile(std::string_view path);
+std::string RenameBusyFile(std::string_view path, Clock& clock);
 // Adds the file named in a copy error message to BusyFileList; true when it names an existing file.
 bool CaptureBusyFile(std::string_view errorMessage);
 // Deletes the folder with everything below it (silently leaves what cannot be deleted).

@@ -158,6 +158,34 @@ TEST_F(Deploy, AHolderThatCannotBeTerminatedIsRecordedOnce) {
   EXPECT_FALSE(NoTemporaryFiles("D:\\CVL2000\\Exe"));  // the renamed file waits for the next sweep
 }
 
+TEST_F(Deploy, ADllHeldByAProgramIsWrittenAfterItsHolderEnds) {
+  ::CopyFileW(Wide(Fixture("ver_none.dll")).c_str(), Wide(exe + "Lib.dll").c_str(), FALSE);
+  ::CopyFileW(Wide(Fixture("ver_plain.dll")).c_str(), Wide(staging + "Lib.dll").c_str(), FALSE);
+  DummyProcess loader("D:\\run\\Loader.exe", "--load \"" + exe + "Lib.dll\"");
+  ASSERT_TRUE(loader.Running());
+  EXPECT_EQ(FileCopyWithProgress(staging + "Lib.dll", exe + "Lib.dll", 0, CopyKind::Normal, upd, view), CopyResult::Copied);
+  EXPECT_FALSE(loader.Running());
+  EXPECT_EQ(ReadFileBytes(exe + "Lib.dll"), ReadFileBytes(staging + "Lib.dll"));
+  EXPECT_TRUE(upd.Success);
+}
+
+// The three wait modes and the answer for a program that cannot be started.
+TEST_F(Deploy, StartAndWaitModes) {
+  EXPECT_EQ(StartAndWait("D:\\nowhere\\missing.exe", false, 0), -1);
+  EXPECT_EQ(StartAndWait("D:\\nowhere\\missing.exe", true, -1), -1);
+  for (const bool console : {false, true})
+    for (const int32_t mode : {0, -1, 30000}) EXPECT_EQ(StartAndWait("cmd.exe /c exit 7", console, mode), 7) << console << mode;
+  // A timed wait that runs out answers 259 and leaves the child running.
+  const std::string client = "D:\\run\\Waiter.exe";
+  MakeFolders("D:\\run");
+  ::CopyFileW(Wide(BuildFolder() + "dummy_client.exe").c_str(), Wide(client).c_str(), FALSE);
+  EXPECT_EQ(StartAndWait(client, false, 1000), 259);
+  EXPECT_TRUE(IsRunning("waiter.exe"));
+  StringList names;
+  names.Add("waiter.exe");
+  EXPECT_TRUE(TerminateProcessesByName(names, false, false));
+}
+
 TEST_F(Deploy, ModuleHoldersAreFoundOnlyInTheClientFolders) {
   ::CopyFileW(Wide(Fixture("ver_none.dll")).c_str(), Wide(exe + "Lib.dll").c_str(), FALSE);
   MakeFolders("D:\\elsewhere");

@@ -48,9 +48,10 @@ TEST_F(Housekeeping, SweepAndBusyFileRename) {
   EXPECT_TRUE(RunLogHas("[임시파일삭제] D:\\CVL2000\\Exe\\Main_20250724_101530.yte"));
 
   WriteFileBytes("D:\\CVL2000\\Exe\\Main.dll", "busy");
-  const std::string renamed = RenameBusyFile("D:\\CVL2000\\Exe\\Main.dll");
-  EXPECT_EQ(renamed.substr(0, 20), "D:\\CVL2000\\Exe\\Main_");
-  EXPECT_EQ(renamed.size(), std::string("D:\\CVL2000\\Exe\\Main_20250724_101530.yte").size());
+  FakeClock clock;
+  const std::string renamed = RenameBusyFile("D:\\CVL2000\\Exe\\Main.dll", clock);
+  EXPECT_EQ(renamed, "D:\\CVL2000\\Exe\\Main_20250724_140509.yte");
+  EXPECT_FALSE(FileExists("D:\\CVL2000\\Exe\\Main.dll"));
   EXPECT_EQ(ReadFileBytes(renamed), "busy");
 }
 
