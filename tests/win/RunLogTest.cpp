@@ -111,3 +111,17 @@ TEST_F(Logs, LogManLosesALineQuietlyWhenItCannotWrite) {
   lost.Write("Open", "x");  // nothing to assert but that it returns
   EXPECT_FALSE(FileExists(lost.FileName()));
 }
+
+TEST(RunLogFile, NamedForTheStartDateInTheLogFolder) {
+  CleanInstallRoots clean;
+  FakeClock clock;
+  MakeFolders("D:\\CVL2000");
+  EXPECT_EQ(RunLogFilePath(clock), "D:\\CVL2000\\Log\\CvlUpdaterLogNew250724.log");
+  EXPECT_TRUE(FolderExists("D:\\CVL2000\\Log"));  // made on first use
+  clock.now = {2026, 1, 2, 0, 0, 1, 0};
+  EXPECT_EQ(RunLogFilePath(clock), "D:\\CVL2000\\Log\\CvlUpdaterLogNew260102.log");
+  // A Log folder that cannot be made (a file stands there): the file goes to C:\.
+  RemoveTree("D:\\CVL2000\\Log");
+  WriteFileBytes("D:\\CVL2000\\Log", "not a folder");
+  EXPECT_EQ(RunLogFilePath(clock), "C:\\CvlUpdaterLogNew260102.log");
+}
