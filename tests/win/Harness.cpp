@@ -1,5 +1,7 @@
 #include "Harness.h"
 
+#include <gtest/gtest.h>
+
 #include "env/PathText.h"
 #include "package/PackageFormat.h"
 #include "platform/Win.h"
@@ -19,7 +21,20 @@ void RemoveAllRoots() {
 }  // namespace
 
 CleanInstallRoots::CleanInstallRoots() { RemoveAllRoots(); }
-CleanInstallRoots::~CleanInstallRoots() { RemoveAllRoots(); }
+
+// With UPDATER_KEEP_LOGS set to a folder, each test's run logs are kept there (named after the
+// test), so the logs of two builds can be compared line by line.
+CleanInstallRoots::~CleanInstallRoots() {
+  wchar_t keep[MAX_PATH] = {};
+  const ::testing::TestInfo* test = ::testing::UnitTest::GetInstance()->current_test_info();
+  if (::GetEnvironmentVariableW(L"UPDATER_KEEP_LOGS", keep, MAX_PATH) && test) {
+    WIN32_FIND_DATAW fd;
+    FindHandle logs(::FindFirstFileW(L"D:\\CVL2000\\Log\\CvlUpdaterLogNew*.log", &fd));
+    const std::wstring kept = std::wstring(keep) + L"\\" + Wide(std::string(test->test_suite_name()) + "." + test->name()) + L".log";
+    if (logs) ::CopyFileW((std::wstring(L"D:\\CVL2000\\Log\\") + fd.cFileName).c_str(), kept.c_str(), FALSE);
+  }
+  RemoveAllRoots();
+}
 
 void RemoveTree(std::string_view path) {
   const std::wstring w = Wide(path);
