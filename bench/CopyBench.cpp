@@ -12,7 +12,7 @@
 
 #include "app/CopyEngine.h"
 #include "package/Updater.h"
-#include "platform/Win.h"
+#include "platform/Text.h"
 
 using namespace updater;
 using Clock = std::chrono::steady_clock;

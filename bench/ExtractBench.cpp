@@ -12,11 +12,13 @@
 #include <string>
 #include <vector>
 
-#include "env/ClientFolders.h"
+#include "core/PathText.h"
+#include "core/ClientFolders.h"
 #include "package/Inflate.h"
 #include "package/PackageFormat.h"
 #include "package/pe/PEWriter.h"
-#include "platform/Win.h"
+#include "platform/FileSystem.h"
+#include "platform/Text.h"
 
 using namespace updater;
 using Clock = std::chrono::steady_clock;

@@ -4,7 +4,7 @@
 #include <cstdint>
 
 #include "platform/Clock.h"
-#include "platform/Win.h"
+#include "platform/Handles.h"
 
 namespace updater {
 

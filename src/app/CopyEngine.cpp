@@ -3,15 +3,16 @@
 #include <memory>
 #include <stdexcept>
 
-#include "app/RunLog.h"
+#include "core/RunLog.h"
 #include "env/FileVersion.h"
-#include "env/PathText.h"
+#include "core/PathText.h"
 #include "env/Processes.h"
-#include "package/RunState.h"
-#include "package/Termination.h"
+#include "core/RunState.h"
+#include "env/Termination.h"
 #include "package/Updater.h"
 #include "platform/ReplacingFile.h"
-#include "platform/Win.h"
+#include "platform/FileSystem.h"
+#include "platform/Text.h"
 
 namespace updater {
 namespace {
@@ -46,11 +47,11 @@ bool TerminateHolders(const std::string& fileName) {
   const std::string lower = ToLowerAscii(fileName);
   StringList names;
   names.Add(lower);
-  if (lower.find(".exe") != std::string::npos) return IsRunning(lower) && TerminateProcessesByName(names, false, false);
+  if (lower.find(".exe") != std::string::npos) return IsRunning(lower) && TerminateProcessesByName(Run(), names, false, false);
   if (lower.find(".dll") == std::string::npos && lower.find(".ocx") == std::string::npos) return false;
   StringList holders;
-  if (!FindModuleUsers(names, holders) || holders.Empty()) return false;
-  TerminateModuleUsers(names, false);
+  if (!FindModuleUsers(Run(), names, holders) || holders.Empty()) return false;
+  TerminateModuleUsers(Run(), names, false);
   for (const std::string& h : holders)
     if (!IsRunning(h)) return true;
   return false;

@@ -2,19 +2,21 @@
 
 #include <commctrl.h>
 
-#include "app/RunLog.h"
+#include "core/RunLog.h"
 #include "app/StartupRules.h"
-#include "env/ClientFolders.h"
+#include "core/ClientFolders.h"
 #include "env/FileVersion.h"
 #include "env/Installers.h"
 #include "env/Housekeeping.h"
 #include "env/NetworkIdentity.h"
-#include "env/PathText.h"
+#include "core/PathText.h"
 #include "env/Processes.h"
-#include "package/RunState.h"
+#include "core/RunState.h"
 #include "platform/Messages.h"
 #include "platform/Pictures.h"
 #include "platform/Ui.h"
+#include "platform/Text.h"
+#include "platform/FileSystem.h"
 
 namespace updater {
 namespace {
@@ -157,8 +159,8 @@ void TfmMain::FormCreate() {
     LogLine("");
   }
   ShowFileCountLabels(false);
-  StopStartOfRunProcesses();
-  StartOfRunCleanup(IsTool08);
+  StopStartOfRunProcesses(Run());
+  StartOfRunCleanup(IsTool08, Run().FailureList);
   Query = CreateQuery();
   Run().IsPostgresDb = Query && Query->IsPostgreSql();
   LocalAddress = RegisteredLocalAddress(Query.get());

@@ -11,7 +11,7 @@
 #include "db/TsQuery.h"
 #include "platform/Clock.h"
 #include "platform/Pictures.h"
-#include "platform/Win.h"
+#include "platform/Handles.h"
 
 namespace updater {
 

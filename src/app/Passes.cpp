@@ -2,18 +2,19 @@
 
 #include <stdexcept>
 
-#include "app/RunLog.h"
-#include "env/ClientFolders.h"
+#include "core/RunLog.h"
+#include "core/ClientFolders.h"
 #include "env/FileVersion.h"
 #include "env/Housekeeping.h"
 #include "env/Installers.h"
-#include "env/PathText.h"
+#include "core/PathText.h"
 #include "env/Processes.h"
 #include "env/VersionRules.h"
-#include "package/RunState.h"
-#include "package/Termination.h"
+#include "core/RunState.h"
+#include "env/Termination.h"
 #include "package/Updater.h"
-#include "platform/Win.h"
+#include "platform/FileSystem.h"
+#include "platform/Text.h"
 
 namespace updater {
 namespace {
@@ -44,7 +45,7 @@ void FailTool(TUpdater& updater, PassView& view) {
 }
 
 void Fail(const std::string& text, const std::string& message, TUpdater& updater, PassView& view, bool arrow) {
-  CaptureBusyFile(message);
+  CaptureBusyFile(message, Run().BusyFileList);
   LogLine((arrow ? "    → " : "") + text, true);
   Run().FailureList.Add(text);
   FailTool(updater, view);
@@ -182,7 +183,7 @@ void ReplaceFormProgramCopy(const std::string& targetPath, const std::string& so
   if (IsRunning("Pelvane.exe")) {
     StringList names;
     names.Add("pelvane.exe");
-    TerminateProcessesByName(names, false, false);
+    TerminateProcessesByName(Run(), names, false, false);
   }
   ::DeleteFileW(Wide(form).c_str());
   ::Sleep(100);

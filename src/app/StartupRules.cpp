@@ -1,6 +1,6 @@
 #include "app/StartupRules.h"
 
-#include "env/PathText.h"
+#include "core/PathText.h"
 
 namespace updater {
 

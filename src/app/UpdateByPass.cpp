@@ -1,6 +1,7 @@
 #include "app/UpdateByPass.h"
 
-#include "package/RunState.h"
+#include "core/RunState.h"
+#include "platform/Text.h"
 
 namespace updater {
 namespace {

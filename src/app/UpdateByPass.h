@@ -6,7 +6,7 @@
 
 #include "app/CheckIdleTime.h"
 #include "platform/Pictures.h"
-#include "platform/Win.h"
+#include "platform/Handles.h"
 
 namespace updater {
 

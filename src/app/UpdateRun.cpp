@@ -3,18 +3,19 @@
 #include <stdexcept>
 
 #include "app/Main.h"
-#include "app/RunLog.h"
+#include "core/RunLog.h"
 #include "app/UpdateByPass.h"
-#include "env/ClientFolders.h"
+#include "core/ClientFolders.h"
 #include "env/Installers.h"
-#include "env/PathText.h"
+#include "core/PathText.h"
 #include "env/Processes.h"
 #include "env/ServiceCalls.h"
 #include "package/Package.h"
-#include "package/RunState.h"
-#include "package/Termination.h"
+#include "core/RunState.h"
+#include "env/Termination.h"
 #include "package/Updater.h"
 #include "platform/Ui.h"
+#include "platform/FileSystem.h"
 
 namespace updater {
 
@@ -62,7 +63,7 @@ void TfmMain::RunUpdateTools() {
       run.PackageDllList.Sort();
       StringList found;
       bool holders = FindRunningByName(run.PackageExeList, found);
-      if (!holders) holders = FindModuleUsers(run.PackageDllList, found) && !found.Empty();
+      if (!holders) holders = FindModuleUsers(run, run.PackageDllList, found) && !found.Empty();
       bool runNow = !holders;
       if (holders) {
         for (const std::string& name : found) run.RunningHolderList.AddUnique(name);
@@ -139,7 +140,7 @@ bool TfmMain::ConfirmToolRun(bool runNow) {
     } else {
       Cancelled = true;
       std::string line = CallerProgram.empty() ? "사용자툴실행취소(직접실행)" : "사용자툴실행취소(호출실행," + CallerProgram + ")";
-      if (!run.RunningHolderList.Empty()) line += RunningHolderText();
+      if (!run.RunningHolderList.Empty()) line += RunningHolderText(run);
       LogLine(line);
       LogLine("");
       return false;

@@ -2,11 +2,12 @@
 #include <exception>
 
 #include "app/Main.h"
-#include "app/RunLog.h"
+#include "core/RunLog.h"
 #include "app/StartupRules.h"
 #include "db/DatabaseChecks.h"
 #include "platform/Ui.h"
-#include "platform/Win.h"
+#include "platform/FileSystem.h"
+#include "platform/Text.h"
 
 #include <shellapi.h>
 

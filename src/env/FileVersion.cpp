@@ -4,7 +4,8 @@
 
 #include "env/VersionRules.h"
 #include "platform/ReplacingFile.h"
-#include "platform/Win.h"
+#include "platform/FileSystem.h"
+#include "platform/Text.h"
 
 namespace updater {
 namespace {
@@ -66,6 +67,15 @@ int64_t FileSize(std::string_view path) {
   LARGE_INTEGER size{};
   if (!file || !::GetFileSizeEx(file.Get(), &size)) return -1;
   return size.QuadPart;
+}
+
+// The user's thousands separator and decimal sign.
+NumberFormat SystemNumberFormat() {
+  NumberFormat fmt;
+  wchar_t buf[8];
+  if (::GetLocaleInfoW(LOCALE_USER_DEFAULT, LOCALE_STHOUSAND, buf, 8) > 0) fmt.thousands = Narrow(buf);
+  if (::GetLocaleInfoW(LOCALE_USER_DEFAULT, LOCALE_SDECIMAL, buf, 8) > 0) fmt.decimal = Narrow(buf);
+  return fmt;
 }
 
 std::string FileSizeText(int64_t bytes) { return SizeText(bytes, SystemNumberFormat()); }

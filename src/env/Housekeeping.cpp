@@ -3,16 +3,18 @@
 #include <array>
 #include <charconv>
 
-#include "app/LogFormat.h"
-#include "app/RunLog.h"
-#include "env/ClientFolders.h"
-#include "env/PathText.h"
+#include "core/LogFormat.h"
+#include "core/RunLog.h"
+#include "core/ClientFolders.h"
+#include "core/PathText.h"
 #include "env/ServiceCalls.h"
-#include "package/RunState.h"
-#include "package/Termination.h"
+#include "core/RunState.h"
+#include "env/Termination.h"
 #include "platform/FileSystem.h"
 #include "platform/ReplacingFile.h"
-#include "platform/Win.h"
+#include "platform/FileSystem.h"
+#include "platform/Settings.h"
+#include "platform/Text.h"
 
 namespace updater {
 namespace {
@@ -33,22 +35,22 @@ std::string RemoveAll(std::string text, std::string_view what) {
 
 }  // namespace
 
-void StopStartOfRunProcesses() {
+void StopStartOfRunProcesses(RunState& run) {
   LogLine("실행초기 실행 프로세스 확인/종료");
   StringList names;
   for (const char* name : kStartOfRunProcesses) {
     LogLine(std::string("    종료대상 프로세스(") + name + ")");
     names.Add(ToLowerAscii(name));
   }
-  TerminateProcessesByName(names, false, true);
+  TerminateProcessesByName(run, names, false, true);
 }
 
-void StartOfRunCleanup(bool tool08) {
-  SweepTemporaryFiles(ExeFolder());
+void StartOfRunCleanup(bool tool08, StringList& failures) {
+  SweepTemporaryFiles(ExeFolder(), failures);
   DeleteOldTools(tool08);
 }
 
-void SweepTemporaryFiles(std::string_view folderText) {
+void SweepTemporaryFiles(std::string_view folderText, StringList& failures) {
   const std::string folder = WithTrailingBackslash(folderText);
   std::vector<std::string> matches;
   ListFilesInto(folder, "*" + std::string(kTemporarySuffix), {}, matches);
@@ -59,7 +61,7 @@ void SweepTemporaryFiles(std::string_view folderText) {
     } catch (const std::exception& e) {
       const std::string line = "[임시파일삭제실패(예외발생)] " + path + " (" + e.what() + ")";
       LogLine(line);
-      Run().FailureList.Add(line);
+      failures.Add(line);
     }
   }
 }
@@ -98,7 +100,7 @@ std::string RenameBusyFile(std::string_view path, Clock& clock) {
   return renamed;
 }
 
-bool CaptureBusyFile(std::string_view errorMessage) {
+bool CaptureBusyFile(std::string_view errorMessage, StringList& busyFiles) {
   try {
     std::string rest(errorMessage);
     for (std::string_view part : {std::string_view("Cannot create file"),
@@ -112,7 +114,7 @@ bool CaptureBusyFile(std::string_view errorMessage) {
       rest = close == std::string_view::npos ? std::string{} : std::string(errorMessage.substr(open + 1, close - open - 1));
     }
     if (rest.empty() || !FileExists(rest)) return false;
-    Run().BusyFileList.AddUnique(rest);
+    busyFiles.AddUnique(rest);
     return true;
   } catch (...) {
     return false;

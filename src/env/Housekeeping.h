@@ -5,22 +5,24 @@
 #include <string_view>
 #include <vector>
 
+#include "core/RunState.h"
+#include "core/StringList.h"
 #include "platform/Clock.h"
 
 namespace updater {
 
 // Terminates the background client programs that must not run during an update.
-void StopStartOfRunProcesses();
+void StopStartOfRunProcesses(RunState& run);
 // Sweeps the Exe folder's temporary files and deletes update tools older than the keep window.
-void StartOfRunCleanup(bool tool08);
+void StartOfRunCleanup(bool tool08, StringList& failures);
 // Deletes every "*.yte" file of the folder, logging each.
-void SweepTemporaryFiles(std::string_view folder);
+void SweepTemporaryFiles(std::string_view folder, StringList& failures);
 // Deletes tool files numbered below the run version's number minus 30.
 void DeleteOldTools(bool tool08);
 // Renames a file that a process keeps open to stem_yyyymmdd_hhmmss.yte; answers the new path.
 std::string RenameBusyFile(std::string_view path, Clock& clock);
-// Adds the file named in a copy error message to BusyFileList; true when it names an existing file.
-bool CaptureBusyFile(std::string_view errorMessage);
+// Adds the file named in a copy error message to busyFiles; true when it names an existing file.
+bool CaptureBusyFile(std::string_view errorMessage, StringList& busyFiles);
 // Deletes the folder with everything below it (silently leaves what cannot be deleted).
 void RemoveFolderTree(std::string_view folder);
 // Adds the CommLib, Exe and Tool folders to the machine-wide Path when missing.

@@ -1,13 +1,13 @@
 #include "env/Processes.h"
 
-#include "platform/Win.h"
+#include "platform/Text.h"
 
 #include <tlhelp32.h>
 
-#include "env/PathText.h"
-#include "package/RunState.h"
+#include "core/PathText.h"
+#include "core/RunState.h"
 #include "platform/Messages.h"
-#include "platform/Win.h"
+#include "platform/Text.h"
 
 namespace updater {
 
@@ -60,8 +60,7 @@ bool IsRunning(std::string_view exeName, uint32_t pid) {
   return false;
 }
 
-std::string RunningHolderText() {
-  const RunState& run = Run();
+std::string RunningHolderText(const RunState& run) {
   std::string names;
   for (const std::string& n : run.RunningHolderList) names += (names.empty() ? "" : ",") + n;
   return "[" + run.RunSummary + "](" + names + ",실행프로세스" + std::to_string(run.RunningHolderList.Size()) + "건)";

@@ -5,7 +5,8 @@
 #include <string_view>
 #include <vector>
 
-#include "platform/Win.h"
+#include "core/RunState.h"
+#include "platform/Handles.h"
 
 namespace updater {
 
@@ -28,6 +29,6 @@ int32_t StartAndWait(std::string_view commandLine, bool console, int32_t waitMod
 bool IsRunning(std::string_view exeName, uint32_t pid = 0);
 
 // "[" + RunSummary + "](" + RunningHolderList joined by "," + ",실행프로세스" + count + "건)".
-std::string RunningHolderText();
+std::string RunningHolderText(const RunState& run);
 
 }  // namespace updater

@@ -8,11 +8,12 @@
 #include <utility>
 #include <vector>
 
-#include "env/ClientFolders.h"
+#include "core/ClientFolders.h"
 #include "env/FileVersion.h"
 #include "env/Processes.h"
-#include "env/PathText.h"
-#include "platform/Win.h"
+#include "core/PathText.h"
+#include "platform/FileSystem.h"
+#include "platform/Text.h"
 
 namespace updater {
 namespace {

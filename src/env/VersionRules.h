@@ -8,7 +8,7 @@
 #include <string>
 #include <string_view>
 
-#include "env/PathText.h"
+#include "core/PathText.h"
 
 namespace updater {
 

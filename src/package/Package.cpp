@@ -2,16 +2,17 @@
 
 #include <stdexcept>
 
-#include "app/RunLog.h"
-#include "env/ClientFolders.h"
+#include "core/RunLog.h"
+#include "core/ClientFolders.h"
 #include "env/FileVersion.h"
-#include "env/PathText.h"
+#include "core/PathText.h"
 #include "env/ServiceCalls.h"
 #include "package/Inflate.h"
-#include "package/RunState.h"
+#include "core/RunState.h"
 #include "package/pe/PEFile.h"
 #include "platform/ReplacingFile.h"
-#include "platform/Win.h"
+#include "platform/FileSystem.h"
+#include "platform/Text.h"
 
 namespace updater {
 namespace {

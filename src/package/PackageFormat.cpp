@@ -4,8 +4,8 @@
 #include <cctype>
 #include <charconv>
 
-#include "env/ClientFolders.h"
-#include "env/PathText.h"
+#include "core/ClientFolders.h"
+#include "core/PathText.h"
 
 namespace updater {
 namespace {

@@ -1,12 +1,13 @@
 #include <stdexcept>
 
-#include "app/RunLog.h"
-#include "env/ClientFolders.h"
+#include "core/RunLog.h"
+#include "core/ClientFolders.h"
 #include "env/FileVersion.h"
 #include "env/Housekeeping.h"
-#include "package/RunState.h"
+#include "core/RunState.h"
 #include "package/Updater.h"
-#include "platform/Win.h"
+#include "platform/FileSystem.h"
+#include "platform/Text.h"
 
 namespace updater {
 
@@ -44,7 +45,7 @@ void TUpdater::Rollback() {
     }
   } catch (const std::exception& e) {
     const std::string text = "백업파일롤백 에러발생(" + std::string(e.what()) + ")";
-    CaptureBusyFile(e.what());
+    CaptureBusyFile(e.what(), run.BusyFileList);
     LogLine("    → " + text, true);
     run.FailureList.Add(text);
   }

@@ -2,18 +2,18 @@
 
 #include <stdexcept>
 
-#include "app/RunLog.h"
-#include "env/ClientFolders.h"
+#include "core/RunLog.h"
+#include "core/ClientFolders.h"
 #include "env/FileVersion.h"
 #include "env/Housekeeping.h"
-#include "env/PathText.h"
+#include "core/PathText.h"
 #include "env/ServiceCalls.h"
 #include "package/Package.h"
-#include "package/RunState.h"
-#include "package/Termination.h"
+#include "core/RunState.h"
+#include "env/Termination.h"
 #include "platform/FileSystem.h"
 #include "platform/Ui.h"
-#include "platform/Win.h"
+#include "platform/Handles.h"
 
 namespace updater {
 
@@ -90,9 +90,9 @@ void TUpdater::BuildUpdateList(const std::string& stagingFolder) {
   }
   if (!exes.Empty()) {
     LogLine("KillProcessByList(exe)");
-    TerminateProcessesByName(exes, false, true);
+    TerminateProcessesByName(Run(), exes, false, true);
   }
-  if (!dlls.Empty()) TerminateModuleUsers(dlls, true);
+  if (!dlls.Empty()) TerminateModuleUsers(Run(), dlls, true);
   LogLine("업데이트 파일목록 (" + std::to_string(found.size()) + "개 파일)");
   for (size_t i = 0; i < found.size(); ++i) {
     try {

@@ -7,7 +7,7 @@
 
 #include "db/TsQuery.h"
 #include "package/PackageFormat.h"
-#include "package/StringList.h"
+#include "core/StringList.h"
 
 namespace updater {
 

@@ -1,9 +1,75 @@
 #include "platform/FileSystem.h"
 
+#include "platform/Text.h"
+
 namespace updater {
+namespace {
+
+std::string WithBackslash(std::string_view folder) {
+  std::string f(folder);
+  if (!f.empty() && f.back() != '\\') f.push_back('\\');
+  return f;
+}
+
+}  // namespace
+
+std::wstring LongPath(std::string_view path) {
+  const std::wstring w = Wide(path);
+  if (w.empty() || w.rfind(L"\\\\?\\", 0) == 0) return w;
+  std::wstring full(::GetFullPathNameW(w.c_str(), 0, nullptr, nullptr), L'\0');
+  const DWORD n = full.empty() ? 0 : ::GetFullPathNameW(w.c_str(), static_cast<DWORD>(full.size()), full.data(), nullptr);
+  if (n == 0 || n >= full.size()) return w;
+  full.resize(n);
+  if (full.size() >= 3 && full[1] == L':' && full[2] == L'\\') return L"\\\\?\\" + full;
+  if (full.rfind(L"\\\\", 0) == 0) return L"\\\\?\\UNC\\" + full.substr(2);
+  return w;
+}
+
+namespace {
+DWORD Attributes(std::string_view path) { return ::GetFileAttributesW(Wide(path).c_str()); }
+}  // namespace
+
+bool FileExists(std::string_view path) {
+  const DWORD a = Attributes(path);
+  return a != INVALID_FILE_ATTRIBUTES && !(a & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+bool FolderExists(std::string_view path) {
+  const DWORD a = Attributes(path);
+  return a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+bool EntryExists(std::string_view path) {
+  WIN32_FIND_DATAW fd;
+  FindHandle h(::FindFirstFileExW(Wide(path).c_str(), FindExInfoStandard, &fd, FindExSearchLimitToDirectories, nullptr, 0));
+  return static_cast<bool>(h);
+}
+
+bool ReadWholeFile(std::string_view path, std::string& bytes, size_t limit) {
+  UniqueHandle file(::CreateFileW(Wide(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                                  0, nullptr));
+  bytes.clear();
+  if (!file) return false;
+  char block[65536];
+  DWORD got = 0;
+  while (bytes.size() < limit && ::ReadFile(file.Get(), block, sizeof block, &got, nullptr) && got > 0) bytes.append(block, got);
+  if (bytes.size() > limit) bytes.resize(limit);
+  return true;
+}
+
+std::string OwnExecutablePath() {
+  std::wstring buf(MAX_PATH, L'\0');
+  for (;;) {
+    const DWORD n = ::GetModuleFileNameW(nullptr, buf.data(), static_cast<DWORD>(buf.size()));
+    if (n < buf.size()) { buf.resize(n); break; }
+    buf.resize(buf.size() * 2);
+  }
+  return Narrow(buf);
+}
+
 
 void ForEachEntry(std::string_view folderText, std::string_view mask, const std::function<void(const FolderEntry&)>& visit) {
-  const std::string folder = WithTrailingBackslash(folderText, false);
+  const std::string folder = WithBackslash(folderText);
   WIN32_FIND_DATAW fd;
   FindHandle find(::FindFirstFileW(LongPath(folder + std::string(mask)).c_str(), &fd));
   if (!find) return;
@@ -16,7 +82,7 @@ void ForEachEntry(std::string_view folderText, std::string_view mask, const std:
 }
 
 void ListFilesInto(std::string_view folderText, std::string_view mask, const ListOptions& options, std::vector<std::string>& out) {
-  const std::string folder = WithTrailingBackslash(folderText, false);
+  const std::string folder = WithBackslash(folderText);
   ForEachEntry(folder, mask, [&](const FolderEntry& e) {
     if (!e.IsFolder()) out.push_back(e.path);
   });
@@ -38,7 +104,7 @@ bool ForceDelete(std::string_view path) {
 }
 
 void DeleteTree(std::string_view folderText, bool keepFolder, const std::function<bool(const FolderEntry&)>& skip) {
-  const std::string folder = WithTrailingBackslash(folderText, false);
+  const std::string folder = WithBackslash(folderText);
   ForEachEntry(folder, "*", [&](const FolderEntry& e) {
     if (skip && skip(e)) return;
     if (e.IsFolder() && !e.IsLink()) DeleteTree(e.path, false, skip);

@@ -2,14 +2,30 @@
 // The one directory walker and the deletes built on it. A reparse point (junction, symbolic link)
 // is never entered: a tree that holds one is deleted without reaching through it, and a walk
 // cannot leave its folder or loop.
+#include <cstdint>
 #include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
 
-#include "platform/Win.h"
+#include "platform/Handles.h"
 
 namespace updater {
+
+// The extended-length form ("\\\\?\\C:\\...", "\\\\?\\UNC\\server\\...") of a path, so that a path near
+// MAX_PATH stays usable with a temporary suffix; a path that cannot be made absolute is unchanged.
+std::wstring LongPath(std::string_view path);
+
+bool FileExists(std::string_view path);    // an existing file, not a folder
+bool FolderExists(std::string_view path);  // an existing folder
+bool EntryExists(std::string_view path);   // any directory entry of exactly that name
+
+// Reads a file whole (at most limit bytes) while others may read and write it; false when it
+// cannot be opened.
+bool ReadWholeFile(std::string_view path, std::string& bytes, size_t limit = SIZE_MAX);
+
+// Path of the running executable.
+std::string OwnExecutablePath();
 
 struct FolderEntry {
   std::string name;  // as found, without folder

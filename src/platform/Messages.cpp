@@ -1,6 +1,6 @@
 #include "platform/Messages.h"
 
-#include "platform/Win.h"
+#include "platform/Handles.h"
 
 namespace updater {
 

@@ -1,6 +1,6 @@
 #pragma once
 // The program's pictures: JPEG resources decoded with libjpeg, bitmap resources as DIB sections.
-#include "platform/Win.h"
+#include "platform/Handles.h"
 
 namespace updater {
 

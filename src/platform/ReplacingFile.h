@@ -4,7 +4,7 @@
 #include <string>
 #include <string_view>
 
-#include "platform/Win.h"
+#include "platform/Handles.h"
 
 namespace updater {
 

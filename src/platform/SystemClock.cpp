@@ -1,5 +1,5 @@
 #include "platform/Clock.h"
-#include "platform/Win.h"
+#include "platform/Handles.h"
 
 namespace updater {
 namespace {

@@ -1,5 +1,5 @@
 #include "platform/Ui.h"
-#include "platform/Win.h"
+#include "platform/Text.h"
 
 namespace updater {
 namespace {

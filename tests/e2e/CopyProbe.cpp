@@ -5,7 +5,7 @@
 
 #include "app/CopyEngine.h"
 #include "package/Updater.h"
-#include "platform/Win.h"
+#include "platform/Text.h"
 
 namespace {
 class NoView final : public updater::CopyView {

@@ -4,7 +4,7 @@
 
 #include "Harness.h"
 #include "env/Housekeeping.h"
-#include "platform/Win.h"
+#include "platform/Text.h"
 
 using namespace updater;
 using namespace updater::test;
@@ -53,7 +53,7 @@ TEST(KillTest, ATargetIsAlwaysTheOldOrTheNewFile) {
     (now == old ? sawOld : sawNew)++;
   }
   std::printf("killed 20 deploys: %d left the old file, %d the new one\n", sawOld, sawNew);
-  SweepTemporaryFiles("D:\\CVL2000\\Exe");  // the next run's start
+  SweepTemporaryFiles("D:\\CVL2000\\Exe", updater::Run().FailureList);  // the next run's start
   EXPECT_TRUE(NoTemporaryFiles("D:\\CVL2000\\Exe"));
   RemoveTree("D:\\stage");
 }

@@ -4,15 +4,16 @@
 #include <algorithm>
 
 #include "Harness.h"
-#include "app/LogFormat.h"
+#include "core/LogFormat.h"
 #include "app/UpdateByPass.h"
 #include "env/FileVersion.h"
 #include "package/PackageFormat.h"
 #include "package/Inflate.h"
-#include "package/RunState.h"
+#include "core/RunState.h"
 #include "package/pe/PEWriter.h"
-#include "env/PathText.h"
-#include "platform/Win.h"
+#include "core/PathText.h"
+#include "platform/FileSystem.h"
+#include "platform/Text.h"
 
 using namespace updater;
 using namespace updater::test;

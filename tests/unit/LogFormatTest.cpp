@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "app/LogFormat.h"
+#include "core/LogFormat.h"
 
 using namespace updater;
 

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "env/PathText.h"
+#include "core/PathText.h"
 
 using namespace updater;
 

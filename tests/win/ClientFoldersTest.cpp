@@ -1,8 +1,9 @@
 #include <gtest/gtest.h>
 
 #include "Harness.h"
-#include "env/ClientFolders.h"
-#include "platform/Win.h"
+#include "core/ClientFolders.h"
+#include "platform/FileSystem.h"
+#include "platform/Text.h"
 
 using namespace updater;
 using namespace updater::test;

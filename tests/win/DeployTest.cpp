@@ -5,15 +5,16 @@
 #include "Harness.h"
 #include "app/CopyEngine.h"
 #include "app/Passes.h"
-#include "env/ClientFolders.h"
+#include "core/ClientFolders.h"
 #include "env/FileVersion.h"
 #include "env/Housekeeping.h"
 #include "env/Processes.h"
 #include "env/VersionRules.h"
-#include "package/RunState.h"
-#include "package/Termination.h"
+#include "core/RunState.h"
+#include "env/Termination.h"
 #include "package/Updater.h"
-#include "platform/Win.h"
+#include "platform/FileSystem.h"
+#include "platform/Text.h"
 
 using namespace updater;
 using namespace updater::test;
@@ -141,7 +142,7 @@ TEST_F(Deploy, AHolderThatCannotBeTerminatedIsRecordedOnce) {
 
     // The message of the failed copy names the file for the busy-file capture.
     const std::string message = copyError.substr(copyError.find("(Cannot") + 1);
-    EXPECT_TRUE(CaptureBusyFile(message.substr(0, message.rfind(", Stuck.exe"))));
+    EXPECT_TRUE(CaptureBusyFile(message.substr(0, message.rfind(", Stuck.exe")), updater::Run().BusyFileList));
     EXPECT_TRUE(updater::Run().BusyFileList.Contains(exe + "Stuck.exe"));
   }
   EXPECT_EQ(ReadFileBytes(exe + "Stuck.exe"), "old");
@@ -183,7 +184,7 @@ TEST_F(Deploy, StartAndWaitModes) {
   EXPECT_TRUE(IsRunning("waiter.exe"));
   StringList names;
   names.Add("waiter.exe");
-  EXPECT_TRUE(TerminateProcessesByName(names, false, false));
+  EXPECT_TRUE(TerminateProcessesByName(updater::Run(), names, false, false));
 }
 
 TEST_F(Deploy, ModuleHoldersAreFoundOnlyInTheClientFolders) {
@@ -195,9 +196,9 @@ TEST_F(Deploy, ModuleHoldersAreFoundOnlyInTheClientFolders) {
   StringList names, found;
   names.Add("lib.dll");
   names.Add("other.dll");
-  EXPECT_TRUE(FindModuleUsers(names, found));
+  EXPECT_TRUE(FindModuleUsers(updater::Run(), names, found));
   EXPECT_EQ(found.Items(), std::vector<std::string>{"Inside.exe"});
-  TerminateModuleUsers(names, true);
+  TerminateModuleUsers(updater::Run(), names, true);
   EXPECT_FALSE(inside.Running());
   EXPECT_TRUE(outside.Running());
   EXPECT_TRUE(RunLogHas("    → 프로세스종료성공(Inside.exe)"));
@@ -209,12 +210,12 @@ TEST_F(Deploy, TerminationByNameAndTheClosableTable) {
   names.Add("halcyra.exe");
   EXPECT_TRUE(FindRunningByName(names, found));
   EXPECT_EQ(found.Size(), 2u);  // one entry per instance
-  EXPECT_TRUE(TerminateProcessesByName(names, false, true));
+  EXPECT_TRUE(TerminateProcessesByName(updater::Run(), names, false, true));
   EXPECT_FALSE(a.Running());
   EXPECT_FALSE(b.Running());
   StringList none;
   none.Add("notrunning.exe");
-  EXPECT_FALSE(TerminateProcessesByName(none, false, true));
+  EXPECT_FALSE(TerminateProcessesByName(updater::Run(), none, false, true));
   EXPECT_TRUE(RunLogHas("    실행 프로세스 중 종료대상 없음"));
 
   StringList holders;

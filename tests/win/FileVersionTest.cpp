@@ -6,7 +6,8 @@
 #include "Harness.h"
 #include "env/FileVersion.h"
 #include "platform/ReplacingFile.h"
-#include "platform/Win.h"
+#include "platform/FileSystem.h"
+#include "platform/Text.h"
 
 using namespace updater;
 using namespace updater::test;

@@ -2,9 +2,10 @@
 
 #include <gtest/gtest.h>
 
-#include "env/PathText.h"
+#include "core/PathText.h"
 #include "package/PackageFormat.h"
-#include "platform/Win.h"
+#include "platform/FileSystem.h"
+#include "platform/Text.h"
 
 namespace updater::test {
 
@@ -109,7 +110,7 @@ ChildResult RunProgram(std::string_view commandLine, uint32_t timeoutMs) {
 
 }  // namespace updater::test
 
-#include "app/RunLog.h"
+#include "core/RunLog.h"
 
 #include <sddl.h>
 

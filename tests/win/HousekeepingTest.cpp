@@ -1,11 +1,12 @@
 #include <gtest/gtest.h>
 
 #include "Harness.h"
-#include "env/ClientFolders.h"
+#include "core/ClientFolders.h"
 #include "env/Housekeeping.h"
 #include "package/Updater.h"
-#include "package/RunState.h"
-#include "platform/Win.h"
+#include "core/RunState.h"
+#include "platform/FileSystem.h"
+#include "platform/Text.h"
 
 using namespace updater;
 using namespace updater::test;
@@ -42,7 +43,7 @@ TEST_F(Housekeeping, SweepAndBusyFileRename) {
   WriteFileBytes("D:\\CVL2000\\Exe\\Main_20250724_101530.yte", "x");
   WriteFileBytes("D:\\CVL2000\\Exe\\keep.dll", "x");
   ::SetFileAttributesW(L"D:\\CVL2000\\Exe\\Main_20250724_101530.yte", FILE_ATTRIBUTE_READONLY);
-  SweepTemporaryFiles("D:\\CVL2000\\Exe");
+  SweepTemporaryFiles("D:\\CVL2000\\Exe", updater::Run().FailureList);
   EXPECT_TRUE(NoTemporaryFiles("D:\\CVL2000\\Exe"));
   EXPECT_TRUE(FileExists("D:\\CVL2000\\Exe\\keep.dll"));
   EXPECT_TRUE(RunLogHas("[임시파일삭제] D:\\CVL2000\\Exe\\Main_20250724_101530.yte"));
@@ -57,10 +58,10 @@ TEST_F(Housekeeping, SweepAndBusyFileRename) {
 
 TEST_F(Housekeeping, BusyFileCaptureStripsTheMessage) {
   WriteFileBytes("D:\\CVL2000\\Exe\\Main.dll", "x");
-  EXPECT_TRUE(CaptureBusyFile("Cannot create file \"D:\\CVL2000\\Exe\\Main.dll\". 다른 프로세스가 파일을 사용 중이기 때문에 프로세스가 액세스 할 수 없습니다"));
+  EXPECT_TRUE(CaptureBusyFile("Cannot create file \"D:\\CVL2000\\Exe\\Main.dll\". 다른 프로세스가 파일을 사용 중이기 때문에 프로세스가 액세스 할 수 없습니다", updater::Run().BusyFileList));
   EXPECT_TRUE(updater::Run().BusyFileList.Contains("d:\\cvl2000\\exe\\main.dll"));
-  EXPECT_FALSE(CaptureBusyFile("Cannot create file \"D:\\CVL2000\\Exe\\Gone.dll\"."));
-  EXPECT_FALSE(CaptureBusyFile(""));
+  EXPECT_FALSE(CaptureBusyFile("Cannot create file \"D:\\CVL2000\\Exe\\Gone.dll\".", updater::Run().BusyFileList));
+  EXPECT_FALSE(CaptureBusyFile("", updater::Run().BusyFileList));
   EXPECT_EQ(updater::Run().BusyFileList.Size(), 1u);
 }
 

@@ -2,10 +2,11 @@
 
 #include "Harness.h"
 #include "app/Main.h"
-#include "app/RunLog.h"
-#include "package/RunState.h"
+#include "core/RunLog.h"
+#include "core/RunState.h"
 #include "platform/Ui.h"
-#include "platform/Win.h"
+#include "platform/FileSystem.h"
+#include "platform/Text.h"
 
 using namespace updater;
 using namespace updater::test;

@@ -5,11 +5,11 @@
 #include <exception>
 #include <vector>
 
-#include "app/RunLog.h"
-#include "env/ClientFolders.h"
+#include "core/RunLog.h"
+#include "core/ClientFolders.h"
 #include "package/Package.h"
-#include "package/RunState.h"
-#include "platform/Win.h"
+#include "core/RunState.h"
+#include "platform/FileSystem.h"
 
 #include <psapi.h>
 

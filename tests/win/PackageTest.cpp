@@ -1,16 +1,17 @@
 #include <gtest/gtest.h>
 
 #include "Harness.h"
-#include "app/RunLog.h"
-#include "env/ClientFolders.h"
+#include "core/RunLog.h"
+#include "core/ClientFolders.h"
 #include "env/FileVersion.h"
 #include "env/ServiceCalls.h"
 #include "package/Inflate.h"
 #include "package/Package.h"
-#include "package/RunState.h"
+#include "core/RunState.h"
 #include "package/Updater.h"
 #include "package/pe/PEWriter.h"
-#include "platform/Win.h"
+#include "platform/FileSystem.h"
+#include "platform/Text.h"
 
 using namespace updater;
 using namespace updater::test;

@@ -1,9 +1,10 @@
 #include <gtest/gtest.h>
 
 #include "Harness.h"
-#include "app/LogMan.h"
-#include "app/RunLog.h"
-#include "platform/Win.h"
+#include "core/LogMan.h"
+#include "core/RunLog.h"
+#include "platform/FileSystem.h"
+#include "platform/Text.h"
 
 using namespace updater;
 using namespace updater::test;

@@ -1,8 +1,9 @@
 #include <gtest/gtest.h>
 
 #include "Harness.h"
+#include "core/PathText.h"
 #include "env/ServiceCalls.h"
-#include "platform/Win.h"
+#include "platform/Text.h"
 
 using namespace updater;
 using namespace updater::test;

@@ -6,7 +6,7 @@
 #include <ostream>
 #include <set>
 
-#include "env/PathText.h"
+#include "core/PathText.h"
 #include "package/Inflate.h"
 #include "package/pe/PEFile.h"
 #include "package/pe/PEWriter.h"

@@ -1,4 +1,4 @@
-#include "app/LogFormat.h"
+#include "core/LogFormat.h"
 
 #include <cstdio>
 

@@ -1,17 +1,17 @@
-#include "package/Termination.h"
+#include "env/Termination.h"
 
-#include "platform/Win.h"
+#include "platform/Text.h"
 
 #include <psapi.h>
 
 #include <array>
 
-#include "app/RunLog.h"
-#include "env/ClientFolders.h"
+#include "core/RunLog.h"
+#include "core/ClientFolders.h"
 #include "env/Processes.h"
-#include "package/RunState.h"
+#include "core/RunState.h"
 #include "platform/Messages.h"
-#include "platform/Win.h"
+#include "platform/Text.h"
 
 namespace updater {
 namespace {
@@ -82,8 +82,7 @@ std::vector<std::string> ModulePaths(HANDLE process, bool& readable) {
 
 }  // namespace
 
-bool TerminateProcessesByName(const StringList& names, bool nested, bool verbose) {
-  RunState& run = Run();
+bool TerminateProcessesByName(RunState& run, const StringList& names, bool nested, bool verbose) {
   if (!nested && verbose) LogLine("실행 프로세스 확인 시작");
   bool any = false;
   for (const ProcessEntry& p : ProcessSnapshot()) {
@@ -101,7 +100,7 @@ bool TerminateProcessesByName(const StringList& names, bool nested, bool verbose
     if (verbose) LogLine("    → " + line);
     if (!run.FailureList.Contains(line)) {
       run.FailureList.Add(line);
-      if (!run.RunningHolderList.Empty()) run.FailureList.AddUnique(Trim(RunningHolderText()));
+      if (!run.RunningHolderList.Empty()) run.FailureList.AddUnique(Trim(RunningHolderText(run)));
     }
   }
   if (verbose && !any) LogLine("    실행 프로세스 중 종료대상 없음");
@@ -112,12 +111,12 @@ bool TerminateProcessesByName(const StringList& names, bool nested, bool verbose
   return any;
 }
 
-void TerminateModuleUsers(const StringList& moduleNames, bool verbose) {
+void TerminateModuleUsers(RunState& run, const StringList& moduleNames, bool verbose) {
   if (verbose) LogLine("KillProcessUsingDllByList(dll)");
   StringList holders;
-  if (FindModuleUsers(moduleNames, holders)) {
-    if (holders.Contains(kMobileServer)) Run().MobileServerWasRunning = true;
-    if (!holders.Empty()) TerminateProcessesByName(holders, true, verbose);  // the list ignores case
+  if (FindModuleUsers(run, moduleNames, holders)) {
+    if (holders.Contains(kMobileServer)) run.MobileServerWasRunning = true;
+    if (!holders.Empty()) TerminateProcessesByName(run, holders, true, verbose);  // the list ignores case
   } else if (verbose) {
     LogLine("    실행 프로세스 중 종료대상 없음");
   }
@@ -133,7 +132,7 @@ bool FindRunningByName(const StringList& names, StringList& found) {
   return !found.Empty();
 }
 
-bool FindModuleUsers(const StringList& moduleNames, StringList& found) {
+bool FindModuleUsers(RunState& run, const StringList& moduleNames, StringList& found) {
   const std::string root = ToLowerAscii(InstallRoot());
   const std::string quorix = ToLowerAscii(QuorixRoot());
   const bool bridge = moduleNames.Contains("tindlebridge.dll"), slate = moduleNames.Contains("txslate2.ocx");
@@ -163,10 +162,10 @@ bool FindModuleUsers(const StringList& moduleNames, StringList& found) {
     } catch (const std::exception& e) {
       const std::string line = "GetProcessListUsingDll2ByList [에러발생(" + std::string(e.what()) + ")]";
       LogLine("    " + line, true);
-      Run().FailureList.Add(line);
+      run.FailureList.Add(line);
       const std::string where = "→ " + p.exeName + ", ModuleName: " + Trim(modulePath);
       LogLine("    " + where);
-      Run().FailureList.Add(where);
+      run.FailureList.Add(where);
     }
   }
   return any;

@@ -1,10 +1,12 @@
-#include "env/ClientFolders.h"
+#include "core/ClientFolders.h"
 
 #include <array>
 #include <shlobj.h>
 
-#include "env/PathText.h"
-#include "platform/Win.h"
+#include "core/PathText.h"
+#include "platform/FileSystem.h"
+#include "platform/Settings.h"
+#include "platform/Text.h"
 
 namespace updater {
 namespace {

@@ -1,4 +1,4 @@
-#include "package/RunState.h"
+#include "core/RunState.h"
 
 namespace updater {
 

@@ -2,7 +2,7 @@
 // The run-wide lists and flags: they live from program start to program end, in this one place.
 #include <string>
 
-#include "package/StringList.h"
+#include "core/StringList.h"
 
 namespace updater {
 

@@ -1,4 +1,4 @@
-#include "env/PathText.h"
+#include "core/PathText.h"
 
 #include <algorithm>
 #include <cstdio>

@@ -1,7 +1,8 @@
-#include "app/LogMan.h"
+#include "core/LogMan.h"
 
-#include "app/LogFormat.h"
-#include "platform/Win.h"
+#include "core/LogFormat.h"
+#include "platform/FileSystem.h"
+#include "platform/Text.h"
 
 namespace updater {
 

@@ -5,7 +5,7 @@
 #include <string_view>
 #include <vector>
 
-#include "env/PathText.h"
+#include "core/PathText.h"
 
 namespace updater {
 

@@ -1,9 +1,10 @@
-#include "app/RunLog.h"
+#include "core/RunLog.h"
 
-#include "app/LogFormat.h"
-#include "env/ClientFolders.h"
+#include "core/LogFormat.h"
+#include "core/ClientFolders.h"
 #include "platform/ReplacingFile.h"
-#include "platform/Win.h"
+#include "platform/FileSystem.h"
+#include "platform/Text.h"
 
 namespace updater {
 RunLog::RunLog(Clock& clock, std::string filePath) : clock_(clock), path_(std::move(filePath)) {
