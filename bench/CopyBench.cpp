@@ -12,12 +12,22 @@
 
 #include "app/CopyEngine.h"
 #include "package/Updater.h"
+#include "platform/Ui.h"
 #include "platform/Text.h"
 
 using namespace updater;
-using Clock = std::chrono::steady_clock;
+using Timer = std::chrono::steady_clock;
 
 namespace {
+
+// A copy without a window answers no box.
+class Silent final : public Ui {
+ public:
+  void Information(std::string_view) override {}
+  void Error(std::string_view) override {}
+  bool Confirm(std::string_view) override { return false; }
+  bool ConfirmUpdateNow() override { return false; }
+};
 
 class NoView final : public CopyView {
  public:
@@ -49,7 +59,8 @@ int main() {
       ::WriteFile(f.Get(), block.data(), static_cast<DWORD>(block.size()), &written, nullptr);
     }
   }
-  TUpdater updater;
+  Silent ui;
+  TUpdater updater(ui, SystemClock());
   NoView view;
   // Warm both paths once so neither pays for the first read from disk.
   ::CopyFileW(Wide(source).c_str(), Wide(dir + "warm.bin").c_str(), FALSE);
@@ -57,18 +68,18 @@ int main() {
 
   // Five rounds, medians: the disk's write-back makes single rounds vary.
   std::vector<double> engine, copyFile, flushed;
-  auto seconds = [](Clock::time_point a, Clock::time_point b) { return std::chrono::duration<double>(b - a).count(); };
+  auto seconds = [](Timer::time_point a, Timer::time_point b) { return std::chrono::duration<double>(b - a).count(); };
   for (int round = 0; round < 5; ++round) {
     for (const char* name : {"engine.bin", "copyfile.bin"}) ::DeleteFileW(Wide(dir + name).c_str());
-    auto t0 = Clock::now();
+    auto t0 = Timer::now();
     FileCopyWithProgress(source, dir + "engine.bin", 0, CopyKind::Normal, updater, view);
-    auto t1 = Clock::now();
+    auto t1 = Timer::now();
     ::CopyFileW(Wide(source).c_str(), Wide(dir + "copyfile.bin").c_str(), FALSE);
-    auto t2 = Clock::now();
+    auto t2 = Timer::now();
     // CopyFileW leaves its data in the cache; the engine puts it on the disk before its move.
     UniqueHandle f(::CreateFileW(Wide(dir + "copyfile.bin").c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr));
     ::FlushFileBuffers(f.Get());
-    auto t3 = Clock::now();
+    auto t3 = Timer::now();
     engine.push_back(seconds(t0, t1));
     copyFile.push_back(seconds(t1, t2));
     flushed.push_back(seconds(t1, t3));

@@ -58,8 +58,7 @@ void RegisterClasses(HINSTANCE instance) {
 
 }  // namespace
 
-TfmMain::TfmMain(HINSTANCE instance, std::vector<std::string> args, Ui& ui, Clock& clock)
-    : instance_(instance), args_(std::move(args)), ui_(ui), clock_(clock) {
+TfmMain::TfmMain(HINSTANCE instance) : instance_(instance) {
   INITCOMMONCONTROLSEX icc{sizeof(icc), ICC_PROGRESS_CLASS | ICC_STANDARD_CLASSES};
   ::InitCommonControlsEx(&icc);
   RegisterClasses(instance_);
@@ -89,15 +88,10 @@ TfmMain::TfmMain(HINSTANCE instance, std::vector<std::string> args, Ui& ui, Cloc
   ::ReleaseDC(nullptr, screen);
   font_.Reset(::CreateFontW(-::MulDiv(9, dpi, 72), 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
                         CLIP_DEFAULT_PRECIS, CLEARTYPE_QUALITY, DEFAULT_PITCH, L"맑은 고딕"));
-  checkIdleTime_ = std::make_unique<TCheckIdleTime>(clock_);
   CreateControls();
-  FormCreate();
 }
 
 TfmMain::~TfmMain() {
-  // FormDestroy
-  AddSearchPathEntries();
-  Query.reset();
   window_.Reset();  // while every member is still alive for the last messages
 }
 
@@ -143,31 +137,6 @@ void TfmMain::CreateControls() {
   c_.BtnOK = make(c_.PanMain, WC_BUTTONW, "확인", BS_PUSHBUTTON | WS_DISABLED, 260, 297, 75, 25);
 }
 
-void TfmMain::FormCreate() {
-  const std::string exe = OwnExecutablePath();
-  IsTool08 = IsTool08Name(exe);
-  LogLine(std::string(51, '='));
-  LogLine("업데이트 툴 실행시작 [" + exe + "(" + VersionText(exe, 1) + "), " + VersionText(exe, 0) + "]");
-  CallerProgram = Argument(args_, 1);
-  UserId = Argument(args_, 2);
-  if (CallerProgram.empty() && UserId.empty()) {
-    LogLine("업데이트 툴 수동실행 [" + exe + "]");
-    LogLine("");
-  }
-  if (const std::string summary = ParameterSummary(args_); !summary.empty()) {
-    LogLine("    " + summary);
-    LogLine("");
-  }
-  ShowFileCountLabels(false);
-  StopStartOfRunProcesses(Run());
-  StartOfRunCleanup(IsTool08, Run().FailureList);
-  Query = CreateQuery();
-  Run().IsPostgresDb = Query && Query->IsPostgreSql();
-  LocalAddress = RegisteredLocalAddress(Query.get());
-  ::SetTimer(window_.Get(), kStartTimer, 100, nullptr);
-  Cancelled = false;
-}
-
 void TfmMain::SetRunCaption(std::string_view text) { ::SetWindowTextW(window_.Get(), Wide(text).c_str()); }
 
 void TfmMain::ShowFileCountLabels(bool on) {
@@ -178,54 +147,16 @@ void TfmMain::ShowFileCountLabels(bool on) {
 
 void TfmMain::TimerTimer() {
   ::KillTimer(window_.Get(), kStartTimer);
-  RunUpdateTools();
+  if (run_) run_->RunUpdateTools();
 }
+
+void TfmMain::StartRunTimer() { ::SetTimer(window_.Get(), kStartTimer, 100, nullptr); }
+
+void TfmMain::HideMainWindow() { ::ShowWindow(window_.Get(), SW_HIDE); }
+
+void TfmMain::Quit() { ::PostQuitMessage(0); }
 
 void TfmMain::FormShow() { ::SetWindowTextW(c_.LabUpdateFileName, L""); }
-
-void TfmMain::Close() {
-  if (closing_) return;
-  closing_ = true;
-  FormClose();
-}
-
-void TfmMain::FormClose() {
-  RunState& run = Run();
-  if (!Cancelled && UpdateOk) {
-    EndOfRunDataTool(Query.get(), LocalAddress);
-    OpenDocumentsStep();
-  }
-  std::string joined;
-  for (const std::string& line : run.FailureList) joined += (joined.empty() ? "" : "\r\n") + line;
-  std::string report;
-  if (!Trim(joined).empty()) {
-    if (!Cancelled && UpdateOk && !run.FailureList.Contains("정상종료")) {
-      run.FailureList.Add("정상종료");
-      joined += "\r\n정상종료";
-    }
-    report = Trim(LineBreaksToBlank(Trim(joined)));
-    // The report may not be sent (no internet, past its cut-off date): support reads it here,
-    // before the closing line, which stays the last line of the run.
-    LogLine("    → CvlUpdaterErrLog [" + report + "]");
-  }
-  if (!CallerProgram.empty()) {
-    RelaunchCaller(CallerProgram);
-  } else {
-    LogLine("업데이트 종료");
-    LogLine("");
-  }
-  if (!report.empty()) SendRunReport(Query.get(), "CvlUpdaterErrLog", report, true);
-  ::ShowWindow(window_.Get(), SW_HIDE);
-  ::PostQuitMessage(0);
-}
-
-void TfmMain::RelaunchCaller(const std::string& program) {
-  std::string command;
-  if (IsTool08) command = program + (UpdateOk ? "" : " UPDATE_BYPASS");
-  else if (program != "Dovrane.exe") command = ExeFolder() + program;
-  else command = InstallRoot() + "Drg\\" + program;
-  StartProgram(command, false);  // nothing of the start is checked
-}
 
 void TfmMain::ShowMainWindow() {
   ::ShowWindow(window_.Get(), SW_SHOWNORMAL);
@@ -296,10 +227,10 @@ LRESULT TfmMain::OnMessage(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
     case WM_ENDSESSION:
       // Only a shutdown that really happens stops the run; a query that another program vetoes
       // (or WM_ENDSESSION with FALSE) must leave it running, or a tool would end half deployed.
-      if (wp) Run().Terminating = true;
+      if (wp && run_) run_->SessionEnding();
       break;
     case WM_COMMAND:
-      if (reinterpret_cast<HWND>(lp) == c_.BtnOK && HIWORD(wp) == BN_CLICKED) Close();
+      if (reinterpret_cast<HWND>(lp) == c_.BtnOK && HIWORD(wp) == BN_CLICKED && run_) run_->Close();
       return 0;
     case kMsgSetCaption:
       if (wp) SetRunCaption(reinterpret_cast<const char*>(wp));

@@ -127,7 +127,7 @@ void ExecuteUpdate(TUpdater& updater, PassView& view, bool tool08) {
             LogLine("    폴더생성 [" + WithTrailingBackslash(parts.folder, false) + "]");
           }
           auto renameIfKillFailed = [&] {
-            if (Run().KillFailedList.Contains(FileNamePart(target.path))) RenameBusyFile(target.path, SystemClock());
+            if (Run().KillFailedList.Contains(FileNamePart(target.path))) RenameBusyFile(target.path, updater.clock);
           };
           if (FileExists(target.path)) {
             file.ExistedBefore = true;
@@ -137,7 +137,7 @@ void ExecuteUpdate(TUpdater& updater, PassView& view, bool tool08) {
               renameIfKillFailed();
               file.Touched = true;
               ReplaceFormProgramCopy(target.path, file.StagingPath, updater, view);
-              RemoveChromiumFolder(target.path, file.StagingPath);
+              RemoveChromiumFolder(target.path, file.StagingPath, updater.clock);
               if (!updater.CopyFailed) CopyOrFail(file.StagingPath, target.path, r.CopyType, CopyKind::Normal, updater, view);
             } else {
               LogLine(CurrentLine(n, target.path, installed, file.DotlessVersion, "복사 건너뜀"));
@@ -186,15 +186,15 @@ void ReplaceFormProgramCopy(const std::string& targetPath, const std::string& so
     TerminateProcessesByName(Run(), names, false, false);
   }
   ::DeleteFileW(Wide(form).c_str());
-  ::Sleep(100);
+  updater.clock.Sleep(100);
   CopyOrFail(sourcePath, form, 0, CopyKind::Normal, updater, view);
 }
 
-void RemoveChromiumFolder(const std::string& targetPath, const std::string& /*sourcePath*/) {
+void RemoveChromiumFolder(const std::string& targetPath, const std::string& /*sourcePath*/, Clock& clock) {
   const std::string folder = ChromiumFolder();
   if (!ContainsIgnoreCase(targetPath, "Chromium.zip") || !FolderExists(folder)) return;
   RemoveFolderTree(folder);
-  ::Sleep(200);
+  clock.Sleep(200);
   const std::string line = "[" + folder + "] 폴더삭제";
   if (FolderExists(folder)) {
     LogLine("    → " + line + "실패");

@@ -3,6 +3,7 @@
 #include <string>
 
 #include "app/CopyEngine.h"
+#include "platform/Clock.h"
 
 namespace updater {
 
@@ -25,7 +26,7 @@ void ExecuteUpdate(TUpdater& updater, PassView& view, bool tool08);
 
 void CopyFormProgramForBackup(const std::string& targetPath, const std::string& backupFolder, TUpdater& updater, PassView& view);
 void ReplaceFormProgramCopy(const std::string& targetPath, const std::string& sourcePath, TUpdater& updater, PassView& view);
-void RemoveChromiumFolder(const std::string& targetPath, const std::string& sourcePath);
+void RemoveChromiumFolder(const std::string& targetPath, const std::string& sourcePath, Clock& clock);
 
 // The version decision: copy when the installed dotless version is smaller, when both files have
 // no version and differ in size, or for copy type 7. installedDotless receives the installed one.

@@ -7,6 +7,7 @@
 #include "app/CheckIdleTime.h"
 #include "platform/Pictures.h"
 #include "platform/Handles.h"
+#include "platform/Ui.h"
 
 namespace updater {
 
@@ -41,6 +42,20 @@ class TfmUpdateByPass {
   Font font_;
   std::string idleText_, setValueText_, remainText_;
   bool done_ = false, ok_ = false;
+};
+
+// The program's Ui: message boxes, and this dialog for the deferral question.
+class DesktopUi final : public MessageBoxUi {
+ public:
+  DesktopUi(HINSTANCE instance, TCheckIdleTime& checkIdleTime) : instance_(instance), idle_(checkIdleTime) {}
+  bool ConfirmUpdateNow() override {
+    TfmUpdateByPass dialog(instance_, idle_);
+    return dialog.Execute();
+  }
+
+ private:
+  HINSTANCE instance_;
+  TCheckIdleTime& idle_;
 };
 
 }  // namespace updater

@@ -1,26 +1,81 @@
-// The update run: which tools, whether to ask first, and each tool in turn.
+// The update run: which tools, whether to ask first, each tool in turn, and the close steps.
+#include "app/UpdateRun.h"
+
 #include <map>
 #include <stdexcept>
 
-#include "app/Main.h"
-#include "core/RunLog.h"
-#include "app/UpdateByPass.h"
+#include "app/StartupRules.h"
 #include "core/ClientFolders.h"
-#include "env/Installers.h"
 #include "core/PathText.h"
+#include "core/RunLog.h"
+#include "env/FileVersion.h"
+#include "env/Housekeeping.h"
+#include "env/Installers.h"
+#include "env/NetworkIdentity.h"
 #include "env/Processes.h"
 #include "env/ServiceCalls.h"
-#include "package/Package.h"
-#include "core/RunState.h"
 #include "env/Termination.h"
+#include "package/Package.h"
 #include "package/Updater.h"
-#include "platform/Ui.h"
 #include "platform/FileSystem.h"
 
 namespace updater {
 
-void TfmMain::RunUpdateTools() {
-  RunState& run = Run();
+// The passes see the window through this: everything goes to the view, and the success mirror
+// also lands in the run's UpdateOk.
+class TUpdateRun::Mirror final : public PassView {
+ public:
+  Mirror(TUpdateRun& run) : run_(run) {}
+  void SetFileProgress(uint64_t position, uint64_t maximum) override { run_.view_.SetFileProgress(position, maximum); }
+  void ProcessMessages() override { run_.view_.ProcessMessages(); }
+  void MirrorSuccess(bool ok) override {
+    run_.UpdateOk = ok;
+    run_.view_.MirrorSuccess(ok);
+  }
+  void ShowFileCountLabels(bool on) override { run_.view_.ShowFileCountLabels(on); }
+  void ShowStatus(const std::string& text) override { run_.view_.ShowStatus(text); }
+  void ShowCurrentFile(int position, const std::string& fileName, const std::string& sizeText) override {
+    run_.view_.ShowCurrentFile(position, fileName, sizeText);
+  }
+  bool HasTotalProgress() const override { return run_.view_.HasTotalProgress(); }
+  void StepTotalProgress() override { run_.view_.StepTotalProgress(); }
+
+ private:
+  TUpdateRun& run_;
+};
+
+TUpdateRun::TUpdateRun(std::vector<std::string> args, Ui& ui, Clock& clock, RunState& run, MainView& view)
+    : args_(std::move(args)), ui_(ui), clock_(clock), run_(run), view_(view), mirror_(std::make_unique<Mirror>(*this)) {}
+
+TUpdateRun::~TUpdateRun() = default;
+
+void TUpdateRun::FormCreate() {
+  const std::string exe = OwnExecutablePath();
+  IsTool08 = IsTool08Name(exe);
+  LogLine(std::string(51, '='));
+  LogLine("업데이트 툴 실행시작 [" + exe + "(" + VersionText(exe, 1) + "), " + VersionText(exe, 0) + "]");
+  CallerProgram = Argument(args_, 1);
+  UserId = Argument(args_, 2);
+  if (CallerProgram.empty() && UserId.empty()) {
+    LogLine("업데이트 툴 수동실행 [" + exe + "]");
+    LogLine("");
+  }
+  if (const std::string summary = ParameterSummary(args_); !summary.empty()) {
+    LogLine("    " + summary);
+    LogLine("");
+  }
+  view_.ShowFileCountLabels(false);
+  StopStartOfRunProcesses(run_);
+  StartOfRunCleanup(IsTool08, run_.FailureList);
+  Query = CreateQuery();
+  run_.IsPostgresDb = Query && Query->IsPostgreSql();
+  LocalAddress = RegisteredLocalAddress(Query.get());
+  view_.StartRunTimer();
+  Cancelled = false;
+}
+
+void TUpdateRun::RunUpdateTools() {
+  RunState& run = run_;
   std::vector<std::string> tools;
   // Without an answer from the service there is nothing to run: the run ends as for an empty list.
   try {
@@ -51,7 +106,7 @@ void TfmMain::RunUpdateTools() {
         // A damaged tool (a download cut short, say) must not end the run unreported: it is never
         // deployed, and its turn reports it as a failed load.
         try {
-          ScanToolOptions(tools[i], TempFolder(), i == 0, IsTool08);
+          ScanToolOptions(tools[i], TempFolder(), i == 0, IsTool08, clock_);
         } catch (const std::exception& e) {
           scanErrors.emplace(tools[i], e.what());
           LogLine("    ScanToolOptions [에러발생(" + std::string(e.what()) + ")]");
@@ -74,7 +129,7 @@ void TfmMain::RunUpdateTools() {
       if (ConfirmToolRun(runNow)) {
         for (const std::string& tool : tools) {
           run.KillFailedList.Clear();
-          TUpdater updater;
+          TUpdater updater(ui_, clock_);
           updater.Tool08 = IsTool08;
           run.CurrentUpdater = &updater;
           struct Release {
@@ -94,7 +149,7 @@ void TfmMain::RunUpdateTools() {
           }
           approvalFailed = false;
           if (run.Terminating) continue;
-          SetTotalProgress(0);
+          view_.SetTotalProgress(0);
           try {
             if (const auto damaged = scanErrors.find(tool); damaged != scanErrors.end())
               updater.RefuseLoad(tool, "ScanToolOptions", damaged->second);
@@ -105,9 +160,9 @@ void TfmMain::RunUpdateTools() {
               updater.FinishTool(IsTool08, "UpdateStart");
               break;  // a failed load ends the run
             }
-            PrepareToolProgress(tool, updater.UpdateList.size());
-            ExecuteBackup(updater, *this);
-            ExecuteUpdate(updater, *this, IsTool08);
+            view_.PrepareToolProgress(tool, updater.UpdateList.size());
+            ExecuteBackup(updater, *mirror_);
+            ExecuteUpdate(updater, *mirror_, IsTool08);
           } catch (const std::exception& e) {
             const std::string text = "UpdateStart [에러발생(" + std::string(e.what()) + ")]";
             ui_.Error(text);
@@ -127,16 +182,14 @@ void TfmMain::RunUpdateTools() {
   if (approvalFailed)
     run.FailureList.Add("업데이트 툴 유효성 검사실패(ErrorCode:" + std::to_string(lastCode) +
                         (Trim(lastText).empty() ? ")" : ", ResultText:" + lastText + ")"));
-  ::ShowWindow(window_.Get(), SW_HIDE);
   Close();
 }
 
-bool TfmMain::ConfirmToolRun(bool runNow) {
-  RunState& run = Run();
+bool TUpdateRun::ConfirmToolRun(bool runNow) {
+  RunState& run = run_;
   if (!IsTool08 && !run.HiddenRun && !runNow) {
-    TfmUpdateByPass dialog(instance_, *checkIdleTime_);
-    if (dialog.Execute()) {
-      ShowMainWindow();
+    if (ui_.ConfirmUpdateNow()) {
+      view_.ShowMainWindow();
     } else {
       Cancelled = true;
       std::string line = CallerProgram.empty() ? "사용자툴실행취소(직접실행)" : "사용자툴실행취소(호출실행," + CallerProgram + ")";
@@ -147,8 +200,57 @@ bool TfmMain::ConfirmToolRun(bool runNow) {
     }
   }
   if (CallerProgram.empty() && run.HiddenRun) run.HiddenRun = false;
-  if (!run.HiddenRun && runNow) ShowMainWindow();
+  if (!run.HiddenRun && runNow) view_.ShowMainWindow();
   return true;
+}
+
+void TUpdateRun::Close() {
+  if (closing_) return;
+  closing_ = true;
+  view_.HideMainWindow();
+  FormClose();
+}
+
+void TUpdateRun::FormClose() {
+  RunState& run = run_;
+  if (!Cancelled && UpdateOk) {
+    EndOfRunDataTool(Query.get(), LocalAddress);
+    OpenDocumentsStep();
+  }
+  std::string joined;
+  for (const std::string& line : run.FailureList) joined += (joined.empty() ? "" : "\r\n") + line;
+  std::string report;
+  if (!Trim(joined).empty()) {
+    if (!Cancelled && UpdateOk && !run.FailureList.Contains("정상종료")) {
+      run.FailureList.Add("정상종료");
+      joined += "\r\n정상종료";
+    }
+    report = Trim(LineBreaksToBlank(Trim(joined)));
+    // The report may not be sent (no internet, past its cut-off date): support reads it here,
+    // before the closing line, which stays the last line of the run.
+    LogLine("    → CvlUpdaterErrLog [" + report + "]");
+  }
+  if (!CallerProgram.empty()) {
+    RelaunchCaller(CallerProgram);
+  } else {
+    LogLine("업데이트 종료");
+    LogLine("");
+  }
+  if (!report.empty()) SendRunReport(Query.get(), "CvlUpdaterErrLog", report, true);
+  view_.Quit();
+}
+
+void TUpdateRun::RelaunchCaller(const std::string& program) {
+  std::string command;
+  if (IsTool08) command = program + (UpdateOk ? "" : " UPDATE_BYPASS");
+  else if (program != "Dovrane.exe") command = ExeFolder() + program;
+  else command = InstallRoot() + "Drg\\" + program;
+  StartProgram(command, false);  // nothing of the start is checked
+}
+
+void TUpdateRun::FormDestroy() {
+  AddSearchPathEntries();
+  Query.reset();
 }
 
 }  // namespace updater

@@ -2,6 +2,9 @@
 #include <exception>
 
 #include "app/Main.h"
+#include "app/UpdateByPass.h"
+#include "app/UpdateRun.h"
+#include "core/RunState.h"
 #include "core/RunLog.h"
 #include "app/StartupRules.h"
 #include "db/DatabaseChecks.h"
@@ -53,12 +56,16 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
   if (IsReservedOwnName(OwnExecutablePath())) return 0;
   // From here on the day's run log file is written back at process end, whatever path ends it.
   TheRunLog();
+  // The only real Clock and Ui of the process; the one idle monitor lives as long as the program.
+  Clock& clock = SystemClock();
+  TCheckIdleTime checkIdleTime(clock);
+  DesktopUi ui(instance, checkIdleTime);
 
   bool usable = false;
   try {
     usable = StartupDatabaseGate(true);
   } catch (const std::exception& e) {
-    Win32Ui().Error(e.what());
+    ui.Error(e.what());
     return 1;
   }
   if (!usable) return 0;
@@ -71,8 +78,13 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
   if (::FindWindowW(L"TApplication", kInstanceName)) return 0;
 
   try {
-    TfmMain fmMain(instance, CommandLineArguments(), Win32Ui());
-    return RunMessageLoop();
+    TfmMain fmMain(instance);
+    TUpdateRun run(CommandLineArguments(), ui, clock, Run(), fmMain);
+    fmMain.Attach(run);
+    run.FormCreate();
+    const int code = RunMessageLoop();
+    run.FormDestroy();
+    return code;
   } catch (const std::exception& e) {
     LogLine(std::string("업데이트 툴 실행 에러(") + e.what() + ")", true);
     return 1;

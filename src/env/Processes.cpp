@@ -43,9 +43,10 @@ int32_t StartAndWait(std::string_view commandLine, bool console, int32_t waitMod
   if (waitMode == 0) {
     ::WaitForSingleObject(process.Get(), INFINITE);
   } else if (waitMode < 0) {
+    // Every 200 ms the window's messages run; the wait on the child ends early when it ends.
     while (::GetExitCodeProcess(process.Get(), &code) && code == STILL_ACTIVE) {
       ProcessPendingMessages();
-      ::Sleep(200);
+      ::WaitForSingleObject(process.Get(), 200);
     }
   } else {
     ::WaitForSingleObject(process.Get(), static_cast<DWORD>(waitMode));

@@ -15,7 +15,7 @@ std::string HistoryFilePath(bool tool08);
 // Flag "Y"/"N": HISTORY entry with today's date, and RUNVER after a success with a newer version;
 // a flag beginning with "VEROZ": the tool's prerequisite in PREVTOOL. Anything else writes nothing.
 void RecordHistory(bool tool08, std::string_view toolPath, std::string_view toolVersion, std::string_view flag,
-                   Clock& clock = SystemClock());
+                   Clock& clock);
 // RUNVER of the history file; "0.0.0.0" when absent.
 std::string ReadRunVersion(bool tool08);
 

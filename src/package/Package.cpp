@@ -90,7 +90,7 @@ void InflateToFile(const TResourceDetails& resource, const std::string& path) {
   Commit(out, path);
 }
 
-void ScanToolOptions(const std::string& toolPath, const std::string& outputFolder, bool firstTool, bool tool08) {
+void ScanToolOptions(const std::string& toolPath, const std::string& outputFolder, bool firstTool, bool tool08, Clock& clock) {
   if (!FileExists(toolPath)) return;
   bool hidden = false, openDocuments = true, autoRun = false;
   std::string dataTool, document;
@@ -130,7 +130,7 @@ void ScanToolOptions(const std::string& toolPath, const std::string& outputFolde
           const std::string prevTool = "VEROZ" + *number + ".exe";
           run.PrevToolOwnerList.Add(toolPath);
           run.PrevToolList.Add(prevTool);
-          RecordHistory(tool08, toolPath, NumericVersion(toolPath), prevTool);
+          RecordHistory(tool08, toolPath, NumericVersion(toolPath), prevTool, clock);
         }
       } else {
         const UpdateOptions options = ParseUpdateConfig(text);

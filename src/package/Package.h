@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "package/PackageFormat.h"
+#include "platform/Clock.h"
 
 namespace updater {
 
@@ -13,7 +14,7 @@ class TResourceDetails;
 // Pre-scan of one tool: run options, prerequisite, data tool, document and the package's program
 // names, into the run-wide lists and flags. firstTool starts the option merge afresh. tool08
 // selects the history file.
-void ScanToolOptions(const std::string& toolPath, const std::string& outputFolder, bool firstTool, bool tool08);
+void ScanToolOptions(const std::string& toolPath, const std::string& outputFolder, bool firstTool, bool tool08, Clock& clock);
 
 // The tool's staging folder, made (with the manual update folder) when missing.
 std::string CreateStagingFolder(const std::string& toolPath);

@@ -17,7 +17,7 @@
 
 namespace updater {
 
-TUpdater::TUpdater() : Query(CreateQuery()) {}
+TUpdater::TUpdater(Ui& ui, Clock& clock) : ui(ui), clock(clock), Query(CreateQuery()) {}
 TUpdater::~TUpdater() = default;
 
 std::string ReadFixedFileVersion(const std::string& path) {
@@ -108,7 +108,7 @@ void TUpdater::BuildUpdateList(const std::string& stagingFolder) {
               FileSizeText(f.Size) + ")]");
     } catch (const std::exception& e) {
       const std::string text = "LoadFilesFromDirectory [에러발생(" + std::string(e.what()) + ")]";
-      Win32Ui().Error(text);
+      ui.Error(text);
       Run().FailureList.Add(text);
     }
   }
@@ -138,12 +138,12 @@ void TUpdater::FinishTool(bool recordVersion, const std::string& stageName) {
       run.FailureList.Add(line);
     } else if (Success) {
       Report(0);
-      RecordHistory(Tool08, ToolPath, ToolVersion, "Y");
+      RecordHistory(Tool08, ToolPath, ToolVersion, "Y", clock);
       if (recordVersion) RecordToolVersion(ToolVersion);
     } else {
       Rollback();
       Report(1);
-      RecordHistory(Tool08, ToolPath, ToolVersion, "N");
+      RecordHistory(Tool08, ToolPath, ToolVersion, "N", clock);
     }
   } catch (const std::exception&) {
     failed = true;  // the staging files go in every case

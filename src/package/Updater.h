@@ -8,6 +8,8 @@
 #include "db/TsQuery.h"
 #include "package/PackageFormat.h"
 #include "core/StringList.h"
+#include "platform/Clock.h"
+#include "platform/Ui.h"
 
 namespace updater {
 
@@ -24,7 +26,8 @@ struct TUpdateFile {
 
 class TUpdater {
  public:
-  TUpdater();
+  // The run's Ui and Clock: every box and every wait of the tool goes through them.
+  TUpdater(Ui& ui, Clock& clock);
   ~TUpdater();
   TUpdater(const TUpdater&) = delete;
   TUpdater& operator=(const TUpdater&) = delete;
@@ -45,6 +48,8 @@ class TUpdater {
   // The resource record of an update file; throws when it has none.
   const TUpdateFileResource& ResourceOf(const TUpdateFile& file) const;
 
+  Ui& ui;
+  Clock& clock;
   std::unique_ptr<TtsQuery> Query;
   std::vector<TUpdateFile> UpdateList;
   std::vector<TUpdateFileResource> ResourceList;

@@ -1,5 +1,6 @@
 #pragma once
-// Modal UI seam: message boxes go through this, so scenario tests can answer them.
+// Modal UI seam: every message box and dialog of the run goes through this, so tests can answer
+// them. Only the program entry makes the real one.
 #include <string_view>
 
 namespace updater {
@@ -10,8 +11,17 @@ class Ui {
   virtual void Information(std::string_view text) = 0;
   virtual void Error(std::string_view text) = 0;
   virtual bool Confirm(std::string_view text) = 0;  // Yes: true
+  // The deferral question before an update that must close programs in use: true when the run
+  // may start now (the user's OK, or the idle period reached).
+  virtual bool ConfirmUpdateNow() = 0;
 };
 
-Ui& Win32Ui();
+// Message boxes over the active window, topmost, with the caption "업데이트".
+class MessageBoxUi : public Ui {
+ public:
+  void Information(std::string_view text) override;
+  void Error(std::string_view text) override;
+  bool Confirm(std::string_view text) override;
+};
 
 }  // namespace updater

@@ -5,9 +5,19 @@
 
 #include "app/CopyEngine.h"
 #include "package/Updater.h"
+#include "platform/Ui.h"
 #include "platform/Text.h"
 
 namespace {
+
+// A copy without a window answers no box.
+class Silent final : public updater::Ui {
+ public:
+  void Information(std::string_view) override {}
+  void Error(std::string_view) override {}
+  bool Confirm(std::string_view) override { return false; }
+  bool ConfirmUpdateNow() override { return false; }
+};
 class NoView final : public updater::CopyView {
  public:
   void SetFileProgress(uint64_t, uint64_t) override {}
@@ -18,7 +28,8 @@ class NoView final : public updater::CopyView {
 
 int wmain(int argc, wchar_t** argv) {
   if (argc != 3) return 2;
-  updater::TUpdater updater;
+  Silent ui;
+  updater::TUpdater updater(ui, updater::SystemClock());
   NoView view;
   try {
     const auto r = updater::FileCopyWithProgress(updater::Narrow(argv[1]), updater::Narrow(argv[2]), 0,

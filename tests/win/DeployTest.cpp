@@ -51,7 +51,9 @@ class Deploy : public ::testing::Test {
   const std::string staging = "D:\\CVL2000\\Temp\\FX4\\New\\Tool01_1\\";
   const std::string exe = "D:\\CVL2000\\Exe\\";
   const std::string backup = "D:\\CVL2000\\Temp\\FX4\\Backup\\Exe\\";
-  TUpdater upd;
+  ScriptedUi ui;
+  FakeClock clock;
+  TUpdater upd{ui, clock};
   RecordingView view;
 };
 

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "platform/Clock.h"
+#include "platform/Ui.h"
 
 namespace updater::test {
 
@@ -35,6 +36,22 @@ struct ChildResult {
 // Starts a program (UTF-8 command line) and waits for it at most timeoutMs.
 ChildResult RunProgram(std::string_view commandLine, uint32_t timeoutMs = 60000);
 
+// Answers message boxes without showing them, and remembers what they said.
+class ScriptedUi final : public Ui {
+ public:
+  std::vector<std::string> errors, infos;
+  bool confirmAnswer = true;
+  bool updateNowAnswer = true;
+  int deferralQuestions = 0;
+  void Information(std::string_view text) override { infos.emplace_back(text); }
+  void Error(std::string_view text) override { errors.emplace_back(text); }
+  bool Confirm(std::string_view) override { return confirmAnswer; }
+  bool ConfirmUpdateNow() override {
+    ++deferralQuestions;
+    return updateNowAnswer;
+  }
+};
+
 // A clock the test sets by hand.
 class FakeClock final : public Clock {
  public:
@@ -49,6 +66,7 @@ class FakeClock final : public Clock {
 }  // namespace updater::test
 
 #include "app/Passes.h"
+#include "app/UpdateRun.h"
 
 namespace updater::test {
 
@@ -66,6 +84,33 @@ class RecordingView final : public PassView {
   void ShowStatus(const std::string& text) override { statuses.push_back(text); }
   void ShowCurrentFile(int, const std::string&, const std::string&) override {}
   bool HasTotalProgress() const override { return true; }
+  void StepTotalProgress() override { ++totalSteps; }
+};
+
+// The main window's part of a run, recorded instead of shown: the run needs no window in a test.
+class RecordingMainView final : public MainView {
+ public:
+  std::vector<std::string> captions;
+  bool shown = false, timerStarted = false, updateOk = false;
+  int quits = 0, totalSteps = 0;
+  size_t totalFiles = 0;
+  void SetRunCaption(std::string_view text) override { captions.emplace_back(text); }
+  void PrepareToolProgress(const std::string& toolPath, size_t fileCount) override {
+    captions.push_back("업데이트 " + toolPath.substr(toolPath.rfind('\\') + 1));
+    totalFiles = fileCount;
+  }
+  void SetTotalProgress(int) override {}
+  void ShowMainWindow() override { shown = true; }
+  void HideMainWindow() override { shown = false; }
+  void StartRunTimer() override { timerStarted = true; }
+  void Quit() override { ++quits; }
+  void SetFileProgress(uint64_t, uint64_t) override {}
+  void ProcessMessages() override {}
+  void MirrorSuccess(bool ok) override { updateOk = ok; }
+  void ShowFileCountLabels(bool) override {}
+  void ShowStatus(const std::string&) override {}
+  void ShowCurrentFile(int, const std::string&, const std::string&) override {}
+  bool HasTotalProgress() const override { return totalFiles > 0; }
   void StepTotalProgress() override { ++totalSteps; }
 };
 

@@ -13,15 +13,6 @@ using namespace updater::test;
 
 namespace {
 
-// Answers message boxes without showing them, and remembers what they said.
-class ScriptedUi final : public Ui {
- public:
-  std::vector<std::string> errors, infos;
-  bool confirmAnswer = true;
-  void Information(std::string_view text) override { infos.emplace_back(text); }
-  void Error(std::string_view text) override { errors.emplace_back(text); }
-  bool Confirm(std::string_view) override { return confirmAnswer; }
-};
 
 std::string Caption(HWND hwnd) {
   wchar_t text[256];
@@ -37,13 +28,13 @@ class MainWindow : public ::testing::Test {
   }
   CleanInstallRoots clean;
   ScriptedUi ui;
+  FakeClock clock;
 };
 
 }  // namespace
 
 TEST_F(MainWindow, CaptionAndTopmostMessages) {
-  TfmMain window(::GetModuleHandleW(nullptr), {"test.exe"}, ui);
-  ::KillTimer(window.Handle(), 1);  // no run in this test
+  TfmMain window(::GetModuleHandleW(nullptr));
   EXPECT_EQ(Caption(window.Handle()), "업데이트");
   EXPECT_TRUE(::GetWindowLongW(window.Handle(), GWL_EXSTYLE) & WS_EX_TOPMOST);
   const std::string text = "업데이트(선수 툴 확인) VEROZ5521.exe";
@@ -63,9 +54,11 @@ TEST_F(MainWindow, CaptionAndTopmostMessages) {
 
 TEST_F(MainWindow, AToolListThatCannotBeAskedEndsTheRunAsAnEmptyOne) {
   ::CopyFileW(Wide(BuildFolder() + "dummy_caller.exe").c_str(), L"D:\\CVL2000\\Exe\\Caller.exe", FALSE);
-  TfmMain window(::GetModuleHandleW(nullptr), {"test.exe", "Caller.exe"}, ui);
-  ::KillTimer(window.Handle(), 1);
-  window.RunUpdateTools();  // no agent DLL anywhere
+  RecordingMainView view;
+  TUpdateRun run({"test.exe", "Caller.exe"}, ui, clock, updater::Run(), view);
+  run.FormCreate();
+  EXPECT_TRUE(view.timerStarted);
+  run.RunUpdateTools();  // no agent DLL anywhere
   ASSERT_EQ(ui.errors.size(), 1u);
   EXPECT_EQ(ui.errors[0], "Corvel Fennix 실행모듈(appinterface.dll)을 찾을 수 없습니다.\r\nCorvel 실행파일 폴더를 확인해 주시기 바랍니다");
   EXPECT_TRUE(updater::Run().FailureList.Contains("RunUpdateTools [에러발생(" + ui.errors[0] + ")]"));
@@ -73,19 +66,19 @@ TEST_F(MainWindow, AToolListThatCannotBeAskedEndsTheRunAsAnEmptyOne) {
   EXPECT_TRUE(RunLogHas("    → CvlUpdaterErrLog [RunUpdateTools [에러발생(Corvel Fennix 실행모듈(appinterface.dll)을 찾을 수 없습니다. Corvel 실행파일 폴더를"));
   for (int i = 0; i < 100 && !FileExists("D:\\CVL2000\\Exe\\caller.txt"); ++i) ::Sleep(20);
   EXPECT_TRUE(FileExists("D:\\CVL2000\\Exe\\caller.txt"));  // the caller is started again all the same
-  MSG msg;
-  while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {  // the close posted the end of the message loop
-  }
+  EXPECT_EQ(view.quits, 1);
+  EXPECT_FALSE(view.shown);
+  run.FormDestroy();
 }
 
 TEST_F(MainWindow, TheCallerIsStartedFromItsFolder) {
   MakeFolders("D:\\CVL2000\\Drg");
   ::CopyFileW(Wide(BuildFolder() + "dummy_caller.exe").c_str(), L"D:\\CVL2000\\Drg\\Dovrane.exe", FALSE);
   ::CopyFileW(Wide(BuildFolder() + "dummy_caller.exe").c_str(), L"D:\\CVL2000\\Exe\\Cvl.exe", FALSE);
-  TfmMain window(::GetModuleHandleW(nullptr), {"test.exe"}, ui);
-  ::KillTimer(window.Handle(), 1);
-  window.RelaunchCaller("Dovrane.exe");  // this one lives in Drg
-  window.RelaunchCaller("Cvl.exe");      // every other one in Exe
+  RecordingMainView view;
+  TUpdateRun run({"test.exe"}, ui, clock, updater::Run(), view);
+  run.RelaunchCaller("Dovrane.exe");  // this one lives in Drg
+  run.RelaunchCaller("Cvl.exe");      // every other one in Exe
   for (int i = 0; i < 150 && !(FileExists("D:\\CVL2000\\Drg\\caller.txt") && FileExists("D:\\CVL2000\\Exe\\caller.txt")); ++i)
     ::Sleep(20);
   EXPECT_TRUE(FileExists("D:\\CVL2000\\Drg\\caller.txt"));
@@ -93,8 +86,9 @@ TEST_F(MainWindow, TheCallerIsStartedFromItsFolder) {
 }
 
 TEST_F(MainWindow, OnlyAShutdownThatHappensStopsTheRun) {
-  TfmMain window(::GetModuleHandleW(nullptr), {"test.exe"}, ui);
-  ::KillTimer(window.Handle(), 1);
+  TfmMain window(::GetModuleHandleW(nullptr));
+  TUpdateRun run({"test.exe"}, ui, clock, updater::Run(), window);
+  window.Attach(run);
   ::SendMessageW(window.Handle(), WM_QUERYENDSESSION, 0, 0);
   EXPECT_FALSE(updater::Run().Terminating);
   ::SendMessageW(window.Handle(), WM_ENDSESSION, FALSE, 0);  // another program vetoed the shutdown

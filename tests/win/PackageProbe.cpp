@@ -19,7 +19,7 @@ int main(int argc, char** argv) {
   const std::string self = OwnExecutablePath();
   std::string current;
   try {
-    ScanToolOptions(self, TempFolder(), true, false);
+    ScanToolOptions(self, TempFolder(), true, false, SystemClock());
     std::vector<TUpdateFileResource> records;
     const DWORD start = ::GetTickCount();
     ExtractPackage(self, CreateStagingFolder(self), records, current);

@@ -56,6 +56,7 @@ class Package : public ::testing::Test {
   void TearDown() override { RemoveTree("D:\\pack"); }
   const std::string image = BuildFolder() + "ver_none.dll";
   CleanInstallRoots clean;
+  FakeClock clock;
 };
 
 }  // namespace
@@ -87,10 +88,10 @@ TEST_F(Package, ThePackedToolKeepsItsVersionInformation) {
 TEST_F(Package, OptionsMergeAcrossTools) {
   const std::string first = Pack(image, "D:\\pack\\Tool01_1.exe", {Control("UPDATECONFIG", "HIDDEN=1\r\nNOTEXECMANUAL=1\r\n")});
   const std::string second = Pack(image, "D:\\pack\\Tool01_2.exe", {Module("b.dll", "b")});
-  ScanToolOptions(first, TempFolder(), true, false);
+  ScanToolOptions(first, TempFolder(), true, false, clock);
   EXPECT_TRUE(updater::Run().HiddenRun);
   EXPECT_FALSE(updater::Run().OpenDocuments);
-  ScanToolOptions(second, TempFolder(), false, false);
+  ScanToolOptions(second, TempFolder(), false, false, clock);
   EXPECT_FALSE(updater::Run().HiddenRun);     // hidden only when every tool says so
   EXPECT_TRUE(updater::Run().OpenDocuments);  // documents open when any tool allows it
   EXPECT_TRUE(LogHas("    실행옵션 → [HIDDEN=1, 숨김모드로 자동실행]"));
@@ -103,7 +104,7 @@ TEST_F(Package, PreScanFillsTheRunWideLists) {
                                 {Module("App.EXE", "x"), Module("Lib.exe.dll", "x"), Module("App.exe.config", "x"),
                                  Module("VEROZ5521.exe", "x"), Module("Guide.mht", "x", 12), Module("Help.pdf", "x", 23),
                                  Module("Lower.dll", "x", 6, false, "module"), Control("UPDATECONFIG", "AUTOEXECTETBL=1\r\n")});
-  ScanToolOptions(tool, TempFolder(), true, false);
+  ScanToolOptions(tool, TempFolder(), true, false, clock);
   const RunState& run = updater::Run();
   EXPECT_EQ(run.PackageExeList.Items(), (std::vector<std::string>{"app.exe", "veroz5521.exe"}));
   EXPECT_EQ(run.PackageDllList.Items(), (std::vector<std::string>{"lib.exe.dll", "lower.dll"}));  // "module" counts here
@@ -123,20 +124,20 @@ TEST_F(Package, PreScanFillsTheRunWideLists) {
 
 TEST_F(Package, AutoRunWithoutDataToolShowsEmptyParentheses) {
   const std::string tool = Pack(image, "D:\\pack\\Tool01_4.exe", {Control("UPDATECONFIG", "AUTOEXECTETBL=1\r\n")});
-  ScanToolOptions(tool, TempFolder(), true, false);
+  ScanToolOptions(tool, TempFolder(), true, false, clock);
   EXPECT_TRUE(LogHas("    실행옵션 → [AUTOEXECTETBL=1, 숨김모드로 자료정리 툴() 자동실행]"));
   EXPECT_TRUE(updater::Run().DataToolList.Empty());
 }
 
 TEST_F(Package, PrerequisiteToolsAreRecorded) {
   const std::string bad = Pack(image, "D:\\pack\\Tool01_5.exe", {Control("PREVTOOL", "55A1\r\n")});
-  ScanToolOptions(bad, TempFolder(), true, false);
+  ScanToolOptions(bad, TempFolder(), true, false, clock);
   EXPECT_TRUE(updater::Run().PrevToolList.Empty());
   EXPECT_TRUE(updater::Run().PrevToolOwnerList.Empty());
   EXPECT_FALSE(FileExists(TempFolder() + "Prev.txt"));
 
   const std::string good = Pack(image, "D:\\pack\\Tool01_6.exe", {Control("PREVTOOL", "5521\r\n"), Module("VEROZ5521.exe", "tool")});
-  ScanToolOptions(good, TempFolder(), true, false);
+  ScanToolOptions(good, TempFolder(), true, false, clock);
   EXPECT_EQ(updater::Run().PrevToolOwnerList.Items(), std::vector<std::string>{good});
   EXPECT_EQ(updater::Run().PrevToolList.Items(), std::vector<std::string>{"VEROZ5521.exe"});
   wchar_t value[64];
@@ -152,7 +153,7 @@ TEST_F(Package, PrerequisiteToolsAreRecorded) {
 
   // A PREVTOOL text with no line at all ends the pre-scan, and its file is still removed.
   const std::string empty = Pack(image, "D:\\pack\\Tool01_7.exe", {Control("PREVTOOL", "")});
-  EXPECT_THROW(ScanToolOptions(empty, TempFolder(), true, false), std::exception);
+  EXPECT_THROW(ScanToolOptions(empty, TempFolder(), true, false, clock), std::exception);
   EXPECT_FALSE(FileExists(TempFolder() + "Prev.txt"));
 }
 
@@ -223,7 +224,9 @@ TEST(History, RunVersionComparesAsText) {
 TEST_F(Package, AddUpdaterLoadsAToolAndTheFinishStepRecordsIt) {
   const std::string tool =
       Pack(BuildFolder() + "ver_commas.dll", "D:\\pack\\Tool01_60280.exe", {Module("Main.dll", "main"), Module("Help.txt", "help")});
-  TUpdater upd;
+  ScriptedUi ui;
+  FakeClock clock;
+  TUpdater upd(ui, clock);
   upd.AddUpdater(tool);
   ASSERT_TRUE(upd.Success);
   EXPECT_EQ(upd.ToolVersion, "6.0.2.80");
@@ -255,7 +258,9 @@ TEST_F(Package, AddUpdaterLoadsAToolAndTheFinishStepRecordsIt) {
 
 TEST_F(Package, ALoadErrorNamesTheStepAndTheFile) {
   const std::string tool = Pack(image, "D:\\pack\\Tool01_12.exe", {Module("..\\x.dll", "x")});
-  TUpdater upd;
+  ScriptedUi ui;
+  FakeClock clock;
+  TUpdater upd(ui, clock);
   upd.AddUpdater(tool);
   EXPECT_FALSE(upd.Success);
   bool found = false;
