@@ -12,8 +12,8 @@
 
 #include "app/CopyEngine.h"
 #include "package/Updater.h"
-#include "platform/Ui.h"
 #include "platform/Text.h"
+#include "platform/Ui.h"
 
 using namespace updater;
 using Timer = std::chrono::steady_clock;

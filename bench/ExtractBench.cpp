@@ -12,8 +12,8 @@
 #include <string>
 #include <vector>
 
-#include "core/PathText.h"
 #include "core/ClientFolders.h"
+#include "core/PathText.h"
 #include "package/Inflate.h"
 #include "package/PackageFormat.h"
 #include "package/pe/PEWriter.h"

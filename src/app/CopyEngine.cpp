@@ -3,15 +3,16 @@
 #include <memory>
 #include <stdexcept>
 
-#include "core/RunLog.h"
-#include "env/FileVersion.h"
 #include "core/PathText.h"
-#include "env/Processes.h"
+#include "core/RunLog.h"
 #include "core/RunState.h"
+#include "env/FileVersion.h"
+#include "env/Processes.h"
 #include "env/Termination.h"
 #include "package/Updater.h"
-#include "platform/ReplacingFile.h"
 #include "platform/FileSystem.h"
+#include "platform/OsError.h"
+#include "platform/ReplacingFile.h"
 #include "platform/Text.h"
 
 namespace updater {
@@ -38,9 +39,7 @@ void RecordFailure(const std::string& text, TUpdater& updater, CopyView& view, b
   SetSuccess(updater, view, false);
 }
 
-std::string CreateError(const std::string& path, DWORD error) {
-  return "Cannot create file \"" + path + "\". " + SystemErrorText(error);
-}
+std::string CreateError(const std::string& path, DWORD error) { return CannotCreate(path, error).what(); }
 
 // After a failed move: ends the programs that hold the file; true when one of them ended.
 bool TerminateHolders(const std::string& fileName) {
@@ -69,7 +68,7 @@ CopyResult FileCopyWithProgress(const std::string& source, const std::string& de
   UniqueHandle in(::CreateFileW(LongPath(source).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
   LARGE_INTEGER sourceSize{};
   if (!in || !::GetFileSizeEx(in.Get(), &sourceSize))
-    throw std::runtime_error("Cannot open file \"" + source + "\". " + SystemErrorText(::GetLastError()));
+    throw CannotOpen(source, ::GetLastError());
   const uint64_t total = static_cast<uint64_t>(sourceSize.QuadPart);
   uint64_t copied = 0;
   view.SetFileProgress(0, total);
@@ -121,9 +120,9 @@ CopyResult FileCopyWithProgress(const std::string& source, const std::string& de
     result = CopyResult::Failed;
     if (TerminateHolders(name)) {
       if (!out.Commit()) {
-        const std::string again = CreateError(destination, ::GetLastError());
+        const DWORD again = ::GetLastError();
         sizeCheck();
-        throw std::runtime_error(again);
+        throw CannotCreate(destination, again);
       }
       result = CopyResult::Copied;
     }

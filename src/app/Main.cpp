@@ -2,21 +2,21 @@
 
 #include <commctrl.h>
 
-#include "core/RunLog.h"
 #include "app/StartupRules.h"
 #include "core/ClientFolders.h"
-#include "env/FileVersion.h"
-#include "env/Installers.h"
-#include "env/Housekeeping.h"
-#include "env/NetworkIdentity.h"
 #include "core/PathText.h"
-#include "env/Processes.h"
+#include "core/RunLog.h"
 #include "core/RunState.h"
+#include "env/FileVersion.h"
+#include "env/Housekeeping.h"
+#include "env/Installers.h"
+#include "env/NetworkIdentity.h"
+#include "env/Processes.h"
+#include "platform/FileSystem.h"
 #include "platform/Messages.h"
 #include "platform/Pictures.h"
-#include "platform/Ui.h"
 #include "platform/Text.h"
-#include "platform/FileSystem.h"
+#include "platform/Ui.h"
 
 namespace updater {
 namespace {

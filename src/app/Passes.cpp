@@ -2,16 +2,16 @@
 
 #include <stdexcept>
 
-#include "core/RunLog.h"
 #include "core/ClientFolders.h"
+#include "core/PathText.h"
+#include "core/RunLog.h"
+#include "core/RunState.h"
 #include "env/FileVersion.h"
 #include "env/Housekeeping.h"
 #include "env/Installers.h"
-#include "core/PathText.h"
 #include "env/Processes.h"
-#include "env/VersionRules.h"
-#include "core/RunState.h"
 #include "env/Termination.h"
+#include "env/VersionRules.h"
 #include "package/Updater.h"
 #include "platform/FileSystem.h"
 #include "platform/Text.h"

@@ -5,8 +5,8 @@
 #include <string>
 
 #include "app/CheckIdleTime.h"
-#include "platform/Pictures.h"
 #include "platform/Handles.h"
+#include "platform/Pictures.h"
 #include "platform/Ui.h"
 
 namespace updater {

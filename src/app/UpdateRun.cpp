@@ -74,114 +74,121 @@ void TUpdateRun::FormCreate() {
   Cancelled = false;
 }
 
-void TUpdateRun::RunUpdateTools() {
-  RunState& run = run_;
-  std::vector<std::string> tools;
-  // Without an answer from the service there is nothing to run: the run ends as for an empty list.
+// Without an answer from the service there is nothing to run: the run ends as for an empty list.
+std::vector<std::string> TUpdateRun::ToolList() {
   try {
-    if (!CallerProgram.empty()) tools = SplitList(AskToolList(IsTool08).reply, ",");
-    else tools.push_back(OwnExecutablePath());
+    if (CallerProgram.empty()) return {OwnExecutablePath()};
+    return SplitList(AskToolList(IsTool08).reply, ",");
   } catch (const std::exception& e) {
     const std::string text = "RunUpdateTools [에러발생(" + std::string(e.what()) + ")]";
     ui_.Error(e.what());
     LogLine(text);
-    run.FailureList.Add(text);
-    tools.clear();
+    run_.FailureList.Add(text);
+    return {};
   }
+}
 
-  std::map<std::string, std::string> scanErrors;  // tool -> why its pre-scan failed
-  bool approvalFailed = false;
-  int32_t lastCode = 0;
-  std::string lastText;
+void TUpdateRun::PreScan(const std::vector<std::string>& tools, ScanErrors& scanErrors) {
+  run_.ToolCount = static_cast<int>(tools.size());
+  for (size_t i = 0; i < tools.size(); ++i) {
+    if (i == 0)
+      run_.RunSummary = FileNamePart(tools[0]) + ",업데이트" + std::to_string(run_.ToolCount) + "개," +
+                        BaseName(LatestDataTool(Query.get(), true, true));
+    // A damaged tool (a download cut short, say) must not end the run unreported: it is never
+    // deployed, and its turn reports it as a failed load.
+    try {
+      ScanToolOptions(tools[i], TempFolder(), i == 0, IsTool08, clock_);
+    } catch (const std::exception& e) {
+      scanErrors.emplace(tools[i], e.what());
+      LogLine("    ScanToolOptions [에러발생(" + std::string(e.what()) + ")]");
+    }
+  }
+  LogLine("");
+}
+
+bool TUpdateRun::DecideRunNow() {
+  run_.PackageExeList.Sort();
+  run_.PackageDllList.Sort();
+  StringList found;
+  bool holders = FindRunningByName(run_.PackageExeList, found);
+  if (!holders) holders = FindModuleUsers(run_, run_.PackageDllList, found) && !found.Empty();
+  bool runNow = !holders;
+  if (holders) {
+    for (const std::string& name : found) run_.RunningHolderList.AddUnique(name);
+    if (OnlyClosableHolders(run_.RunningHolderList)) runNow = true;
+  }
+  return runNow || run_.ToolCount >= 8;
+}
+
+bool TUpdateRun::RunTool(const std::string& tool, const ScanErrors& scanErrors, Approval& approval) {
+  run_.KillFailedList.Clear();
+  TUpdater updater(ui_, clock_);
+  updater.Tool08 = IsTool08;
+  run_.CurrentUpdater = &updater;
+  struct Release {
+    RunState& run;
+    ~Release() { run.CurrentUpdater = nullptr; }
+  } release{run_};
+  LogLine("업데이트 툴 자동실행 [" + tool + "]");
+  LogLine("업데이트 툴 유효성 검사");
+  const ServiceAnswer answer = AskValidity(IsTool08);
+  if (answer.result != 0) {
+    // The failure line names the refusal that was recorded, not a later communication failure.
+    if (!IsCommunicationFailure(answer.result)) {
+      approval.failed = true;
+      approval.code = answer.result;
+      approval.text = Trim(answer.reply).empty() ? ErrorText(answer.result) : answer.reply;
+    }
+    return true;
+  }
+  approval.failed = false;
+  if (run_.Terminating) return true;
+  view_.SetTotalProgress(0);
+  try {
+    if (const auto damaged = scanErrors.find(tool); damaged != scanErrors.end())
+      updater.RefuseLoad(tool, "ScanToolOptions", damaged->second);
+    else
+      updater.AddUpdater(tool);
+    UpdateOk = updater.Success;
+    if (!UpdateOk) {
+      updater.FinishTool(IsTool08, "UpdateStart");
+      return false;  // a failed load ends the run
+    }
+    view_.PrepareToolProgress(tool, updater.UpdateList.size());
+    ExecuteBackup(updater, *mirror_);
+    ExecuteUpdate(updater, *mirror_, IsTool08);
+  } catch (const std::exception& e) {
+    const std::string text = "UpdateStart [에러발생(" + std::string(e.what()) + ")]";
+    ui_.Error(text);
+    LogLine(text);
+    run_.FailureList.Add(text);
+  }
+  return true;
+}
+
+void TUpdateRun::RunUpdateTools() {
+  const std::vector<std::string> tools = ToolList();
+  Approval approval;
   try {
     if (tools.empty()) {
       LogLine("실행할 업데이트 툴 없음, 업데이트 종료");
       LogLine("");
     } else {
-      run.ToolCount = static_cast<int>(tools.size());
-      for (size_t i = 0; i < tools.size(); ++i) {
-        if (i == 0)
-          run.RunSummary = FileNamePart(tools[0]) + ",업데이트" + std::to_string(run.ToolCount) + "개," +
-                           BaseName(LatestDataTool(Query.get(), true, true));
-        // A damaged tool (a download cut short, say) must not end the run unreported: it is never
-        // deployed, and its turn reports it as a failed load.
-        try {
-          ScanToolOptions(tools[i], TempFolder(), i == 0, IsTool08, clock_);
-        } catch (const std::exception& e) {
-          scanErrors.emplace(tools[i], e.what());
-          LogLine("    ScanToolOptions [에러발생(" + std::string(e.what()) + ")]");
-        }
-      }
-      LogLine("");
-
-      run.PackageExeList.Sort();
-      run.PackageDllList.Sort();
-      StringList found;
-      bool holders = FindRunningByName(run.PackageExeList, found);
-      if (!holders) holders = FindModuleUsers(run, run.PackageDllList, found) && !found.Empty();
-      bool runNow = !holders;
-      if (holders) {
-        for (const std::string& name : found) run.RunningHolderList.AddUnique(name);
-        if (OnlyClosableHolders(run.RunningHolderList)) runNow = true;
-      }
-      if (!runNow && run.ToolCount >= 8) runNow = true;
-
-      if (ConfirmToolRun(runNow)) {
-        for (const std::string& tool : tools) {
-          run.KillFailedList.Clear();
-          TUpdater updater(ui_, clock_);
-          updater.Tool08 = IsTool08;
-          run.CurrentUpdater = &updater;
-          struct Release {
-            ~Release() { Run().CurrentUpdater = nullptr; }
-          } release;
-          LogLine("업데이트 툴 자동실행 [" + tool + "]");
-          LogLine("업데이트 툴 유효성 검사");
-          const ServiceAnswer approval = AskValidity(IsTool08);
-          if (approval.result != 0) {
-            // The failure line names the refusal that was recorded, not a later communication failure.
-            if (!IsCommunicationFailure(approval.result)) {
-              approvalFailed = true;
-              lastCode = approval.result;
-              lastText = Trim(approval.reply).empty() ? ErrorText(approval.result) : approval.reply;
-            }
-            continue;
-          }
-          approvalFailed = false;
-          if (run.Terminating) continue;
-          view_.SetTotalProgress(0);
-          try {
-            if (const auto damaged = scanErrors.find(tool); damaged != scanErrors.end())
-              updater.RefuseLoad(tool, "ScanToolOptions", damaged->second);
-            else
-              updater.AddUpdater(tool);
-            UpdateOk = updater.Success;
-            if (!UpdateOk) {
-              updater.FinishTool(IsTool08, "UpdateStart");
-              break;  // a failed load ends the run
-            }
-            view_.PrepareToolProgress(tool, updater.UpdateList.size());
-            ExecuteBackup(updater, *mirror_);
-            ExecuteUpdate(updater, *mirror_, IsTool08);
-          } catch (const std::exception& e) {
-            const std::string text = "UpdateStart [에러발생(" + std::string(e.what()) + ")]";
-            ui_.Error(text);
-            LogLine(text);
-            run.FailureList.Add(text);
-          }
-        }
-      }
+      ScanErrors scanErrors;
+      PreScan(tools, scanErrors);
+      if (ConfirmToolRun(DecideRunNow()))
+        for (const std::string& tool : tools)
+          if (!RunTool(tool, scanErrors, approval)) break;
     }
   } catch (const std::exception& e) {
     // Whatever went wrong, the run still ends properly below.
     const std::string text = "RunUpdateTools [에러발생(" + std::string(e.what()) + ")]";
     LogLine(text, true);
-    run.FailureList.Add(text);
+    run_.FailureList.Add(text);
   }
-
-  if (approvalFailed)
-    run.FailureList.Add("업데이트 툴 유효성 검사실패(ErrorCode:" + std::to_string(lastCode) +
-                        (Trim(lastText).empty() ? ")" : ", ResultText:" + lastText + ")"));
+  if (approval.failed)
+    run_.FailureList.Add("업데이트 툴 유효성 검사실패(ErrorCode:" + std::to_string(approval.code) +
+                         (Trim(approval.text).empty() ? ")" : ", ResultText:" + approval.text + ")"));
   Close();
 }
 

@@ -3,6 +3,8 @@
 // handler) to its close steps. The main window is only its view: it starts the run on its timer
 // and shows what the run tells it. A test drives the run through a view of its own.
 #include <cstddef>
+#include <cstdint>
+#include <map>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -62,6 +64,17 @@ class TUpdateRun {
   bool IsTool08 = false;
 
  private:
+  using ScanErrors = std::map<std::string, std::string>;  // tool -> why its pre-scan failed
+  struct Approval {  // the last refused run approval that no later one made good
+    bool failed = false;
+    int32_t code = 0;
+    std::string text;
+  };
+  std::vector<std::string> ToolList();
+  void PreScan(const std::vector<std::string>& tools, ScanErrors& scanErrors);
+  bool DecideRunNow();
+  // False when the run ends here (a failed load).
+  bool RunTool(const std::string& tool, const ScanErrors& scanErrors, Approval& approval);
   void FormClose();
   // The view's success mirror also updates UpdateOk.
   class Mirror;

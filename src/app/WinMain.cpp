@@ -2,15 +2,15 @@
 #include <exception>
 
 #include "app/Main.h"
+#include "app/StartupRules.h"
 #include "app/UpdateByPass.h"
 #include "app/UpdateRun.h"
-#include "core/RunState.h"
 #include "core/RunLog.h"
-#include "app/StartupRules.h"
+#include "core/RunState.h"
 #include "db/DatabaseChecks.h"
-#include "platform/Ui.h"
 #include "platform/FileSystem.h"
 #include "platform/Text.h"
+#include "platform/Ui.h"
 
 #include <shellapi.h>
 

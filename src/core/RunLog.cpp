@@ -1,9 +1,9 @@
 #include "core/RunLog.h"
 
-#include "core/LogFormat.h"
 #include "core/ClientFolders.h"
-#include "platform/ReplacingFile.h"
+#include "core/LogFormat.h"
 #include "platform/FileSystem.h"
+#include "platform/ReplacingFile.h"
 #include "platform/Text.h"
 
 namespace updater {

@@ -3,8 +3,8 @@
 #include <vector>
 
 #include "env/VersionRules.h"
-#include "platform/ReplacingFile.h"
 #include "platform/FileSystem.h"
+#include "platform/ReplacingFile.h"
 #include "platform/Text.h"
 
 namespace updater {

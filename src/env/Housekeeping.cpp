@@ -3,16 +3,15 @@
 #include <array>
 #include <charconv>
 
-#include "core/LogFormat.h"
-#include "core/RunLog.h"
 #include "core/ClientFolders.h"
+#include "core/LogFormat.h"
 #include "core/PathText.h"
-#include "env/ServiceCalls.h"
+#include "core/RunLog.h"
 #include "core/RunState.h"
+#include "env/ServiceCalls.h"
 #include "env/Termination.h"
 #include "platform/FileSystem.h"
 #include "platform/ReplacingFile.h"
-#include "platform/FileSystem.h"
 #include "platform/Settings.h"
 #include "platform/Text.h"
 

@@ -9,9 +9,9 @@
 #include <vector>
 
 #include "core/ClientFolders.h"
+#include "core/PathText.h"
 #include "env/FileVersion.h"
 #include "env/Processes.h"
-#include "core/PathText.h"
 #include "platform/FileSystem.h"
 #include "platform/Text.h"
 

@@ -6,10 +6,10 @@
 
 #include <array>
 
-#include "core/RunLog.h"
 #include "core/ClientFolders.h"
-#include "env/Processes.h"
+#include "core/RunLog.h"
 #include "core/RunState.h"
+#include "env/Processes.h"
 #include "platform/Messages.h"
 #include "platform/Text.h"
 

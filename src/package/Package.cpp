@@ -2,16 +2,17 @@
 
 #include <stdexcept>
 
-#include "core/RunLog.h"
 #include "core/ClientFolders.h"
-#include "env/FileVersion.h"
 #include "core/PathText.h"
+#include "core/RunLog.h"
+#include "core/RunState.h"
+#include "env/FileVersion.h"
 #include "env/ServiceCalls.h"
 #include "package/Inflate.h"
-#include "core/RunState.h"
 #include "package/pe/PEFile.h"
-#include "platform/ReplacingFile.h"
 #include "platform/FileSystem.h"
+#include "platform/OsError.h"
+#include "platform/ReplacingFile.h"
 #include "platform/Text.h"
 
 namespace updater {
@@ -21,22 +22,21 @@ namespace {
 constexpr size_t kWriteBuffer = 256 * 1024;
 
 void WriteOrThrow(ReplacingFile& out, const std::string& data) {
-  if (!data.empty() && !out.Write(data.data(), data.size()))
-    throw std::runtime_error(SystemErrorText(::GetLastError()) + " (" + out.TemporaryPath() + ")");
+  if (!data.empty() && !out.Write(data.data(), data.size())) throw CannotWrite(out.TemporaryPath(), ::GetLastError());
 }
 
 void Commit(ReplacingFile& out, const std::string& path) {
-  if (!out.Commit()) throw std::runtime_error("Cannot create file \"" + path + "\". " + SystemErrorText(::GetLastError()));
+  if (!out.Commit()) throw CannotCreate(path, ::GetLastError());
 }
 
 
 void PlainToFile(const TResourceDetails& resource, const std::string& path) {
   ReplacingFile out(path, ReplacingFile::Durability::Cached);  // staging: redone by a later run
-  if (!out.IsOpen()) throw std::runtime_error("Cannot create file \"" + path + "\". " + SystemErrorText(out.OpenError()));
+  if (!out.IsOpen()) throw CannotCreate(path, out.OpenError());
   std::string buf(kWriteBuffer, '\0');
   const auto read = resource.Reader();
   while (const size_t n = read(buf.data(), buf.size()))
-    if (!out.Write(buf.data(), n)) throw std::runtime_error(SystemErrorText(::GetLastError()) + " (" + path + ")");
+    if (!out.Write(buf.data(), n)) throw CannotWrite(path, ::GetLastError());
   Commit(out, path);
 }
 
@@ -62,7 +62,7 @@ void CheckEntry(const TUpdateFileResource& record, bool module) {
 std::string ReadTextFile(const std::string& path) {
   std::string bytes;
   if (!ReadWholeFile(path, bytes, 1u << 20))  // an options file is a few lines
-    throw std::runtime_error("Cannot open file \"" + path + "\". " + SystemErrorText(::GetLastError()));
+    throw CannotOpen(path, ::GetLastError());
   return FromAnsi(bytes);
 }
 
@@ -74,7 +74,7 @@ void DeleteControlFile(const std::string& path) {
 
 void InflateToFile(const TResourceDetails& resource, const std::string& path) {
   ReplacingFile out(path, ReplacingFile::Durability::Cached);  // staging: redone by a later run
-  if (!out.IsOpen()) throw std::runtime_error("Cannot create file \"" + path + "\". " + SystemErrorText(out.OpenError()));
+  if (!out.IsOpen()) throw CannotCreate(path, out.OpenError());
   std::string pending;
   pending.reserve(kWriteBuffer);
   InflateStream(

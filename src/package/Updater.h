@@ -5,9 +5,9 @@
 #include <string>
 #include <vector>
 
+#include "core/StringList.h"
 #include "db/TsQuery.h"
 #include "package/PackageFormat.h"
-#include "core/StringList.h"
 #include "platform/Clock.h"
 #include "platform/Ui.h"
 

@@ -1,6 +1,6 @@
+#include "platform/FileSystem.h"
 #include "platform/ReplacingFile.h"
 #include "platform/Text.h"
-#include "platform/FileSystem.h"
 
 #include <aclapi.h>
 

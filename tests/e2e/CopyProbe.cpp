@@ -5,8 +5,8 @@
 
 #include "app/CopyEngine.h"
 #include "package/Updater.h"
-#include "platform/Ui.h"
 #include "platform/Text.h"
+#include "platform/Ui.h"
 
 namespace {
 

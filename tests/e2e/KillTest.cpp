@@ -2,8 +2,8 @@
 
 #include <random>
 
-#include "Harness.h"
 #include "env/Housekeeping.h"
+#include "Harness.h"
 #include "platform/Text.h"
 
 using namespace updater;

@@ -3,15 +3,15 @@
 
 #include <algorithm>
 
-#include "Harness.h"
-#include "core/LogFormat.h"
 #include "app/UpdateByPass.h"
-#include "env/FileVersion.h"
-#include "package/PackageFormat.h"
-#include "package/Inflate.h"
-#include "core/RunState.h"
-#include "package/pe/PEWriter.h"
+#include "core/LogFormat.h"
 #include "core/PathText.h"
+#include "core/RunState.h"
+#include "env/FileVersion.h"
+#include "Harness.h"
+#include "package/Inflate.h"
+#include "package/PackageFormat.h"
+#include "package/pe/PEWriter.h"
 #include "platform/FileSystem.h"
 #include "platform/Text.h"
 

@@ -5,8 +5,8 @@
 #include <sstream>
 
 #include "MiniImage.h"
-#include "Toolpack.h"
 #include "package/pe/PEFile.h"
+#include "Toolpack.h"
 
 using namespace updater;
 using namespace updater::toolpack;

@@ -2,16 +2,16 @@
 
 #include <optional>
 
-#include "Harness.h"
 #include "app/CopyEngine.h"
 #include "app/Passes.h"
 #include "core/ClientFolders.h"
+#include "core/RunState.h"
 #include "env/FileVersion.h"
 #include "env/Housekeeping.h"
 #include "env/Processes.h"
-#include "env/VersionRules.h"
-#include "core/RunState.h"
 #include "env/Termination.h"
+#include "env/VersionRules.h"
+#include "Harness.h"
 #include "package/Updater.h"
 #include "platform/FileSystem.h"
 #include "platform/Text.h"

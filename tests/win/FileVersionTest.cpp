@@ -3,10 +3,10 @@
 #include <aclapi.h>
 #include <sddl.h>
 
-#include "Harness.h"
 #include "env/FileVersion.h"
-#include "platform/ReplacingFile.h"
+#include "Harness.h"
 #include "platform/FileSystem.h"
+#include "platform/ReplacingFile.h"
 #include "platform/Text.h"
 
 using namespace updater;

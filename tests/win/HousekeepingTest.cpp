@@ -1,10 +1,10 @@
 #include <gtest/gtest.h>
 
-#include "Harness.h"
 #include "core/ClientFolders.h"
-#include "env/Housekeeping.h"
-#include "package/Updater.h"
 #include "core/RunState.h"
+#include "env/Housekeeping.h"
+#include "Harness.h"
+#include "package/Updater.h"
 #include "platform/FileSystem.h"
 #include "platform/Text.h"
 

@@ -1,12 +1,12 @@
 #include <gtest/gtest.h>
 
-#include "Harness.h"
 #include "app/Main.h"
 #include "core/RunLog.h"
 #include "core/RunState.h"
-#include "platform/Ui.h"
+#include "Harness.h"
 #include "platform/FileSystem.h"
 #include "platform/Text.h"
+#include "platform/Ui.h"
 
 using namespace updater;
 using namespace updater::test;

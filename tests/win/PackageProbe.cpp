@@ -5,10 +5,10 @@
 #include <exception>
 #include <vector>
 
-#include "core/RunLog.h"
 #include "core/ClientFolders.h"
-#include "package/Package.h"
+#include "core/RunLog.h"
 #include "core/RunState.h"
+#include "package/Package.h"
 #include "platform/FileSystem.h"
 
 #include <psapi.h>

@@ -1,15 +1,15 @@
 #include <gtest/gtest.h>
 
-#include "Harness.h"
-#include "core/RunLog.h"
 #include "core/ClientFolders.h"
+#include "core/RunLog.h"
+#include "core/RunState.h"
 #include "env/FileVersion.h"
 #include "env/ServiceCalls.h"
+#include "Harness.h"
 #include "package/Inflate.h"
 #include "package/Package.h"
-#include "core/RunState.h"
-#include "package/Updater.h"
 #include "package/pe/PEWriter.h"
+#include "package/Updater.h"
 #include "platform/FileSystem.h"
 #include "platform/Text.h"
 

@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
-#include "Harness.h"
 #include "core/LogMan.h"
 #include "core/RunLog.h"
+#include "Harness.h"
 #include "platform/FileSystem.h"
 #include "platform/Text.h"
 

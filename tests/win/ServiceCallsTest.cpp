@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
-#include "Harness.h"
 #include "core/PathText.h"
 #include "env/ServiceCalls.h"
+#include "Harness.h"
 #include "platform/Text.h"
 
 using namespace updater;

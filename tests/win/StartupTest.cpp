@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
-#include "Harness.h"
 #include "core/LogFormat.h"
+#include "Harness.h"
 #include "platform/FileSystem.h"
 #include "platform/Text.h"
 

@@ -2,9 +2,9 @@
 #include <cstring>
 #include <iostream>
 
-#include "Toolpack.h"
 #include "package/pe/PEFile.h"
 #include "platform/Utf.h"
+#include "Toolpack.h"
 
 #include <string>
 #include <vector>
