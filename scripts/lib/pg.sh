@@ -10,11 +10,15 @@ pg_start() {
   rm -rf "$dir"
   mkdir -p "$dir"
   [ "$(id -u)" = 0 ] && chown postgres "$dir"
-  _pg_as "$bin/initdb" -D "$dir/data" -A trust -U postgres -E UTF8 --locale=C.UTF-8 >"$dir/initdb.log" 2>&1 || {
+  # The superuser comes in through the socket; clients over TCP need their password.
+  _pg_as "$bin/initdb" -D "$dir/data" --auth-local=trust --auth-host=scram-sha-256 -U postgres -E UTF8 --locale=C.UTF-8 \
+    >"$dir/initdb.log" 2>&1 || {
     cat "$dir/initdb.log"
     return 1
   }
-  port=$(/usr/bin/python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')
+  # A port where nothing answers yet.
+  port=$((20000 + RANDOM % 20000))
+  while (echo >"/dev/tcp/127.0.0.1/$port") 2>/dev/null; do port=$((port + 1)); done
   _pg_as "$bin/pg_ctl" -D "$dir/data" -l "$dir/server.log" -w \
     -o "-p $port -k $dir -c listen_addresses=127.0.0.1 -c fsync=off" start >/dev/null || {
     cat "$dir/server.log"
@@ -27,7 +31,20 @@ pg_start() {
 pg_sql() {
   local db=$1
   shift
-  _pg_as "$(_pg_bin)/psql" -X -q -v ON_ERROR_STOP=1 -h 127.0.0.1 -p "$UPDATER_PGPORT" -U postgres -d "$db" "$@"
+  _pg_as "$(_pg_bin)/psql" -X -q -v ON_ERROR_STOP=1 -h "$UPDATER_PGDIR" -p "$UPDATER_PGPORT" -U postgres -d "$db" "$@"
+}
+
+# pg_clinic: the clinic database cvl2000 with its tables in schema dba, and the login role that the
+# constants DLL double hands over (user cvluser, password in UPDATER_PGPASSWORD).
+pg_clinic() {
+  local here
+  here=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
+  export UPDATER_PGUSER=cvluser UPDATER_PGPASSWORD='cvl;pass{1}'
+  pg_sql postgres -c "CREATE ROLE $UPDATER_PGUSER LOGIN PASSWORD '${UPDATER_PGPASSWORD//\'/\'\'}'" \
+    -c "CREATE DATABASE cvl2000 OWNER $UPDATER_PGUSER ENCODING 'UTF8'" >/dev/null
+  pg_sql cvl2000 -f "$here/tests/fixtures/db/clinic.sql" >/dev/null
+  pg_sql cvl2000 -c "ALTER ROLE $UPDATER_PGUSER SET search_path = dba, public" -c "GRANT ALL ON SCHEMA dba TO $UPDATER_PGUSER" \
+    -c "GRANT ALL ON ALL TABLES IN SCHEMA dba TO $UPDATER_PGUSER" >/dev/null
 }
 
 # pg_stop: stops the cluster started by pg_start, if any.

@@ -7,9 +7,13 @@
 namespace updater {
 namespace {
 
-constexpr std::array<std::string_view, 7> kConnectionLost = {
+// The seven texts of the drivers the product was built with, and the two psqlODBC gives for a
+// backend that was ended (57P01) and for every statement after it (08S01); without them a lost
+// PostgreSQL connection would be reported as a plain failure and never reconnected.
+constexpr std::array<std::string_view, 9> kConnectionLost = {
     "Connection was terminated", "Communication error", "Invalid ODBC Handle", "could not receive data from server",
-    "Software caused connection abort", "Error on data writing to the connection", "no connection to the server"};
+    "Software caused connection abort", "Error on data writing to the connection", "no connection to the server",
+    "terminating connection due to administrator command", "unable due to the connection lost"};
 
 // As listed for the client product: "CVL_PREGI" stands there twice.
 constexpr std::array<std::string_view, 19> kProtectedColumns = {

@@ -13,7 +13,7 @@ std::string LimitClause(int n, DbmsKind kind);        // "Limit n" for PostgreSQ
 std::string CurrentDateKeyword(DbmsKind kind);        // "CURRENT DATE" or "CURRENT_DATE"
 // A value as an SQL text literal: single quotes around it, every single quote inside doubled.
 std::string QuotedLiteral(std::string_view value);
-// The message holds one of the seven texts (letter case significant) of a lost connection.
+// The message holds one of the texts (letter case significant) of a lost connection.
 bool IsConnectionLostMessage(std::string_view message);
 // One of the columns a PostgreSQL clinic database stores enciphered (any letter case).
 bool IsProtectedColumn(std::string_view name);
