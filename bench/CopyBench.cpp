@@ -11,6 +11,7 @@
 #include <string>
 
 #include "app/CopyEngine.h"
+#include "db/TsQuery.h"
 #include "package/Updater.h"
 #include "platform/Text.h"
 #include "platform/Ui.h"
@@ -60,6 +61,7 @@ int main() {
     }
   }
   Silent ui;
+  UseDatabaseSeams(ui, SystemClock());
   TUpdater updater(ui, SystemClock());
   NoView view;
   // Warm both paths once so neither pays for the first read from disk.

@@ -7,6 +7,7 @@
 #include "app/UpdateRun.h"
 #include "core/RunLog.h"
 #include "core/RunState.h"
+#include "db/TsQuery.h"
 #include "db/DatabaseChecks.h"
 #include "platform/FileSystem.h"
 #include "platform/Text.h"
@@ -60,6 +61,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
   Clock& clock = SystemClock();
   TCheckIdleTime checkIdleTime(clock);
   DesktopUi ui(instance, checkIdleTime);
+  UseDatabaseSeams(ui, clock);
 
   bool usable = false;
   try {

@@ -76,7 +76,7 @@ class OdbcResult {
   bool Eof() const { return recNo_ > Rows.size() || Rows.empty(); }
   void Next() { ++recNo_; }
   size_t RecNo() const { return recNo_; }
-  void SetRecNo(size_t recNo) { recNo_ = recNo; }
+  void SetRecNo(size_t recNo) { recNo_ = recNo < 1 ? 1 : recNo; }
   // Field values of the current row as text ("" for NULL); by 0-based index or by name (any case).
   std::string Text(size_t column) const;
   std::string Text(const std::string& name) const;

@@ -4,6 +4,7 @@
 #include <exception>
 
 #include "app/CopyEngine.h"
+#include "db/TsQuery.h"
 #include "package/Updater.h"
 #include "platform/Text.h"
 #include "platform/Ui.h"
@@ -29,6 +30,7 @@ class NoView final : public updater::CopyView {
 int wmain(int argc, wchar_t** argv) {
   if (argc != 3) return 2;
   Silent ui;
+  updater::UseDatabaseSeams(ui, updater::SystemClock());
   updater::TUpdater updater(ui, updater::SystemClock());
   NoView view;
   try {

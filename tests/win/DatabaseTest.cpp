@@ -8,6 +8,9 @@
 #include "db/ConnectionEntry.h"
 #include "db/Dialect.h"
 #include "db/Odbc.h"
+#include "db/TsQuery.h"
+#include "core/PathText.h"
+#include "platform/FileSystem.h"
 #include "platform/Text.h"
 
 using namespace updater;
@@ -130,4 +133,93 @@ TEST_F(Database, AKilledBackendReadsAsALostConnection) {
   victim.Terminate();
   victim.Connect(Login(), 5);  // a fresh handle connects again
   EXPECT_EQ(ExecuteStatement(victim, "SELECT 2").Text(0), "2");
+}
+
+// The query wrapper on the clinic database: DBServer.ini names the server, the constants DLL double
+// hands over the login (record 0 refused, record 1 right).
+class Queries : public Database {
+ protected:
+  void SetUp() override {
+    Database::SetUp();
+    if (IsSkipped()) return;
+    MakeFolders("D:\\CVL2000\\Exe");
+    MakeFolders("D:\\CVL2000\\Log");  // the query error log keeps the folder it was made with
+    WriteFileBytes("D:\\CVL2000\\DBServer.ini",
+                   "[Connection Config]\r\nDBMSKind=POSTGRESQL\r\nPGHostIpAddress=127.0.0.1\r\nPGPort=" + port + "\r\n");
+    ::CopyFileW(Wide(BuildFolder() + "doubles\\CVLSConst.dll").c_str(), L"D:\\CVL2000\\Exe\\CVLSConst.dll", FALSE);
+    WriteFileBytes("D:\\CVL2000\\Exe\\CVLSConst.ini", "[GetALLDBConstData]\r\nUser0=" + user + "\r\nPassword0=wrong\r\nUser1=" + user +
+                                                      "\r\nPassword1=" + password + "\r\n");
+    Db() = DbState{};
+    Db().kind = ReadDbmsKind();
+  }
+  // The entries of the query error log (an entry's statement may run over several lines).
+  static std::vector<std::string> ErrorLog() {
+    std::vector<std::string> entries;
+    for (const std::string& line : Lines(ReadCp949File("D:\\CVL2000\\Log\\QueryErrorErrLog250724.log")))
+      if (line.size() > 9 && std::isdigit(static_cast<unsigned char>(line[0])) && line[2] == ':' && line[5] == ':' && line[8] == ' ')
+        entries.push_back(line);
+      else if (!entries.empty()) entries.back() += "\n" + line;
+    return entries;
+  }
+  CleanInstallRoots clean;
+};
+
+TEST_F(Queries, ObjectsShareOneConnectionThatGoesWithTheLast) {
+  ASSERT_EQ(Db().kind, DbmsKind::PostgreSql);
+  auto first = CreateQuery();
+  auto second = CreateQuery();
+  EXPECT_TRUE(first->IsPostgreSql());
+  EXPECT_FALSE(first->Connected());  // opened on demand
+  first->SQL = {"SELECT setupvalue", "FROM FOPTION", "WHERE setupsect = " + QuotedLiteral("ClosingResult")};
+  first->OpenQuery();
+  EXPECT_TRUE(second->Connected());
+  first.reset();
+  EXPECT_TRUE(second->Connected());  // the connection stays for the second
+  second.reset();
+  auto third = CreateQuery();
+  EXPECT_FALSE(third->Connected());  // the last one took it along
+  third->SQL = {"SELECT 3 AS n"};
+  third->OpenQuery();
+  EXPECT_EQ(third->FieldInteger("N"), 3);
+}
+
+TEST_F(Queries, AFailedStatementIsLoggedWithItsTextAndRaised) {
+  auto q = CreateQuery();
+  q->SQL = {"SELEC wrong", "FROM FOPTION"};
+  try {
+    q->OpenQuery();
+    FAIL() << "a syntax error ran";
+  } catch (const std::runtime_error& e) {
+    EXPECT_NE(std::string(e.what()).find("SELEC"), std::string::npos);
+  }
+  const std::vector<std::string> log = ErrorLog();
+  ASSERT_EQ(log.size(), 1u);
+  EXPECT_NE(log[0].find(" → [Open] "), std::string::npos) << log[0];
+  EXPECT_NE(log[0].find(": SELEC wrong\nFROM FOPTION"), std::string::npos) << log[0];
+}
+
+// A backend ended under a run: one log entry, one reconnect, the other open query back at its
+// record, and the caller sees no error.
+TEST_F(Queries, ALostConnectionIsReconnectedOnceAndTheOthersReopened) {
+  auto rows = CreateQuery();
+  rows->SQL = {"SELECT n FROM generate_series(1, 5) AS n"};
+  rows->OpenQuery();
+  rows->Next();
+  rows->Next();
+  ASSERT_EQ(rows->FieldText(0), "3");
+  auto q = CreateQuery();
+  q->SQL = {"SELECT pg_backend_pid()"};
+  q->OpenQuery();
+  const std::string pid = q->FieldText(0);
+  OdbcConnection killer(env);
+  killer.Connect(Login(), 5);
+  ExecuteStatement(killer, "SELECT pg_terminate_backend(" + pid + ")");
+  ::Sleep(200);
+  q->SQL = {"SELECT 42"};
+  q->OpenQuery();  // no error reaches the caller
+  EXPECT_EQ(q->FieldText(0), "42");
+  EXPECT_EQ(rows->RecNo(), 3u);
+  EXPECT_EQ(rows->FieldText(0), "3");
+  EXPECT_NE(q->FieldText(0), pid);
+  EXPECT_EQ(ErrorLog().size(), 1u);  // one entry, for the statement that met the lost connection
 }
