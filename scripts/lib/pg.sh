@@ -5,7 +5,8 @@ _pg_as() { if [ "$(id -u)" = 0 ]; then runuser -u postgres -- "$@"; else "$@"; f
 
 # pg_start FOLDER: makes and starts the cluster; exports UPDATER_PGPORT.
 pg_start() {
-  local dir=$1 bin port
+  local dir bin port
+  dir=$(realpath -m "$1")
   bin=$(_pg_bin)
   rm -rf "$dir"
   mkdir -p "$dir"
@@ -47,8 +48,33 @@ pg_clinic() {
     -c "GRANT ALL ON ALL TABLES IN SCHEMA dba TO $UPDATER_PGUSER" >/dev/null
 }
 
-# pg_stop: stops the cluster started by pg_start, if any.
+# pg_standby FOLDER: a standby of the cluster (a base backup started in recovery) on a port of its
+# own; exports UPDATER_PGSTANDBYPORT.
+pg_standby() {
+  local dir bin port
+  dir=$(realpath -m "$1")
+  bin=$(_pg_bin)
+  rm -rf "$dir"
+  mkdir -p "$dir"
+  [ "$(id -u)" = 0 ] && chown postgres "$dir"
+  _pg_as "$bin/pg_basebackup" -h "$UPDATER_PGDIR" -p "$UPDATER_PGPORT" -U postgres -D "$dir/data" -R >"$dir/backup.log" 2>&1 || {
+    cat "$dir/backup.log"
+    return 1
+  }
+  port=$((UPDATER_PGPORT + 1))
+  while (echo >"/dev/tcp/127.0.0.1/$port") 2>/dev/null; do port=$((port + 1)); done
+  _pg_as "$bin/pg_ctl" -D "$dir/data" -l "$dir/server.log" -w -o "-p $port -k $dir -c listen_addresses=127.0.0.1" start >/dev/null || {
+    cat "$dir/server.log"
+    return 1
+  }
+  export UPDATER_PGSTANDBYPORT=$port UPDATER_PGSTANDBYDIR=$dir
+}
+
+# pg_stop: stops the cluster started by pg_start (and its standby), if any.
 pg_stop() {
-  [ -n "${UPDATER_PGDIR:-}" ] && [ -d "$UPDATER_PGDIR/data" ] || return 0
-  _pg_as "$(_pg_bin)/pg_ctl" -D "$UPDATER_PGDIR/data" -m immediate -w stop >/dev/null 2>&1 || true
+  local dir
+  for dir in "${UPDATER_PGSTANDBYDIR:-}" "${UPDATER_PGDIR:-}"; do
+    [ -n "$dir" ] && [ -d "$dir/data" ] || continue
+    _pg_as "$(_pg_bin)/pg_ctl" -D "$dir/data" -m immediate -w stop >/dev/null 2>&1 || true
+  done
 }

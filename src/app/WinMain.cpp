@@ -65,7 +65,8 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
 
   bool usable = false;
   try {
-    usable = StartupDatabaseGate(true);
+    PrepareDatabase();
+    usable = StartupDatabaseGate(true, ui);
   } catch (const std::exception& e) {
     ui.Error(e.what());
     return 1;

@@ -1,8 +1,120 @@
 #include "db/DatabaseChecks.h"
 
-namespace updater {
+#include <stdexcept>
 
-// No database layer yet: there is nothing to check against, so start-up goes on.
-bool StartupDatabaseGate(bool /*showMessages*/) { return true; }
+#include "core/ClientFolders.h"
+#include "core/PathText.h"
+#include "db/DbProvider.h"
+#include "db/EngineDetection.h"
+#include "db/TsQuery.h"
+#include "platform/FileSystem.h"
+#include "platform/Settings.h"
+#include "platform/Text.h"
+
+#include <wininet.h>
+
+namespace updater {
+namespace {
+
+std::string Replace(std::string text, const std::string& what, const std::string& with) {
+  for (size_t at = 0; (at = text.find(what, at)) != std::string::npos; at += with.size()) text.replace(at, what.size(), with);
+  return text;
+}
+
+// A boolean as the component library reads a field: a number counts as true when it is not 0,
+// else the words true and false in any letter case; anything else is a conversion error.
+bool ToBoolean(const std::string& text) {
+  const std::string t = Trim(text);
+  if (EqualsIgnoreCase(t, "true")) return true;
+  if (EqualsIgnoreCase(t, "false")) return false;
+  try {
+    size_t used = 0;
+    const double v = std::stod(t, &used);
+    if (used == t.size()) return v != 0;
+  } catch (const std::exception&) {
+  }
+  throw std::invalid_argument("'" + text + "' is not a valid boolean value");
+}
+
+}  // namespace
+
+void PrepareDatabase() {
+  Db() = DbState{};
+  Db().kind = ReadDbmsKind();
+  if (Db().kind == DbmsKind::SqlAnywhere) DetectInstalledEngines();
+}
+
+bool StartupDatabaseGate(bool showMessages, Ui& ui) {
+  const bool ok = CheckDatabaseConnection(showMessages, ui);
+  Db().kind = ReadDbmsKind();  // after a switch-over the rest of the run works with PostgreSQL
+  if (!ok) return false;
+  CheckDbExport();
+  return CheckRecoveryMode();
+}
+
+bool CheckDatabaseConnection(bool showMessages, Ui& ui) {
+  auto query = CreateQuery();
+  if (query->Connect()) {
+    RecordLastConnection();
+    LaunchServerInfoTool();
+    return true;
+  }
+  if (showMessages) {
+    const std::string self = OwnExecutablePath();
+    if (CheckInternetState())
+      ui.Error(Replace(Replace("Corvel 데이터베이스 연결정보가 잘못 설정되어 있거나\r\n데이터베이스 서버가 실행되어 있지 않아 서버와 연결을\r\n"
+                               "할 수 없습니다. 프로그램을 종료합니다.\r\r\n - 실행모듈: %1\r\n - 호출모듈(실행모듈 DLL인 경우 참고): %2",
+                               "%1", self),
+                       "%2", self));
+    else
+      ui.Error("인터넷 연결상태를 확인하여 주시기 바랍니다.\r\n인터넷 연결상태가 계속해서 원활하지 않을 경우\r\n"
+               "인터넷 서비스 공급업체에 문의해 주시기 바랍니다.");
+  }
+  return false;
+}
+
+bool CheckInternetState() {
+  // Named without a folder: the profile functions look in the Windows folder.
+  if (Trim(ReadIniString("CVL2000.ini", "ISINTERNET", "DO NOT CHECK INTERNET", "0")) == "1") return true;
+  DWORD flags = 0;
+  if (!::InternetGetConnectedState(&flags, 0)) return false;
+  return !(flags & INTERNET_CONNECTION_OFFLINE);
+}
+
+void LaunchServerInfoTool() {
+  const std::string path = FileExists("Pellan.exe") ? "Pellan.exe" : ToolFolder() + "Pellan.exe";
+  if (!FileExists(path)) return;
+  // Hidden, not waited for, not checked: the path as it is, then the tool's own file name quoted.
+  std::wstring command = Wide(path + " \"" + FileNamePart(OwnExecutablePath()) + "\"");
+  STARTUPINFOW si{};
+  si.cb = sizeof si;
+  si.dwFlags = STARTF_USESHOWWINDOW;
+  si.wShowWindow = SW_HIDE;
+  PROCESS_INFORMATION pi{};
+  if (::CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) {
+    ::CloseHandle(pi.hThread);
+    ::CloseHandle(pi.hProcess);
+  }
+}
+
+bool CheckDbExport() {
+  if (Db().kind == DbmsKind::PostgreSql) return false;
+  auto query = CreateQuery();
+  query->SQL = {"", "SELECT IF EXISTS (", "  SELECT", "    *", "  FROM", "    FOPTION", "  WHERE ",
+                "    SETUPROOM = 'FINALE' and SETUPUSER = 'FINALE' and  ", "    SETUPSECT = 'DB Export' and ",
+                "    SETUPVALUE LIKE 'Begin_%' ", ")", "THEN 1 ELSE 0", "ENDIF"};
+  query->OpenQuery();
+  return !query->Eof() && query->FieldText(0) == "1";
+}
+
+bool CheckRecoveryMode() {
+  if (Db().kind == DbmsKind::SqlAnywhere) return true;
+  auto query = CreateQuery();
+  query->SQL = {"SELECT not pg_is_in_recovery() AS IsMaster"};
+  query->OpenQuery();
+  if (query->Eof()) return true;
+  if (!ToBoolean(query->FieldText("IsMaster"))) throw std::runtime_error("DB가 복구모드입니다.");
+  return true;
+}
 
 }  // namespace updater

@@ -3,6 +3,7 @@
 #include "core/ClientFolders.h"
 #include "core/LogMan.h"
 #include "core/PathText.h"
+#include "db/EngineDetection.h"
 #include "db/LoginCipher.h"
 #include "platform/FileSystem.h"
 #include "platform/Settings.h"
@@ -166,7 +167,7 @@ bool TPostgreSqlProvider::Connect() {
 bool TSybaseProvider::Connect() {
   if (IsConnected()) return true;
   if (!LoadLoginRecords("GetALLDBConstData", true, ui_, Db().records)) return false;
-  const bool serverRunning = !(FindServer ? FindServer() : std::string{}).empty();
+  const bool serverRunning = !(FindServer ? FindServer() : FindRunningNetworkServer()).empty();
   if (serverRunning) return TryEngines(false) || TryEngines(true);
   return TryEngines(true);
 }

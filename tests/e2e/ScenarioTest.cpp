@@ -47,6 +47,7 @@ class Scenario : public ::testing::Test {
  protected:
   void SetUp() override {
     MakeFolders("D:\\CVL2000\\Exe");
+    if (!UseClinicDatabase()) GTEST_SKIP() << "no clinic database: scripts/test starts one";
     MakeFolders("D:\\tools");
     ::CopyFileW(Wide(BuildFolder() + "doubles\\appinterface.dll").c_str(), L"D:\\CVL2000\\Exe\\appinterface.dll", FALSE);
     ::CopyFileW(Wide(BuildFolder() + "dummy_caller.exe").c_str(), L"D:\\CVL2000\\Exe\\Caller.exe", FALSE);

@@ -7,6 +7,7 @@
 #include "Harness.h"
 #include "db/ConnectionEntry.h"
 #include "db/Dialect.h"
+#include "db/DatabaseChecks.h"
 #include "db/Odbc.h"
 #include "db/TsQuery.h"
 #include "core/PathText.h"
@@ -222,4 +223,44 @@ TEST_F(Queries, ALostConnectionIsReconnectedOnceAndTheOthersReopened) {
   EXPECT_EQ(rows->FieldText(0), "3");
   EXPECT_NE(q->FieldText(0), pid);
   EXPECT_EQ(ErrorLog().size(), 1u);  // one entry, for the statement that met the lost connection
+}
+
+// The start-up gate end to end: a reachable server, a stopped one (the database message, its line
+// breaks as they are), a standby (the recovery error), and the server-information program.
+TEST_F(Queries, TheStartupGate) {
+  ScriptedUi ui;
+  MakeFolders("D:\\CVL2000\\Tool");
+  ::CopyFileW(Wide(BuildFolder() + "dummy_caller.exe").c_str(), L"D:\\CVL2000\\Tool\\Pellan.exe", FALSE);
+  PrepareDatabase();
+  EXPECT_TRUE(StartupDatabaseGate(true, ui));
+  EXPECT_TRUE(ui.errors.empty());
+  for (int i = 0; i < 150 && !FileExists("D:\\CVL2000\\Tool\\caller.txt"); ++i) ::Sleep(20);
+  const std::string pellan = ReadFileBytes("D:\\CVL2000\\Tool\\caller.txt");
+  const std::string line = Narrow(std::wstring(reinterpret_cast<const wchar_t*>(pellan.data()), pellan.size() / 2));
+  EXPECT_NE(line.find("D:\\CVL2000\\Tool\\Pellan.exe \"win_database_tests.exe\""), std::string::npos) << line;
+
+  // Nothing listens at the address: with the internet check switched off, the database message.
+  WriteFileBytes("C:\\windows\\CVL2000.ini", "[ISINTERNET]\r\nDO NOT CHECK INTERNET=1\r\n");
+  WriteFileBytes("D:\\CVL2000\\DBServer.ini", "[Connection Config]\r\nDBMSKind=POSTGRESQL\r\nPGHostIpAddress=127.0.0.1\r\nPGPort=" +
+                                                 ClosedPort() + "\r\n");
+  PrepareDatabase();
+  EXPECT_FALSE(StartupDatabaseGate(true, ui));
+  ::DeleteFileW(L"C:\\windows\\CVL2000.ini");
+  ASSERT_EQ(ui.errors.size(), 1u);
+  const std::string self = OwnExecutablePath();
+  EXPECT_EQ(ui.errors[0], "Corvel 데이터베이스 연결정보가 잘못 설정되어 있거나\r\n데이터베이스 서버가 실행되어 있지 않아 서버와 연결을\r\n"
+                          "할 수 없습니다. 프로그램을 종료합니다.\r\r\n - 실행모듈: " + self + "\r\n - 호출모듈(실행모듈 DLL인 경우 참고): " + self);
+
+  // A standby answers, but is in recovery: the gate ends with the error.
+  const std::string standby = Env("UPDATER_PGSTANDBYPORT");
+  if (standby.empty()) GTEST_SKIP() << "no standby server";
+  WriteFileBytes("D:\\CVL2000\\DBServer.ini",
+                 "[Connection Config]\r\nDBMSKind=POSTGRESQL\r\nPGHostIpAddress=127.0.0.1\r\nPGPort=" + standby + "\r\n");
+  PrepareDatabase();
+  try {
+    StartupDatabaseGate(true, ui);
+    FAIL() << "a standby passed the gate";
+  } catch (const std::exception& e) {
+    EXPECT_EQ(std::string(e.what()), "DB가 복구모드입니다.");
+  }
 }

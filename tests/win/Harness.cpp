@@ -33,6 +33,22 @@ const bool kDatabaseSeams = [] {
 
 CleanInstallRoots::CleanInstallRoots() { RemoveAllRoots(); }
 
+bool UseClinicDatabase() {
+  auto env = [](const wchar_t* name) {
+    wchar_t value[512] = {};
+    return ::GetEnvironmentVariableW(name, value, 512) ? Narrow(value) : std::string{};
+  };
+  const std::string port = env(L"UPDATER_PGPORT"), user = env(L"UPDATER_PGUSER"), password = env(L"UPDATER_PGPASSWORD");
+  if (port.empty()) return false;
+  MakeFolders("D:\\CVL2000\\Exe");
+  WriteFileBytes("D:\\CVL2000\\DBServer.ini",
+                 "[Connection Config]\r\nDBMSKind=POSTGRESQL\r\nPGHostIpAddress=127.0.0.1\r\nPGPort=" + port + "\r\n");
+  ::CopyFileW(Wide(BuildFolder() + "doubles\\CVLSConst.dll").c_str(), L"D:\\CVL2000\\Exe\\CVLSConst.dll", FALSE);
+  WriteFileBytes("D:\\CVL2000\\Exe\\CVLSConst.ini", "[GetALLDBConstData]\r\nUser0=" + user + "\r\nPassword0=" + password +
+                                                    "\r\nUser1=" + user + "\r\nPassword1=" + password + "\r\n");
+  return true;
+}
+
 // With UPDATER_KEEP_LOGS set to a folder, each test's run logs are kept there (named after the
 // test), so the logs of two builds can be compared line by line.
 CleanInstallRoots::~CleanInstallRoots() {

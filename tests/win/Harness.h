@@ -33,6 +33,10 @@ struct ChildResult {
   bool finished = false;
   uint32_t exitCode = 0;
 };
+// Points the clinic on D: at the test PostgreSQL server that scripts/test starts: DBServer.ini and
+// the constants DLL double with the login. False when no server was started.
+bool UseClinicDatabase();
+
 // Starts a program (UTF-8 command line) and waits for it at most timeoutMs.
 ChildResult RunProgram(std::string_view commandLine, uint32_t timeoutMs = 60000);
 
