@@ -412,3 +412,42 @@ TEST_F(Scenario, NothingDeployedMeansTheCallerIsBypassed) {
     EXPECT_FALSE(FileExists("D:\\CVL2000\\Exe\\T.txt"));
   }
 }
+
+// The database gate in front of everything: an unreachable server shows the database message and
+// ends the tool before it touches a client file; a server in recovery shows its error and ends it
+// with exit code 1.
+TEST_F(Scenario, TheDatabaseGateEndsTheToolBeforeItTouchesAFile) {
+  WriteFileBytes("D:\\CVL2000\\Exe\\Gate.txt", "installed");
+  const std::string tool = Pack("Tool01_9300.exe", {Module("Gate.txt", "newer")});
+  Script("267 0\n");
+  wchar_t standby[32] = {};
+  ::GetEnvironmentVariableW(L"UPDATER_PGSTANDBYPORT", standby, 32);
+  struct Row {
+    const char* what;
+    std::string port;
+    const char* message;
+    uint32_t exitCode;
+  };
+  const Row rows[] = {
+      {"nothing listens", "1", "Corvel 데이터베이스 연결정보가 잘못 설정되어 있거나", 0},
+      {"a standby in recovery", Narrow(standby), "DB가 복구모드입니다.", 1},
+  };
+  WriteFileBytes("C:\\windows\\CVL2000.ini", "[ISINTERNET]\r\nDO NOT CHECK INTERNET=1\r\n");
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.what);
+    if (row.port.empty()) continue;
+    WriteFileBytes("D:\\CVL2000\\DBServer.ini",
+                   "[Connection Config]\r\nDBMSKind=POSTGRESQL\r\nPGHostIpAddress=127.0.0.1\r\nPGPort=" + row.port + "\r\n");
+    RunningTool run("\"" + tool + "\"");
+    HWND box = run.WaitForWindow(L"#32770", L"업데이트", 30000);
+    ASSERT_NE(box, nullptr) << "no message box";
+    const std::vector<std::string> texts = ChildTexts(box);
+    EXPECT_TRUE(std::any_of(texts.begin(), texts.end(), [&](const std::string& t) { return t.rfind(row.message, 0) == 0; }));
+    ::PostMessageW(box, WM_COMMAND, IDOK, 0);
+    EXPECT_EQ(run.Wait(), row.exitCode);
+    EXPECT_EQ(ReadFileBytes("D:\\CVL2000\\Exe\\Gate.txt"), "installed");
+    EXPECT_FALSE(LogHas("업데이트 툴 실행시작"));
+    EXPECT_TRUE(AgentLog().empty());
+  }
+  ::DeleteFileW(L"C:\\windows\\CVL2000.ini");
+}
