@@ -264,3 +264,29 @@ TEST_F(Queries, TheStartupGate) {
     EXPECT_EQ(std::string(e.what()), "DB가 복구모드입니다.");
   }
 }
+
+// A clinic whose settings still say SQL Anywhere but whose data moved to PostgreSQL: the SQL
+// Anywhere attempts fail (no such driver here), the probe finds ClosingResult = 완료 on the real
+// server, and the settings file is switched over.
+TEST_F(Queries, TheProbeSwitchesAMovedClinicOnTheRealServer) {
+  OdbcConnection admin(env);
+  admin.Connect(Login(), 5);
+  ExecuteStatement(admin, "DELETE FROM FOPTION WHERE SETUPSECT = 'ClosingResult'");
+  ExecuteStatement(admin, "INSERT INTO FOPTION VALUES ('', '', 'ClosingResult', '완료')");
+  WriteFileBytes("D:\\CVL2000\\DBServer.ini",
+                 "[Connection Config]\r\nDBMSKind=SYBASE\r\nPGHostIpAddress=127.0.0.1\r\nPGPort=" + port + "\r\n");
+  // After the switch the PostgreSQL provider logs in with the records of the first export too.
+  const std::string login = "User0=" + user + "\r\nPassword0=" + password + "\r\n";
+  WriteFileBytes("D:\\CVL2000\\Exe\\CVLSConst.ini", "[GetALLDBConstData]\r\n" + login + "[GetPgALLDBConstData]\r\n" + login);
+  PrepareDatabase();
+  ASSERT_EQ(Db().kind, DbmsKind::SqlAnywhere);
+  Db().installed[1] = true;  // SQL Anywhere 17 counts as installed; its driver is not there
+  ScriptedUi ui;
+  EXPECT_TRUE(StartupDatabaseGate(true, ui));
+  EXPECT_TRUE(ui.errors.empty());
+  EXPECT_EQ(Db().kind, DbmsKind::PostgreSql);  // read again after the switch-over
+  EXPECT_NE(ReadFileBytes("D:\\CVL2000\\DBServer.ini").find("DBMSKind=POSTGRESQL"), std::string::npos);
+  EXPECT_NE(ReadCp949File("D:\\CVL2000\\Log\\AutoDBMSKindLog250724.log").find("→ AutoDBMSKind: POSTGRESQL 으로 변경"),
+            std::string::npos);
+  ExecuteStatement(admin, "DELETE FROM FOPTION WHERE SETUPSECT = 'ClosingResult'");
+}
