@@ -7,6 +7,7 @@
 #include "core/LogMan.h"
 #include "core/PathText.h"
 #include "platform/FileSystem.h"
+#include "platform/Text.h"
 
 namespace updater {
 namespace {
@@ -135,5 +136,46 @@ void TtsQuery::ReopenAfterReconnect() {
 }
 
 std::unique_ptr<TtsQuery> CreateQuery() { return std::make_unique<TtsQuery>(); }
+
+namespace {
+
+using Decrypt = bool(__stdcall*)(const char* key, const char* iv, const char* input, char* output);
+
+// Loaded at the first deciphering and kept until the process ends; a missing DLL says so each time.
+Decrypt LoadCryptoLibrary() {
+  static Library library;
+  static Decrypt decrypt = nullptr;
+  try {
+    if (!library) {
+      library.Reset(::LoadLibraryW(L"CVLCrypto.dll"));
+      if (!library) library.Reset(::LoadLibraryW(Wide(ExeFolder() + "CVLCrypto.dll").c_str()));
+      if (!library) {
+        if (TheShared().ui) TheShared().ui->Information("CVLCrypto DLL 로드 실패");
+        return nullptr;
+      }
+      decrypt = reinterpret_cast<Decrypt>(reinterpret_cast<void*>(::GetProcAddress(library.Get(), "CVLDecryptAES256")));
+    }
+  } catch (...) {
+  }
+  return decrypt;
+}
+
+}  // namespace
+
+std::string DecryptColumnText(const std::string& text) {
+  const Decrypt decrypt = LoadCryptoLibrary();
+  if (!decrypt) return {};
+  std::string output(4097, '\0');
+  if (!decrypt(kColumnKey, kColumnIv, ToAnsi(text).c_str(), output.data())) return {};
+  output.resize(std::min<size_t>(output.find('\0'), 4097));
+  return Trim(FromAnsi(output));
+}
+
+std::string ReadFieldText(const TtsQuery& query, const std::string& column) {
+  std::string value = query.FieldText(column);
+  if (Db().kind == DbmsKind::PostgreSql && IsProtectedColumn(ToUpperAscii(column)) && Wide(value).size() > 20)
+    value = DecryptColumnText(value);
+  return value;
+}
 
 }  // namespace updater

@@ -61,4 +61,14 @@ class TtsQuery {
 // The window's and each updater's query object; null would mean no database layer.
 std::unique_ptr<TtsQuery> CreateQuery();
 
+// The key (32 characters) and initialisation vector (16) of the protected columns.
+inline constexpr const char* kColumnKey = "Cvl2000#Clinic&ProtectedColumn!1";
+inline constexpr const char* kColumnIv = "Cvl2000#IV#2024!";
+
+// A field as text; under PostgreSQL a protected column whose value is longer than 20 characters
+// is deciphered (empty when that fails).
+std::string ReadFieldText(const TtsQuery& query, const std::string& column);
+// Deciphers through CVLCrypto.dll; empty when the DLL, its export or the deciphering fails.
+std::string DecryptColumnText(const std::string& text);
+
 }  // namespace updater

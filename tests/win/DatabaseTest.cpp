@@ -3,6 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <winsock2.h>
+#include <wincrypt.h>
+
+#include <cstring>
 
 #include "Harness.h"
 #include "db/ConnectionEntry.h"
@@ -289,4 +292,57 @@ TEST_F(Queries, TheProbeSwitchesAMovedClinicOnTheRealServer) {
   EXPECT_NE(ReadCp949File("D:\\CVL2000\\Log\\AutoDBMSKindLog250724.log").find("→ AutoDBMSKind: POSTGRESQL 으로 변경"),
             std::string::npos);
   ExecuteStatement(admin, "DELETE FROM FOPTION WHERE SETUPSECT = 'ClosingResult'");
+}
+
+namespace {
+
+// The base64 of AES-256-CBC over the text, as the client product stores a protected column.
+std::string Encipher(const std::string& plain) {
+  HCRYPTPROV provider = 0;
+  ::CryptAcquireContextW(&provider, nullptr, nullptr, PROV_RSA_AES, CRYPT_VERIFYCONTEXT);
+  struct {
+    BLOBHEADER header;
+    DWORD length;
+    BYTE key[32];
+  } blob{{PLAINTEXTKEYBLOB, CUR_BLOB_VERSION, 0, CALG_AES_256}, 32, {}};
+  std::memcpy(blob.key, kColumnKey, 32);
+  HCRYPTKEY aes = 0;
+  ::CryptImportKey(provider, reinterpret_cast<BYTE*>(&blob), sizeof blob, 0, 0, &aes);
+  ::CryptSetKeyParam(aes, KP_IV, reinterpret_cast<const BYTE*>(kColumnIv), 0);
+  std::vector<BYTE> data(plain.begin(), plain.end());
+  data.resize(plain.size() + 32);
+  DWORD length = static_cast<DWORD>(plain.size());
+  ::CryptEncrypt(aes, 0, TRUE, 0, data.data(), &length, static_cast<DWORD>(data.size()));
+  DWORD chars = 0;
+  ::CryptBinaryToStringA(data.data(), length, CRYPT_STRING_BASE64 | CRYPT_STRING_NOCRLF, nullptr, &chars);
+  std::string text(chars, '\0');
+  ::CryptBinaryToStringA(data.data(), length, CRYPT_STRING_BASE64 | CRYPT_STRING_NOCRLF, text.data(), &chars);
+  text.resize(chars);
+  ::CryptDestroyKey(aes);
+  ::CryptReleaseContext(provider, 0);
+  return text;
+}
+
+}  // namespace
+
+TEST_F(Queries, ProtectedColumnsAreDecipheredUnderPostgreSql) {
+  static ScriptedUi ui;  // outlive the test: the database layer keeps them
+  static FakeClock clock;
+  UseDatabaseSeams(ui, clock);
+  const std::string secret = Encipher("800101-1234567");
+  ASSERT_GT(secret.size(), 20u);
+  auto q = CreateQuery();
+  q->SQL = {"SELECT " + QuotedLiteral(secret) + " AS regInum, '12345678901234567890' AS pregi, " + QuotedLiteral(secret) +
+            " AS setupvalue"};
+  q->OpenQuery();
+  // Without the DLL: its box each time, and the value reads as empty.
+  EXPECT_EQ(ReadFieldText(*q, "regInum"), "");
+  EXPECT_EQ(ReadFieldText(*q, "REGINUM"), "");
+  EXPECT_EQ(ui.infos, (std::vector<std::string>{"CVLCrypto DLL 로드 실패", "CVLCrypto DLL 로드 실패"}));
+  ::CopyFileW(Wide(BuildFolder() + "doubles\\CVLCrypto.dll").c_str(), L"D:\\CVL2000\\Exe\\CVLCrypto.dll", FALSE);
+  EXPECT_EQ(ReadFieldText(*q, "regInum"), "800101-1234567");
+  EXPECT_EQ(ReadFieldText(*q, "pregi"), "12345678901234567890");  // 20 characters: as stored
+  EXPECT_EQ(ReadFieldText(*q, "setupvalue"), secret);            // not a protected column
+  Db().kind = DbmsKind::SqlAnywhere;
+  EXPECT_EQ(ReadFieldText(*q, "regInum"), secret);  // under SQL Anywhere nothing is deciphered
 }
