@@ -2,24 +2,34 @@
 # a free port of 127.0.0.1, run as the user postgres when the script runs as root.
 _pg_bin() { ls -d /usr/lib/postgresql/*/bin | sort -V | tail -1; }
 _pg_as() { if [ "$(id -u)" = 0 ]; then runuser -u postgres -- "$@"; else "$@"; fi; }
+# A fresh folder the server's user owns; prints its absolute path.
+_pg_folder() {
+  local dir
+  dir=$(realpath -m "$1")
+  rm -rf "$dir"
+  mkdir -p "$dir"
+  [ "$(id -u)" = 0 ] && chown postgres "$dir"
+  echo "$dir"
+}
+# A port of 127.0.0.1 where nothing answers yet, from $1 on.
+_pg_free_port() {
+  local port=$1
+  while (echo >"/dev/tcp/127.0.0.1/$port") 2>/dev/null; do port=$((port + 1)); done
+  echo "$port"
+}
 
 # pg_start FOLDER: makes and starts the cluster; exports UPDATER_PGPORT.
 pg_start() {
   local dir bin port
-  dir=$(realpath -m "$1")
+  dir=$(_pg_folder "$1")
   bin=$(_pg_bin)
-  rm -rf "$dir"
-  mkdir -p "$dir"
-  [ "$(id -u)" = 0 ] && chown postgres "$dir"
   # The superuser comes in through the socket; clients over TCP need their password.
   _pg_as "$bin/initdb" -D "$dir/data" --auth-local=trust --auth-host=scram-sha-256 -U postgres -E UTF8 --locale=C.UTF-8 \
     >"$dir/initdb.log" 2>&1 || {
     cat "$dir/initdb.log"
     return 1
   }
-  # A port where nothing answers yet.
-  port=$((20000 + RANDOM % 20000))
-  while (echo >"/dev/tcp/127.0.0.1/$port") 2>/dev/null; do port=$((port + 1)); done
+  port=$(_pg_free_port $((20000 + RANDOM % 20000)))
   _pg_as "$bin/pg_ctl" -D "$dir/data" -l "$dir/server.log" -w \
     -o "-p $port -k $dir -c listen_addresses=127.0.0.1 -c fsync=off" start >/dev/null || {
     cat "$dir/server.log"
@@ -52,17 +62,13 @@ pg_clinic() {
 # own; exports UPDATER_PGSTANDBYPORT.
 pg_standby() {
   local dir bin port
-  dir=$(realpath -m "$1")
+  dir=$(_pg_folder "$1")
   bin=$(_pg_bin)
-  rm -rf "$dir"
-  mkdir -p "$dir"
-  [ "$(id -u)" = 0 ] && chown postgres "$dir"
   _pg_as "$bin/pg_basebackup" -h "$UPDATER_PGDIR" -p "$UPDATER_PGPORT" -U postgres -D "$dir/data" -R >"$dir/backup.log" 2>&1 || {
     cat "$dir/backup.log"
     return 1
   }
-  port=$((UPDATER_PGPORT + 1))
-  while (echo >"/dev/tcp/127.0.0.1/$port") 2>/dev/null; do port=$((port + 1)); done
+  port=$(_pg_free_port $((UPDATER_PGPORT + 1)))
   _pg_as "$bin/pg_ctl" -D "$dir/data" -l "$dir/server.log" -w -o "-p $port -k $dir -c listen_addresses=127.0.0.1" start >/dev/null || {
     cat "$dir/server.log"
     return 1

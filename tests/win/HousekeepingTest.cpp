@@ -65,31 +65,44 @@ TEST_F(Housekeeping, BusyFileCaptureStripsTheMessage) {
   EXPECT_EQ(updater::Run().BusyFileList.Size(), 1u);
 }
 
-TEST_F(Housekeeping, SearchPathUsesASubstringTestAndStaysExpandable) {
-  const wchar_t* key = L"SYSTEM\\CurrentControlSet\\Control\\Session Manager\\Environment";
-  std::string before;
-  ASSERT_TRUE(ReadEnvironmentValue("Path", before));
-  RegKey k;
-  ASSERT_EQ(::RegOpenKeyExW(HKEY_LOCAL_MACHINE, key, 0, KEY_READ | KEY_WRITE, k.Put()), ERROR_SUCCESS);
-  DWORD type = 0, size = 0;
-  ::RegQueryValueExW(k.Get(), L"Path", nullptr, &type, nullptr, &size);
-  std::wstring raw(size / 2, L'\0');
-  ::RegQueryValueExW(k.Get(), L"Path", nullptr, &type, reinterpret_cast<BYTE*>(raw.data()), &size);
-  raw.resize(wcslen(raw.c_str()));
-  const std::wstring test = L"%SystemRoot%\\system32;D:\\CVL2000\\Exe\\DLL";
-  ::RegSetValueExW(k.Get(), L"Path", 0, REG_EXPAND_SZ, reinterpret_cast<const BYTE*>(test.c_str()),
-                   static_cast<DWORD>((test.size() + 1) * 2));
+// The machine-wide Path, set by a test and put back as it was afterwards.
+class MachinePath {
+ public:
+  MachinePath() {
+    ::RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"SYSTEM\\CurrentControlSet\\Control\\Session Manager\\Environment", 0,
+                    KEY_READ | KEY_WRITE, key_.Put());
+    saved_ = Get(&type_);
+  }
+  ~MachinePath() { Set(saved_, type_ == REG_EXPAND_SZ ? REG_EXPAND_SZ : REG_SZ); }
+  void Set(const std::wstring& value, DWORD type = REG_EXPAND_SZ) {
+    ::RegSetValueExW(key_.Get(), L"Path", 0, type, reinterpret_cast<const BYTE*>(value.c_str()),
+                     static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
+  }
+  std::wstring Get(DWORD* type = nullptr) {
+    DWORD t = 0, size = 0;
+    ::RegQueryValueExW(key_.Get(), L"Path", nullptr, &t, nullptr, &size);
+    std::wstring value(size / 2 + 1, L'\0');
+    ::RegQueryValueExW(key_.Get(), L"Path", nullptr, &t, reinterpret_cast<BYTE*>(value.data()), &size);
+    if (type) *type = t;
+    value.resize(wcslen(value.c_str()));
+    return value;
+  }
 
+ private:
+  RegKey key_;
+  std::wstring saved_;
+  DWORD type_ = REG_EXPAND_SZ;
+};
+
+TEST_F(Housekeeping, SearchPathUsesASubstringTestAndStaysExpandable) {
+  MachinePath path;
+  path.Set(L"%SystemRoot%\\system32;D:\\CVL2000\\Exe\\DLL");
   AddSearchPathEntries();
-  wchar_t value[2048];
-  DWORD bytes = sizeof value;
-  ::RegQueryValueExW(k.Get(), L"Path", nullptr, &type, reinterpret_cast<BYTE*>(value), &bytes);
+  DWORD type = 0;
+  const std::wstring value = path.Get(&type);
   EXPECT_EQ(type, static_cast<DWORD>(REG_EXPAND_SZ));
   // Exe is "in" Path already through Exe\DLL; CommLib and Tool are appended.
   EXPECT_EQ(Narrow(value), "%SystemRoot%\\system32;D:\\CVL2000\\Exe\\DLL;D:\\CVL2000\\CommLib;D:\\CVL2000\\Tool");
-
-  ::RegSetValueExW(k.Get(), L"Path", 0, type == REG_EXPAND_SZ ? REG_EXPAND_SZ : REG_SZ, reinterpret_cast<const BYTE*>(raw.c_str()),
-                   static_cast<DWORD>((raw.size() + 1) * 2));
 }
 
 TEST_F(Housekeeping, ListingAndFolderRemoval) {
@@ -116,29 +129,16 @@ TEST_F(Housekeeping, ListingAndFolderRemoval) {
 }
 
 TEST_F(Housekeeping, ALongPathIsReadWholeAndNotExtendedAgain) {
-  const wchar_t* key = L"SYSTEM\\CurrentControlSet\\Control\\Session Manager\\Environment";
-  RegKey k;
-  ASSERT_EQ(::RegOpenKeyExW(HKEY_LOCAL_MACHINE, key, 0, KEY_READ | KEY_WRITE, k.Put()), ERROR_SUCCESS);
-  DWORD type = 0, size = 0;
-  ::RegQueryValueExW(k.Get(), L"Path", nullptr, &type, nullptr, &size);
-  std::wstring raw(size / 2, L'\0');
-  ::RegQueryValueExW(k.Get(), L"Path", nullptr, &type, reinterpret_cast<BYTE*>(raw.data()), &size);
-  raw.resize(wcslen(raw.c_str()));
+  MachinePath path;
   std::wstring test = L"%SystemRoot%\\system32";
   while (test.size() < 3000) test += L";C:\\Program Files\\Some Vendor\\Some Product\\bin";
   test += L";D:\\CVL2000\\CommLib;D:\\CVL2000\\Exe;D:\\CVL2000\\Tool";
-  ::RegSetValueExW(k.Get(), L"Path", 0, REG_EXPAND_SZ, reinterpret_cast<const BYTE*>(test.c_str()),
-                   static_cast<DWORD>((test.size() + 1) * 2));
+  path.Set(test);
   std::string read;
   ASSERT_TRUE(ReadEnvironmentValue("Path", read));
   EXPECT_GT(read.size(), 3000u);
   AddSearchPathEntries();
-  std::vector<wchar_t> value(8192);
-  DWORD bytes = static_cast<DWORD>(value.size() * 2);
-  ::RegQueryValueExW(k.Get(), L"Path", nullptr, &type, reinterpret_cast<BYTE*>(value.data()), &bytes);
-  EXPECT_EQ(std::wstring(value.data()), test);  // every entry was there: nothing appended
-  ::RegSetValueExW(k.Get(), L"Path", 0, REG_EXPAND_SZ, reinterpret_cast<const BYTE*>(raw.c_str()),
-                   static_cast<DWORD>((raw.size() + 1) * 2));
+  EXPECT_EQ(path.Get(), test);  // every entry was there: nothing appended
 }
 
 // A junction inside a tree points outside it: deleting or listing the tree never reaches through.
