@@ -420,8 +420,7 @@ TEST_F(Scenario, TheDatabaseGateEndsTheToolBeforeItTouchesAFile) {
   WriteFileBytes("D:\\CVL2000\\Exe\\Gate.txt", "installed");
   const std::string tool = Pack("Tool01_9300.exe", {Module("Gate.txt", "newer")});
   Script("267 0\n");
-  wchar_t standby[32] = {};
-  ::GetEnvironmentVariableW(L"UPDATER_PGSTANDBYPORT", standby, 32);
+  const std::string standby = EnvironmentValue("UPDATER_PGSTANDBYPORT");
   struct Row {
     const char* what;
     std::string port;
@@ -430,7 +429,7 @@ TEST_F(Scenario, TheDatabaseGateEndsTheToolBeforeItTouchesAFile) {
   };
   const Row rows[] = {
       {"nothing listens", "1", "Corvel 데이터베이스 연결정보가 잘못 설정되어 있거나", 0},
-      {"a standby in recovery", Narrow(standby), "DB가 복구모드입니다.", 1},
+      {"a standby in recovery", standby, "DB가 복구모드입니다.", 1},
   };
   WriteFileBytes("C:\\windows\\CVL2000.ini", "[ISINTERNET]\r\nDO NOT CHECK INTERNET=1\r\n");
   for (const Row& row : rows) {

@@ -22,10 +22,6 @@ using namespace updater::test;
 
 namespace {
 
-std::string Env(const char* name) {
-  wchar_t value[512] = {};
-  return ::GetEnvironmentVariableW(Wide(name).c_str(), value, 512) ? Narrow(value) : std::string{};
-}
 
 class Database : public ::testing::Test {
  protected:
@@ -38,7 +34,7 @@ class Database : public ::testing::Test {
   }
   std::string Login() const { return Login(password, port); }
 
-  const std::string port = Env("UPDATER_PGPORT"), user = Env("UPDATER_PGUSER"), password = Env("UPDATER_PGPASSWORD");
+  const std::string port = EnvironmentValue("UPDATER_PGPORT"), user = EnvironmentValue("UPDATER_PGUSER"), password = EnvironmentValue("UPDATER_PGPASSWORD");
   OdbcEnvironment env;
 };
 
@@ -255,7 +251,7 @@ TEST_F(Queries, TheStartupGate) {
                           "할 수 없습니다. 프로그램을 종료합니다.\r\r\n - 실행모듈: " + self + "\r\n - 호출모듈(실행모듈 DLL인 경우 참고): " + self);
 
   // A standby answers, but is in recovery: the gate ends with the error.
-  const std::string standby = Env("UPDATER_PGSTANDBYPORT");
+  const std::string standby = EnvironmentValue("UPDATER_PGSTANDBYPORT");
   if (standby.empty()) GTEST_SKIP() << "no standby server";
   WriteFileBytes("D:\\CVL2000\\DBServer.ini",
                  "[Connection Config]\r\nDBMSKind=POSTGRESQL\r\nPGHostIpAddress=127.0.0.1\r\nPGPort=" + standby + "\r\n");

@@ -33,12 +33,14 @@ const bool kDatabaseSeams = [] {
 
 CleanInstallRoots::CleanInstallRoots() { RemoveAllRoots(); }
 
+std::string EnvironmentValue(const char* name) {
+  wchar_t value[512] = {};
+  return ::GetEnvironmentVariableW(Wide(name).c_str(), value, 512) ? Narrow(value) : std::string{};
+}
+
 bool UseClinicDatabase() {
-  auto env = [](const wchar_t* name) {
-    wchar_t value[512] = {};
-    return ::GetEnvironmentVariableW(name, value, 512) ? Narrow(value) : std::string{};
-  };
-  const std::string port = env(L"UPDATER_PGPORT"), user = env(L"UPDATER_PGUSER"), password = env(L"UPDATER_PGPASSWORD");
+  const std::string port = EnvironmentValue("UPDATER_PGPORT"), user = EnvironmentValue("UPDATER_PGUSER"),
+                    password = EnvironmentValue("UPDATER_PGPASSWORD");
   if (port.empty()) return false;
   MakeFolders("D:\\CVL2000\\Exe");
   WriteFileBytes("D:\\CVL2000\\DBServer.ini",
@@ -52,12 +54,12 @@ bool UseClinicDatabase() {
 // With UPDATER_KEEP_LOGS set to a folder, each test's run logs are kept there (named after the
 // test), so the logs of two builds can be compared line by line.
 CleanInstallRoots::~CleanInstallRoots() {
-  wchar_t keep[MAX_PATH] = {};
+  const std::string keep = EnvironmentValue("UPDATER_KEEP_LOGS");
   const ::testing::TestInfo* test = ::testing::UnitTest::GetInstance()->current_test_info();
-  if (::GetEnvironmentVariableW(L"UPDATER_KEEP_LOGS", keep, MAX_PATH) && test) {
+  if (!keep.empty() && test) {
     WIN32_FIND_DATAW fd;
     FindHandle logs(::FindFirstFileW(L"D:\\CVL2000\\Log\\CvlUpdaterLogNew*.log", &fd));
-    const std::wstring kept = std::wstring(keep) + L"\\" + Wide(std::string(test->test_suite_name()) + "." + test->name()) + L".log";
+    const std::wstring kept = Wide(keep) + L"\\" + Wide(std::string(test->test_suite_name()) + "." + test->name()) + L".log";
     if (logs) ::CopyFileW((std::wstring(L"D:\\CVL2000\\Log\\") + fd.cFileName).c_str(), kept.c_str(), FALSE);
   }
   RemoveAllRoots();

@@ -33,6 +33,10 @@ struct ChildResult {
   bool finished = false;
   uint32_t exitCode = 0;
 };
+// A variable of the environment the tests run in (scripts/test passes the database server's); empty
+// when it is not set.
+std::string EnvironmentValue(const char* name);
+
 // Points the clinic on D: at the test PostgreSQL server that scripts/test starts: DBServer.ini and
 // the constants DLL double with the login. False when no server was started.
 bool UseClinicDatabase();
