@@ -86,8 +86,11 @@ void RecordLastConnection() {
 }
 
 std::string LoginText(const unsigned char* s) {
-  // The length byte counts at most the 255 characters that follow it.
-  return std::string(reinterpret_cast<const char*>(s + 1), s[0]);
+  // The length byte counts at most the 255 characters that follow it. An enciphered text is
+  // digits only: a length byte larger than its text would add the zero bytes after it, which
+  // decipher to characters of their own and make a login that can never work.
+  const std::string counted(reinterpret_cast<const char*>(s + 1), s[0]);
+  return counted.substr(0, counted.find('\0'));
 }
 
 bool LoadLoginRecords(const char* exportName, bool showMessages, Ui& ui, std::array<LoginRecord, 2>& records) {

@@ -1,6 +1,7 @@
 // Stands in for the client product's constants DLL. Fills the two login records from
 // "CVLSConst.ini" beside the DLL: section [GetALLDBConstData] or [GetPgALLDBConstData], keys User0,
-// Password0, User1, Password1 (plain texts, enciphered here as the tool deciphers them).
+// Password0, User1, Password1 (plain texts, enciphered here as the tool deciphers them), and
+// optionally <key>Pad.
 // Built once with the exports and once without them (CVLSConst_noexports.dll).
 #include <windows.h>
 
@@ -25,10 +26,11 @@ void Put(unsigned char* field, const wchar_t* section, const wchar_t* key) {
   ::GetPrivateProfileStringW(section, key, L"", value, 256, IniPath().c_str());
   char utf8[512] = {};
   ::WideCharToMultiByte(CP_UTF8, 0, value, -1, utf8, sizeof utf8, nullptr, nullptr);
-  // A length byte larger than the text, to see that the tool reads only what the byte says.
   const std::string cipher = updater::EncipherLoginText(utf8);
   const size_t n = cipher.size() < 255 ? cipher.size() : 255;
-  field[0] = static_cast<unsigned char>(n);
+  // "<key>Pad" makes the length byte larger than the text: zero bytes follow it.
+  const UINT pad = ::GetPrivateProfileIntW(section, (std::wstring(key) + L"Pad").c_str(), 0, IniPath().c_str());
+  field[0] = static_cast<unsigned char>(n + pad > 255 ? 255 : n + pad);
   for (size_t i = 0; i < n; ++i) field[1 + i] = static_cast<unsigned char>(cipher[i]);
 }
 

@@ -1,10 +1,11 @@
-// The providers' attempt sequences, told by the connection strings they try, with the constants
-// DLL double handing over the login records and a recording connection answering by script.
+// The providers' attempt sequences, told by the connection strings that reach the stand-in driver
+// through Wine's odbc32 and unixODBC, with the constants DLL double handing over the login records.
 #include <gtest/gtest.h>
 
 #include "Harness.h"
 #include "core/PathText.h"
 #include "db/DbProvider.h"
+#include "db/TsQuery.h"
 #include "platform/FileSystem.h"
 #include "platform/Text.h"
 
@@ -13,51 +14,58 @@ using namespace updater::test;
 
 namespace {
 
-class RecordingConnection final : public DbConnection {
+// The stand-in driver's folder: the script it answers from and the record of what it was asked.
+class StandIn {
  public:
-  std::vector<std::string> tried;
-  std::function<bool(const std::string&)> accepts = [](const std::string&) { return false; };
-  std::string closingResult = "0";  // what the switch-over check answers
-  bool connected = false;
-  bool Connected() const override { return connected; }
-  void Connect() override {
-    const std::string text = ConnectionString(Driver, UserName, Password, Attributes);
-    tried.push_back(text);
-    if (!accepts(text)) throw OdbcError("refused by the script", "08001", 0);
-    connected = true;
+  StandIn() {
+    std::string unix = EnvironmentValue("UPDATER_STANDIN");
+    for (char& c : unix)
+      if (c == '/') c = '\\';
+    folder_ = "Z:" + unix + "\\";
   }
-  void Disconnect() override { connected = false; }
-  void Terminate() override { connected = false; }
-  OdbcResult Run(const std::string& sql) override {
-    OdbcResult r;
-    r.Columns = {"c"};
-    if (sql.find("ClosingResult") != std::string::npos) r.Rows.push_back({closingResult});
-    return r;
+  bool Present() const { return folder_ != "Z:\\"; }
+  // Replaces the script and forgets what was recorded.
+  void Script(const std::string& lines) const {
+    WriteFileBytes(folder_ + "script", lines);
+    ::DeleteFileW(Wide(folder_ + "record").c_str());
   }
+  // The recorded lines of one kind ("connect", "statement", "attribute", "disconnect"), without it.
+  std::vector<std::string> Recorded(const std::string& kind) const {
+    std::vector<std::string> out;
+    for (const std::string& line : Lines(ReadFileBytes(folder_ + "record")))
+      if (line.rfind(kind + "\t", 0) == 0) out.push_back(line.substr(kind.size() + 1));
+    return out;
+  }
+
+ private:
+  std::string folder_;
 };
 
 class Providers : public ::testing::Test {
  protected:
   void SetUp() override {
+    ASSERT_TRUE(standIn.Present()) << "UPDATER_STANDIN is not set: run these tests through ctest";
+    standIn.Script("");
     MakeFolders("D:\\CVL2000\\Exe");
     ::CopyFileW(Wide(BuildFolder() + "doubles\\CVLSConst.dll").c_str(), L"D:\\CVL2000\\Exe\\CVLSConst.dll", FALSE);
+    // User1's length byte counts four zero bytes past its text: the login is still "dba2".
     WriteFileBytes("D:\\CVL2000\\Exe\\CVLSConst.ini",
-                   "[GetALLDBConstData]\r\nUser0=dba\r\nPassword0=sql\r\nUser1=dba2\r\nPassword1=sql2\r\n"
+                   "[GetALLDBConstData]\r\nUser0=dba\r\nPassword0=sql\r\nUser1=dba2\r\nUser1Pad=4\r\nPassword1=sql2\r\n"
                    "[GetPgALLDBConstData]\r\nUser0=pg\r\nPassword0=pgpw\r\nUser1=pg2\r\nPassword1=pgpw2\r\n");
     Db() = DbState{};
   }
-  std::vector<std::string> Sybase(bool serverRunning, std::array<bool, 2> installed, bool& answer) {
+  bool Sybase(bool serverRunning, std::array<bool, 2> installed) {
     Db().installed = installed;
     TSybaseProvider provider(ui, clock);
     provider.FindServer = [serverRunning] { return serverRunning ? std::string("CVL2000") : std::string(); };
     provider.Use(connection);
-    answer = provider.Connect();
-    return connection.tried;
+    return provider.Connect();
   }
+  StandIn standIn;
   CleanInstallRoots clean;
   ScriptedUi ui;
   FakeClock clock;
-  RecordingConnection connection;
+  OdbcDbConnection connection;
 };
 
 const std::string kTail = "AutoStop=Yes;Integrated=No;Debug=No;DisableMultiRowFetch=No;PrefetchBuffer=2M;PrefetchRows=200;";
@@ -123,20 +131,22 @@ TEST_F(Providers, SqlAnywhereSequencesByTheirConnectionStrings) {
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.what);
-    connection.tried.clear();
-    bool answer = true;
-    EXPECT_EQ(Sybase(row.serverRunning, row.installed, answer), row.expected);
-    EXPECT_FALSE(answer);
+    standIn.Script("");
+    EXPECT_FALSE(Sybase(row.serverRunning, row.installed));
+    EXPECT_EQ(standIn.Recorded("connect"), row.expected);
+    // Every attempt reaches the driver with the login timeout (SQL_ATTR_LOGIN_TIMEOUT), nothing else.
+    EXPECT_EQ(standIn.Recorded("attribute"), std::vector<std::string>(row.expected.size(), "103=5"));
     EXPECT_EQ(Db().lastMode, -1);
   }
 }
 
 TEST_F(Providers, TheFirstAttemptThatConnectsIsRecorded) {
-  connection.accepts = [](const std::string& s) { return s.find("Host=CVLDB-PC:2638") != std::string::npos; };
-  bool answer = false;
-  const std::vector<std::string> tried = Sybase(false, {false, true}, answer);
-  EXPECT_TRUE(answer);
-  EXPECT_EQ(tried.size(), 2u);  // record 0 with CommLinks, then the host form, which connects
+  standIn.Script("connect\tHost=CVLDB-PC:2638\taccept\n");
+  EXPECT_TRUE(Sybase(false, {false, true}));
+  // Record 0 with CommLinks, then the host form, which connects; the isolation level follows.
+  EXPECT_EQ(standIn.Recorded("connect"), (std::vector<std::string>{Remote("dba", "sql", "SQL Anywhere 17", false),
+                                                                   Remote("dba", "sql", "SQL Anywhere 17", true)}));
+  EXPECT_EQ(standIn.Recorded("attribute").back(), "108=1");  // SQL_ATTR_TXN_ISOLATION, read uncommitted
   EXPECT_EQ(Db().lastLoginIndex, 0);
   EXPECT_EQ(Db().lastMode, 1);
   RecordLastConnection();  // makes DBServer.ini when it has something to write
@@ -144,24 +154,35 @@ TEST_F(Providers, TheFirstAttemptThatConnectsIsRecorded) {
 }
 
 TEST_F(Providers, TheProbeSwitchesAMovedClinicToPostgreSql) {
-  WriteFileBytes("D:\\CVL2000\\DBServer.ini", "[Connection Config]\r\nDBMSKind=SYBASE\r\n");
-  connection.accepts = [](const std::string& s) { return s.find("PostgreSQL UNICODE") != std::string::npos; };
-  connection.closingResult = "1";
-  bool answer = false;
-  Sybase(false, {false, true}, answer);
-  EXPECT_TRUE(answer);
-  EXPECT_TRUE(connection.connected);
-  EXPECT_EQ(ReadDbmsKind(), DbmsKind::PostgreSql);
+  const std::string check =
+      "SELECT CASE WHEN EXISTS (\\r\\n  SELECT\\r\\n    setupvalue\\r\\n  FROM\\r\\n    FOPTION\\r\\n  WHERE \\r\\n"
+      "    setupsect = 'ClosingResult' AND setupvalue = '완료' \\r\\n)\\r\\nTHEN 1 ELSE 0 END";
+  struct Row {
+    const char* what;
+    std::string script;
+    bool answer;
+    DbmsKind kind;
+  };
+  const Row rows[] = {
+      {"moved", "connect\tPostgreSQL UNICODE\taccept\nstatement\tClosingResult\trows\tc\t1\n", true, DbmsKind::PostgreSql},
+      {"not moved yet: the PostgreSQL connection does not stay open",
+       "connect\tPostgreSQL UNICODE\taccept\nstatement\tClosingResult\trows\tc\t0\n", false, DbmsKind::SqlAnywhere},
+      {"the first probe login refused, the second moved",
+       "connect\tUID=pg;\trefuse\t28000\tpassword authentication failed\nconnect\tPostgreSQL UNICODE\taccept\n"
+       "statement\tClosingResult\trows\tc\t1\n",
+       true, DbmsKind::PostgreSql},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.what);
+    WriteFileBytes("D:\\CVL2000\\DBServer.ini", "[Connection Config]\r\nDBMSKind=SYBASE\r\n");
+    standIn.Script(row.script);
+    EXPECT_EQ(Sybase(false, {false, true}), row.answer);
+    EXPECT_EQ(connection.Connected(), row.answer);
+    EXPECT_EQ(ReadDbmsKind(), row.kind);
+    EXPECT_EQ(standIn.Recorded("statement"), std::vector<std::string>{check});
+    connection.Disconnect();
+  }
   EXPECT_NE(ReadFileBytes("D:\\CVL2000\\Log\\AutoDBMSKindLog250724.log").find("AutoDBMSKind"), std::string::npos);
-
-  // Not moved yet: the answer is false and the PostgreSQL connection does not stay open.
-  WriteFileBytes("D:\\CVL2000\\DBServer.ini", "[Connection Config]\r\nDBMSKind=SYBASE\r\n");
-  connection = RecordingConnection{};
-  connection.accepts = [](const std::string& s) { return s.find("PostgreSQL UNICODE") != std::string::npos; };
-  Sybase(false, {false, true}, answer);
-  EXPECT_FALSE(answer);
-  EXPECT_FALSE(connection.connected);
-  EXPECT_EQ(ReadDbmsKind(), DbmsKind::SqlAnywhere);
 }
 
 TEST_F(Providers, PostgreSqlTriesThreeAddressesPerRecord) {
@@ -169,20 +190,44 @@ TEST_F(Providers, PostgreSqlTriesThreeAddressesPerRecord) {
   TPostgreSqlProvider provider(ui, clock);
   provider.Use(connection);
   EXPECT_FALSE(provider.Connect());  // every address setting empty: six attempts all the same
-  ASSERT_EQ(connection.tried.size(), 6u);
-  EXPECT_EQ(connection.tried[0],
-            "UID=dba;PWD=sql;DRIVER=PostgreSQL UNICODE;Driver=PostgreSQL UNICODE;Database=cvl2000;Server=;Port=5432;");
-  EXPECT_EQ(connection.tried[3].substr(0, 21), "UID=dba2;PWD=sql2;DRI");
+  std::vector<std::string> tried = standIn.Recorded("connect");
+  ASSERT_EQ(tried.size(), 6u);
+  EXPECT_EQ(tried[0], "UID=dba;PWD=sql;DRIVER=PostgreSQL UNICODE;Driver=PostgreSQL UNICODE;Database=cvl2000;Server=;Port=5432;");
+  EXPECT_EQ(tried[3].substr(0, 21), "UID=dba2;PWD=sql2;DRI");
 
   WriteFileBytes("D:\\CVL2000\\DBServer.ini",
                  "[Connection Config]\r\nDBMSKind=POSTGRESQL\r\nPGHostIpAddress=127.0.0.1\r\nPGHostName=clinic-db\r\n"
                  "PGHostIpAddress2=127.0.0.2\r\nPGPort2=5433\r\n");
-  connection.tried.clear();
-  connection.accepts = [](const std::string& s) { return s.find("UID=dba2") != std::string::npos && s.find("Port=5433") != std::string::npos; };
+  standIn.Script("connect\tUID=dba2;PWD=sql2;DRIVER=PostgreSQL UNICODE;Driver=PostgreSQL UNICODE;Database=cvl2000;Server=127.0.0.2;Port=5433;\taccept\n");
   EXPECT_TRUE(provider.Connect());
+  tried = standIn.Recorded("connect");
   const std::vector<std::string> servers = {"Server=127.0.0.1;Port=5432;", "Server=clinic-db;Port=5432;", "Server=127.0.0.2;Port=5433;"};
-  ASSERT_EQ(connection.tried.size(), 6u);
-  for (size_t i = 0; i < 6; ++i) EXPECT_NE(connection.tried[i].find(servers[i % 3]), std::string::npos) << connection.tried[i];
+  ASSERT_EQ(tried.size(), 6u);
+  for (size_t i = 0; i < 6; ++i) EXPECT_NE(tried[i].find(servers[i % 3]), std::string::npos) << tried[i];
+}
+
+// SQL Anywhere's own text for a dropped connection: one log entry, one reconnect, the statement
+// made once more, and the caller sees the rows.
+TEST_F(Providers, ALostSqlAnywhereConnectionIsReconnectedOnce) {
+  Db().installed = {false, true};
+  UseDatabaseSeams(ui, clock);
+  standIn.Script("connect\tCommLinks=tcpip\taccept\n"
+                 "once-statement\tFROM PCINFO\terror\t08S01\tConnection was terminated\n"
+                 "statement\tFROM PCINFO\trows\tIP,NAME\t10.1.2.3,접수1\n");
+  {
+    auto q = CreateQuery();
+    EXPECT_FALSE(q->IsPostgreSql());
+    q->SQL = {"SELECT " + TopClause(1, DbmsKind::SqlAnywhere) + " IP, NAME FROM PCINFO WHERE NAME = " + QuotedLiteral("O'Neil")};
+    q->OpenQuery();
+    EXPECT_EQ(q->FieldText("ip"), "10.1.2.3");
+    EXPECT_EQ(q->FieldText("NAME"), "접수1");
+  }
+  const std::string sql = "SELECT TOP 1 IP, NAME FROM PCINFO WHERE NAME = 'O''Neil'";
+  EXPECT_EQ(standIn.Recorded("statement"), (std::vector<std::string>{sql, sql}));
+  EXPECT_EQ(standIn.Recorded("connect").size(), 2u);  // the first connection and the reconnect
+  const std::string log = ReadCp949File("D:\\CVL2000\\Log\\QueryErrorErrLog250724.log");
+  EXPECT_NE(log.find("Connection was terminated"), std::string::npos) << log;
+  EXPECT_EQ(log.find("Connection was terminated"), log.rfind("Connection was terminated"));
 }
 
 TEST_F(Providers, AMissingOrWrongConstantsDllShowsItsBox) {
