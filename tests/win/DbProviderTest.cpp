@@ -230,6 +230,31 @@ TEST_F(Providers, ALostSqlAnywhereConnectionIsReconnectedOnce) {
   EXPECT_EQ(log.find("Connection was terminated"), log.rfind("Connection was terminated"));
 }
 
+// A failed statement is raised, except in the server-information program, which shares the query
+// code: this test runs once more as a copy of itself named Pellan.exe.
+TEST_F(Providers, AFailedStatementIsSwallowedOnlyInsidePellan) {
+  const bool insidePellan = EqualsIgnoreCase(FileNamePart(OwnExecutablePath()), "pellan.exe");
+  Db().installed = {false, true};
+  UseDatabaseSeams(ui, clock);
+  standIn.Script("connect\t*\taccept\nstatement\t*\terror\t42000\tSyntax error near 'SELEC'\n");
+  {
+    auto q = CreateQuery();
+    q->SQL = {"SELEC 1"};
+    if (insidePellan) {
+      EXPECT_NO_THROW(q->OpenQuery());
+      return;
+    }
+    EXPECT_THROW(q->OpenQuery(), std::runtime_error);
+  }
+  const std::string copy = BuildFolder() + "Pellan.exe";
+  ASSERT_TRUE(::CopyFileW(Wide(OwnExecutablePath()).c_str(), Wide(copy).c_str(), FALSE));
+  const ChildResult child = RunProgram("\"" + copy + "\" --gtest_filter=Providers.AFailedStatementIsSwallowedOnlyInsidePellan");
+  ::DeleteFileW(Wide(copy).c_str());
+  ASSERT_TRUE(child.finished);
+  EXPECT_EQ(child.exitCode, 0u);
+  EXPECT_EQ(standIn.Recorded("statement"), std::vector<std::string>{"SELEC 1"});  // the child ran it too
+}
+
 TEST_F(Providers, AMissingOrWrongConstantsDllShowsItsBox) {
   ::DeleteFileW(L"D:\\CVL2000\\Exe\\CVLSConst.dll");
   EXPECT_FALSE(LoadLoginRecords("GetALLDBConstData", true, ui, Db().records));
