@@ -4,6 +4,7 @@
 
 #include "Harness.h"
 #include "core/PathText.h"
+#include "db/DatabaseChecks.h"
 #include "db/DbProvider.h"
 #include "db/TsQuery.h"
 #include "platform/FileSystem.h"
@@ -24,6 +25,7 @@ class StandIn {
     folder_ = "Z:" + unix + "\\";
   }
   bool Present() const { return folder_ != "Z:\\"; }
+  const std::string& Folder() const { return folder_; }
   // Replaces the script and forgets what was recorded.
   void Script(const std::string& lines) const {
     WriteFileBytes(folder_ + "script", lines);
@@ -107,6 +109,7 @@ TEST_F(Providers, SqlAnywhereSequencesByTheirConnectionStrings) {
     bool serverRunning;
     std::array<bool, 2> installed;
     std::vector<std::string> expected;
+    const char* ini = nullptr;  // DBServer.ini, none when null
   };
   const std::vector<std::string> remote17 = {Remote("dba", "sql", "SQL Anywhere 17", false), Remote("dba", "sql", "SQL Anywhere 17", true),
                                              Remote("dba2", "sql2", "SQL Anywhere 17", false),
@@ -128,10 +131,15 @@ TEST_F(Providers, SqlAnywhereSequencesByTheirConnectionStrings) {
       {"a running server: local first, then remote, the probe after each", true, {false, true},
        join({{Local("dba", "sql"), Local("dba2", "sql2")}, probe, remote17, probe})},
       {"nothing installed: nothing tried", false, {false, false}, {}},
+      {"remote with an empty engine name: only Delphi=Yes, both forms alike", false, {false, true},
+       join({{Local("dba", "sql"), Local("dba", "sql"), Local("dba2", "sql2"), Local("dba2", "sql2")}, probe}),
+       "[Connection Config]\r\nEngineName=\r\n"},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.what);
     standIn.Script("");
+    ::DeleteFileW(L"D:\\CVL2000\\DBServer.ini");
+    if (row.ini) WriteFileBytes("D:\\CVL2000\\DBServer.ini", row.ini);
     EXPECT_FALSE(Sybase(row.serverRunning, row.installed));
     EXPECT_EQ(standIn.Recorded("connect"), row.expected);
     // Every attempt reaches the driver with the login timeout (SQL_ATTR_LOGIN_TIMEOUT), nothing else.
@@ -253,6 +261,27 @@ TEST_F(Providers, AFailedStatementIsSwallowedOnlyInsidePellan) {
   ASSERT_TRUE(child.finished);
   EXPECT_EQ(child.exitCode, 0u);
   EXPECT_EQ(standIn.Recorded("statement"), std::vector<std::string>{"SELEC 1"});  // the child ran it too
+}
+
+// The start-up gate under SQL Anywhere: a fresh connection for the connection check and another
+// for the export query; a marker of a running export does not stop the tool.
+TEST_F(Providers, TheGateUnderSqlAnywhereConnectsTwice) {
+  Db().installed = {false, true};
+  UseDatabaseSeams(ui, clock);
+  for (const char* marker : {"0", "1"}) {
+    SCOPED_TRACE(marker);
+    standIn.Script(std::string("connect\t*\taccept\nstatement\tDB Export\trows\tc\t") + marker + "\n");
+    EXPECT_TRUE(StartupDatabaseGate(true, ui));
+    EXPECT_TRUE(ui.errors.empty());
+    std::vector<std::string> kinds;
+    for (const std::string& line : Lines(ReadFileBytes(standIn.Folder() + "record")))
+      if (line.rfind("attribute", 0) != 0) kinds.push_back(line.substr(0, line.find('\t')));
+    EXPECT_EQ(kinds, (std::vector<std::string>{"connect", "disconnect", "connect", "statement", "disconnect"}));
+    EXPECT_EQ(standIn.Recorded("statement"),
+              std::vector<std::string>{"\\r\\nSELECT IF EXISTS (\\r\\n  SELECT\\r\\n    *\\r\\n  FROM\\r\\n    FOPTION\\r\\n  WHERE \\r\\n"
+                                       "    SETUPROOM = 'FINALE' and SETUPUSER = 'FINALE' and  \\r\\n    SETUPSECT = 'DB Export' and \\r\\n"
+                                       "    SETUPVALUE LIKE 'Begin_%' \\r\\n)\\r\\nTHEN 1 ELSE 0\\r\\nENDIF"});
+  }
 }
 
 TEST_F(Providers, AMissingOrWrongConstantsDllShowsItsBox) {
