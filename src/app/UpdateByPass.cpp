@@ -10,39 +10,26 @@ constexpr UINT_PTR kOwnTimer = 1;
 constexpr int kWidth = 392, kHeight = 135;
 }  // namespace
 
-TfmUpdateByPass::TfmUpdateByPass(HINSTANCE instance, TCheckIdleTime& checkIdleTime) : instance_(instance), idle_(checkIdleTime) {
-  WNDCLASSEXW wc{};
-  wc.cbSize = sizeof(wc);
-  wc.lpfnWndProc = WindowProc;
-  wc.hInstance = instance_;
-  wc.hCursor = ::LoadCursorW(nullptr, IDC_SIZEALL);  // the picture drags the dialog
-  wc.hbrBackground = static_cast<HBRUSH>(::GetStockObject(WHITE_BRUSH));
-  wc.lpszClassName = kClass;
-  ::RegisterClassExW(&wc);
+TfmUpdateByPass::TfmUpdateByPass(HINSTANCE instance, TCheckIdleTime& checkIdleTime) : Form(instance), idle_(checkIdleTime) {
   picture_ = LoadJpegResource(instance_, L"QUESTION");
   okGlyph_ = LoadBitmapResource(instance_, L"BTN_OK");
   cancelGlyph_ = LoadBitmapResource(instance_, L"BTN_CANCEL");
-
-  const int x = (::GetSystemMetrics(SM_CXSCREEN) - kWidth) / 2, y = (::GetSystemMetrics(SM_CYSCREEN) - kHeight) / 2;
-  // The window procedure takes ownership of the handle while the window is being created.
-  ::CreateWindowExW(WS_EX_TOPMOST | WS_EX_TOOLWINDOW, kClass, L"업데이트질문", WS_POPUP | WS_CLIPCHILDREN, x, y, kWidth,
-                            kHeight, nullptr, nullptr, instance_, this);
-  HDC screen = ::GetDC(nullptr);
-  font_.Reset(::CreateFontW(-::MulDiv(8, ::GetDeviceCaps(screen, LOGPIXELSY), 72), 0, 0, 0, FW_BOLD, FALSE, FALSE, FALSE,
-                            DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, CLEARTYPE_QUALITY, DEFAULT_PITCH, L"맑은 고딕"));
-  ::ReleaseDC(nullptr, screen);
-  auto button = [&](int id, int left, HBITMAP glyph, const wchar_t* text) {
-    HWND b = ::CreateWindowExW(0, L"BUTTON", text, WS_CHILD | WS_VISIBLE | WS_TABSTOP | (glyph ? BS_BITMAP : 0), left, 99, 83, 26,
-                               window_.Get(), reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), instance_, nullptr);
+  // The picture drags the dialog.
+  CreateForm(kClass, "업데이트질문", WS_POPUP | WS_CLIPCHILDREN, WS_EX_TOPMOST | WS_EX_TOOLWINDOW, kWidth, kHeight,
+             ::LoadCursorW(nullptr, IDC_SIZEALL));
+  font_ = MakeFont(8, FW_BOLD);
+  auto button = [&](int id, int left, HBITMAP glyph, const char* text) {
+    HWND b = AddControl(L"BUTTON", text, WS_TABSTOP | (glyph ? BS_BITMAP : 0), left, 99, 83, 26, id);
     if (glyph) ::SendMessageW(b, BM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(glyph));
-    ::SendMessageW(b, WM_SETFONT, reinterpret_cast<WPARAM>(font_.Get()), FALSE);
     return b;
   };
-  btnOk_ = button(IDOK, 215, okGlyph_.Get(), L"확인");
-  btnCancel_ = button(IDCANCEL, 301, cancelGlyph_.Get(), L"취소");
+  btnOk_ = button(IDOK, 215, okGlyph_.Get(), "확인");
+  btnCancel_ = button(IDCANCEL, 301, cancelGlyph_.Get(), "취소");
   // The panels exist and are kept up to date, but stay hidden: the picture says it all.
   auto panel = [&](int left, int top, int width) {
-    return ::CreateWindowExW(0, L"STATIC", L"", WS_CHILD | SS_CENTER, left, top, width, 26, window_.Get(), nullptr, instance_, nullptr);
+    HWND p = AddControl(L"STATIC", "", SS_CENTER, left, top, width, 26);
+    ::ShowWindow(p, SW_HIDE);
+    return p;
   };
   panIdleTime_ = panel(294, 4, 90);
   panIdleTimeSetValue_ = panel(199, 4, 90);
@@ -51,7 +38,7 @@ TfmUpdateByPass::TfmUpdateByPass(HINSTANCE instance, TCheckIdleTime& checkIdleTi
 
 TfmUpdateByPass::~TfmUpdateByPass() {
   if (window_) ::KillTimer(window_.Get(), kOwnTimer);
-  window_.Reset();  // while the pictures it shows still exist
+  DestroyForm();  // while the pictures it shows still exist
 }
 
 void TfmUpdateByPass::SetPanel(HWND panel, std::string& store, const std::string& text) {
@@ -80,42 +67,18 @@ void TfmUpdateByPass::TimerTick() {
 
 void TfmUpdateByPass::Finish(bool ok) {
   ok_ = ok;
-  done_ = true;
-  ::ShowWindow(window_.Get(), SW_HIDE);
+  EndModal();
 }
 
 bool TfmUpdateByPass::Execute() {
-  done_ = ok_ = false;
-  ::ShowWindow(window_.Get(), SW_SHOWNORMAL);
-  ::SetForegroundWindow(window_.Get());
+  ok_ = false;
   FormShow();
-  MSG msg;
-  while (!done_) {
-    const BOOL got = ::GetMessageW(&msg, nullptr, 0, 0);
-    if (got <= 0) {  // the application is ending: leave the quit for the main loop
-      ::PostQuitMessage(static_cast<int>(msg.wParam));
-      break;
-    }
-    if (!::IsDialogMessageW(window_.Get(), &msg)) {
-      ::TranslateMessage(&msg);
-      ::DispatchMessageW(&msg);
-    }
-  }
+  ShowModal();
   ::KillTimer(window_.Get(), kOwnTimer);
   return ok_;
 }
 
-LRESULT CALLBACK TfmUpdateByPass::WindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
-  if (msg == WM_NCCREATE) {
-    auto* self = static_cast<TfmUpdateByPass*>(reinterpret_cast<CREATESTRUCTW*>(lp)->lpCreateParams);
-    self->window_.Reset(hwnd);
-    ::SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
-  }
-  auto* self = reinterpret_cast<TfmUpdateByPass*>(::GetWindowLongPtrW(hwnd, GWLP_USERDATA));
-  return self ? self->OnMessage(hwnd, msg, wp, lp) : ::DefWindowProcW(hwnd, msg, wp, lp);
-}
-
-LRESULT TfmUpdateByPass::OnMessage(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+LRESULT TfmUpdateByPass::OnMessage(UINT msg, WPARAM wp, LPARAM lp) {
   switch (msg) {
     case WM_PAINT: {
       PAINTSTRUCT ps;
@@ -145,11 +108,8 @@ LRESULT TfmUpdateByPass::OnMessage(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
     case WM_CLOSE:  // any other way of closing counts as Cancel
       Finish(false);
       return 0;
-    case WM_DESTROY:
-      window_.Release();
-      return 0;
     default:
-      return ::DefWindowProcW(hwnd, msg, wp, lp);
+      return Form::OnMessage(msg, wp, lp);
   }
 }
 
