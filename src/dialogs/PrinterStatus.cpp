@@ -33,6 +33,11 @@ const std::array<PrinterStatusRow, 25>& PrinterStatusTable() {
   return table;
 }
 
+uint32_t StatusWord(uint32_t status, uint32_t attributes) {
+  constexpr uint32_t kWorkOffline = 0x400, kOffline = 0x80;
+  return status == 0 && (attributes & kWorkOffline) ? kOffline : status;
+}
+
 std::vector<std::string> PrinterErrorTexts(uint32_t status) {
   std::vector<std::string> texts;
   for (const PrinterStatusRow& row : PrinterStatusTable())

@@ -17,6 +17,10 @@ struct PrinterStatusRow {
 
 const std::array<PrinterStatusRow, 25>& PrinterStatusTable();
 
+// A printer's status word from what the system reports: an idle printer marked "work offline"
+// reads as offline (0x80), since the system reports no status bit for that.
+uint32_t StatusWord(uint32_t status, uint32_t attributes);
+
 // The texts of the error bits set in a status word, in table order; none when printing may go on.
 std::vector<std::string> PrinterErrorTexts(uint32_t status);
 

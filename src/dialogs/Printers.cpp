@@ -2,6 +2,7 @@
 
 #include <stdexcept>
 
+#include "dialogs/PrinterStatus.h"
 #include "platform/Handles.h"
 #include "platform/Messages.h"
 #include "platform/Text.h"
@@ -84,8 +85,7 @@ uint32_t GetPrinterStatusWord(const std::string& name) {
   const std::wstring wanted = Wide(name);
   for (const PRINTER_INFO_2W& p : EnumeratePrinters<PRINTER_INFO_2W>(2, buffer)) {
     if (::CompareStringOrdinal(p.pPrinterName, -1, wanted.c_str(), -1, TRUE) != CSTR_EQUAL) continue;
-    if (p.Status == 0 && (p.Attributes & PRINTER_ATTRIBUTE_WORK_OFFLINE)) return PRINTER_STATUS_OFFLINE;
-    return p.Status;
+    return StatusWord(p.Status, p.Attributes);
   }
   return 0xFFFFFFFFu;
 }
@@ -130,9 +130,10 @@ bool PrintSpooler::StopSpooler() {
 bool PrintSpooler::StartSpooler() {
   ServiceHandle service = OpenSpooler(SERVICE_START | SERVICE_QUERY_STATUS);
   if (!service) return false;
-  if (!::StartServiceW(service.Get(), 0, nullptr) && ::GetLastError() != ERROR_SERVICE_ALREADY_RUNNING) return false;
+  if (!::StartServiceW(service.Get(), 0, nullptr)) return ::GetLastError() == ERROR_SERVICE_ALREADY_RUNNING;
   clock_.Sleep(1000);
-  return true;
+  // A service that dies while starting is no restarted spooler: the answer waits for "running".
+  return WaitForState(service.Get(), SERVICE_RUNNING, clock_);
 }
 
 bool PrintSpooler::ResumePrinter(const std::string& printer) {

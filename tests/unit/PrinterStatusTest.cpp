@@ -72,3 +72,15 @@ TEST(PrinterStatus, SeveralBitsGiveTheirTextsInTableOrder) {
   EXPECT_EQ(PrinterErrorTexts(0xFFFFFFFFu), every);
   EXPECT_EQ(every.size(), 14u);
 }
+
+TEST(PrinterStatus, AnIdlePrinterMarkedOfflineReadsAsOffline) {
+  struct Case { uint32_t status, attributes, word; };
+  const Case cases[] = {
+      {0, 0x400, 0x80},           // idle and "work offline": offline
+      {0, 0x440, 0x80},           // with other attributes beside it
+      {0, 0x040, 0},              // idle and online
+      {0x10, 0x400, 0x10},        // a status of its own is kept as it is
+      {0x200, 0x400, 0x200},
+  };
+  for (const Case& c : cases) EXPECT_EQ(StatusWord(c.status, c.attributes), c.word) << std::hex << c.status << " " << c.attributes;
+}
