@@ -58,41 +58,18 @@ void RegisterClasses(HINSTANCE instance) {
 
 }  // namespace
 
-TfmMain::TfmMain(HINSTANCE instance) : instance_(instance) {
+TfmMain::TfmMain(HINSTANCE instance) : Form(instance) {
   INITCOMMONCONTROLSEX icc{sizeof(icc), ICC_PROGRESS_CLASS | ICC_STANDARD_CLASSES};
   ::InitCommonControlsEx(&icc);
   RegisterClasses(instance_);
-
-  WNDCLASSEXW wc{};
-  wc.cbSize = sizeof(wc);
-  wc.lpfnWndProc = WindowProc;
-  wc.hInstance = instance_;
-  wc.hCursor = ::LoadCursorW(nullptr, IDC_ARROW);
-  wc.hbrBackground = static_cast<HBRUSH>(::GetStockObject(WHITE_BRUSH));
-  wc.hIcon = ::LoadIconW(instance_, L"MAINICON");
-  wc.lpszClassName = kWindowClass;
-  ::RegisterClassExW(&wc);
-
   // Fixed single border, caption without any title-bar buttons, always on top, centred.
-  const DWORD style = WS_POPUP | WS_CAPTION | WS_BORDER | WS_CLIPCHILDREN;
-  const DWORD exStyle = WS_EX_TOPMOST | WS_EX_APPWINDOW;
-  RECT r{0, 0, kClientWidth, kClientHeight};
-  ::AdjustWindowRectEx(&r, style, FALSE, exStyle);
-  const int w = r.right - r.left, h = r.bottom - r.top;
-  const int x = (::GetSystemMetrics(SM_CXSCREEN) - w) / 2, y = (::GetSystemMetrics(SM_CYSCREEN) - h) / 2;
-  // The window procedure takes ownership of the handle while the window is being created.
-  ::CreateWindowExW(exStyle, kWindowClass, L"업데이트", style, x, y, w, h, nullptr, nullptr, instance_, this);
-
-  HDC screen = ::GetDC(nullptr);
-  const int dpi = ::GetDeviceCaps(screen, LOGPIXELSY);
-  ::ReleaseDC(nullptr, screen);
-  font_.Reset(::CreateFontW(-::MulDiv(9, dpi, 72), 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
-                        CLIP_DEFAULT_PRECIS, CLEARTYPE_QUALITY, DEFAULT_PITCH, L"맑은 고딕"));
+  CreateForm(kWindowClass, "업데이트", WS_POPUP | WS_CAPTION | WS_BORDER | WS_CLIPCHILDREN, WS_EX_TOPMOST | WS_EX_APPWINDOW,
+             kClientWidth, kClientHeight, nullptr, ::LoadIconW(instance_, L"MAINICON"));
   CreateControls();
 }
 
 TfmMain::~TfmMain() {
-  window_.Reset();  // while every member is still alive for the last messages
+  DestroyForm();  // while every member is still alive for the last messages
 }
 
 void TfmMain::CreateControls() {
@@ -204,17 +181,7 @@ void TfmMain::StepTotalProgress() {
 
 void TfmMain::SetTotalProgress(int position) { ::SendMessageW(c_.ProgressTotal, PBM_SETPOS, static_cast<WPARAM>(position), 0); }
 
-LRESULT CALLBACK TfmMain::WindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
-  if (msg == WM_NCCREATE) {
-    auto* self = static_cast<TfmMain*>(reinterpret_cast<CREATESTRUCTW*>(lp)->lpCreateParams);
-    self->window_.Reset(hwnd);
-    ::SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
-  }
-  auto* self = reinterpret_cast<TfmMain*>(::GetWindowLongPtrW(hwnd, GWLP_USERDATA));
-  return self ? self->OnMessage(hwnd, msg, wp, lp) : ::DefWindowProcW(hwnd, msg, wp, lp);
-}
-
-LRESULT TfmMain::OnMessage(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+LRESULT TfmMain::OnMessage(UINT msg, WPARAM wp, LPARAM lp) {
   switch (msg) {
     case WM_TIMER:
       if (wp == kStartTimer) TimerTimer();
@@ -240,13 +207,10 @@ LRESULT TfmMain::OnMessage(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
       ::SetWindowPos(window_.Get(), wp ? HWND_TOPMOST : HWND_NOTOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
       ProcessPendingMessages();
       return 0;
-    case WM_DESTROY:
-      window_.Release();  // destroyed by whoever asked; nothing left to destroy
-      return 0;
     default:
       break;
   }
-  return ::DefWindowProcW(hwnd, msg, wp, lp);
+  return Form::OnMessage(msg, wp, lp);
 }
 
 }  // namespace updater

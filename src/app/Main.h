@@ -6,7 +6,7 @@
 #include <string_view>
 
 #include "app/UpdateRun.h"
-#include "platform/Handles.h"
+#include "platform/Form.h"
 #include "platform/Pictures.h"
 
 namespace updater {
@@ -14,17 +14,14 @@ namespace updater {
 inline constexpr UINT kMsgSetCaption = WM_USER + 1;  // WParam: address of a UTF-8 text
 inline constexpr UINT kMsgSetTopmost = WM_USER + 2;  // WParam: 0 normal, else always on top
 
-class TfmMain final : public MainView {
+class TfmMain final : public Form, public MainView {
  public:
   // Creates the window hidden with its controls; nothing else.
   explicit TfmMain(HINSTANCE instance);
   ~TfmMain() override;
-  TfmMain(const TfmMain&) = delete;
-  TfmMain& operator=(const TfmMain&) = delete;
 
   // The run that the timer starts and that a real end of the session stops.
   void Attach(TUpdateRun& run) { run_ = &run; }
-  HWND Handle() const { return window_.Get(); }
 
   void SetRunCaption(std::string_view text) override;
   void PrepareToolProgress(const std::string& toolPath, size_t fileCount) override;
@@ -50,19 +47,15 @@ class TfmMain final : public MainView {
         PanCurrentFileStatus, LabFileName, EdFileName, LabFileSize, EdFileSize, BtnOK;
   };
 
-  static LRESULT CALLBACK WindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
-  LRESULT OnMessage(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
+  LRESULT OnMessage(UINT msg, WPARAM wp, LPARAM lp) override;
   void CreateControls();
   void FormShow();
   void TimerTimer();
 
-  HINSTANCE instance_;
   TUpdateRun* run_ = nullptr;
   bool totalProgressSet_ = false;
   uint64_t progressMax_ = UINT64_MAX, progressShown_ = UINT64_MAX;
   Bitmap banner_;
-  Window window_;
-  Font font_;
   Controls c_{};
 };
 

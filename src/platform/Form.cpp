@@ -5,12 +5,13 @@
 namespace updater {
 
 void Form::CreateForm(const wchar_t* className, const std::string& caption, DWORD style, DWORD exStyle, int clientWidth,
-                      int clientHeight, HCURSOR cursor) {
+                      int clientHeight, HCURSOR cursor, HICON icon) {
   WNDCLASSEXW wc{};
   wc.cbSize = sizeof(wc);
   wc.lpfnWndProc = Proc;
   wc.hInstance = instance_;
   wc.hCursor = cursor ? cursor : ::LoadCursorW(nullptr, IDC_ARROW);
+  wc.hIcon = icon;
   wc.hbrBackground = ::GetSysColorBrush(COLOR_BTNFACE);
   wc.lpszClassName = className;
   ::RegisterClassExW(&wc);  // fails harmlessly when the class exists

@@ -21,7 +21,7 @@ class Form {
   // Registers the class once and creates the window centred on the screen, its client area sized
   // as given.
   void CreateForm(const wchar_t* className, const std::string& caption, DWORD style, DWORD exStyle, int clientWidth,
-                  int clientHeight, HCURSOR cursor = nullptr);
+                  int clientHeight, HCURSOR cursor = nullptr, HICON icon = nullptr);
   // Shows the window and handles messages until EndModal; a quit of the application ends it too
   // and is left for the main loop.
   void ShowModal();
