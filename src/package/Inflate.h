@@ -24,7 +24,9 @@ using OutputSink = std::function<void(const void* data, size_t n)>;
 // A damaged stream, or one that ends before its trailer, throws InflateError. Returns the output size.
 uint64_t InflateStream(const InputReader& input, const OutputSink& sink);
 
-// Compresses at best compression (header 78 DA).
+// Compresses a stream at best compression (header 78 DA), block by block; returns the compressed size.
+uint64_t DeflateStream(const InputReader& input, const OutputSink& sink);
+// The same for a buffer.
 std::string DeflateBest(const void* data, size_t n);
 
 }  // namespace updater

@@ -245,6 +245,50 @@ TEST(PEWriter, KeepsResourcesAndOrdersTheDirectory) {
   EXPECT_EQ(Load(again)->ResourceCount(), 2u);
 }
 
+// A sink that hands its bytes back in odd little parts, as a file read in blocks would.
+class ChunkySink final : public ImageSink {
+ public:
+  std::vector<unsigned char> bytes;
+  void Append(const void* d, size_t n) override {
+    bytes.insert(bytes.end(), static_cast<const unsigned char*>(d), static_cast<const unsigned char*>(d) + n);
+  }
+  void Patch(uint64_t at, const void* d, size_t n) override {
+    ASSERT_LE(at + n, bytes.size());
+    std::copy(static_cast<const unsigned char*>(d), static_cast<const unsigned char*>(d) + n, bytes.begin() + static_cast<long>(at));
+  }
+  uint64_t Size() const override { return bytes.size(); }
+  void ReadBack(const DataWriter& part) override {
+    for (size_t at = 0; at < bytes.size(); at += 7) part(bytes.data() + at, std::min<size_t>(7, bytes.size() - at));
+  }
+};
+
+TEST(PEWriter, StreamsTheDataIntoAPageAlignedSection) {
+  MiniImage img(u"16", u"1", 0x412, "version");
+  const std::string content(100003, 'z');
+  NewResource big{"MODULE", "Big.bin\b\b0\b1\b6\b\b1\b", 1042, 0, {}, [&](const DataWriter& write) {
+                    for (size_t at = 0; at < content.size(); at += 1000) write(content.data() + at, std::min<size_t>(1000, content.size() - at));
+                  }};
+  ChunkySink sink;
+  WriteResources(img.bytes, {big, {"MODULE", "Small.txt\b\b0\b1\b6\b\b1\b", 1042, 0, {'s'}, {}}}, {}, sink);
+  const std::vector<unsigned char>& out = sink.bytes;
+  auto m = Load(out);
+  const SectionHeader& last = m->Sections().back().Header();
+  EXPECT_EQ(last.pointerToRawData % 4096, 0u) << "the loader maps only a page-aligned section";
+  EXPECT_EQ(last.sizeOfRawData % 4096, 0u);
+  EXPECT_EQ(out.size(), uint64_t{last.pointerToRawData} + last.sizeOfRawData);
+  const TResourceDetails* r = m->FindResourceDetails("MODULE", "Big.bin\b\b0\b1\b6\b\b1\b", 1042);
+  ASSERT_NE(r, nullptr);
+  const std::vector<unsigned char> data = r->Data();
+  EXPECT_EQ(std::string(data.begin(), data.end()), content);
+  EXPECT_EQ(m->FindResourceDetails("MODULE", "Small.txt\b\b0\b1\b6\b\b1\b", 1042)->Data(), std::vector<unsigned char>{'s'});
+  // The checksum taken from the parts equals the one of the whole image.
+  const size_t field = m->PeHeaderOffset() + 24 + 64;
+  const uint32_t stored = out[field] | out[field + 1] << 8 | out[field + 2] << 16 | uint32_t{out[field + 3]} << 24;
+  EXPECT_EQ(stored, PeChecksum(out, static_cast<uint32_t>(field)));
+  EXPECT_EQ(WriteResources(img.bytes, {big, {"MODULE", "Small.txt\b\b0\b1\b6\b\b1\b", 1042, 0, {'s'}, {}}}), out)
+      << "in memory and streamed, the same image";
+}
+
 TEST(PEWriter, ChecksumMatchesAKnownValue) {
   // Sum of 16-bit words with carries, plus the length.
   std::vector<unsigned char> b = {0x01, 0x00, 0xFF, 0xFF, 0x00, 0x00, 0x02};

@@ -12,6 +12,8 @@
 #include "package/pe/PEWriter.h"
 #include "package/pe/VersionInfo.h"
 
+#include <zlib.h>
+
 namespace updater::toolpack {
 namespace fs = std::filesystem;
 
@@ -79,33 +81,66 @@ std::string Printable(const std::string& name) {
 }  // namespace
 
 std::vector<unsigned char> ReadBinary(const std::string& path) {
-  std::ifstream in(Path(path), std::ios::binary);
+  std::ifstream in(Path(path), std::ios::binary | std::ios::ate);
   if (!in) throw Error(path, "cannot open the file");
-  std::vector<unsigned char> bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-  if (in.bad()) throw Error(path, "cannot read the file");
+  std::vector<unsigned char> bytes(static_cast<size_t>(in.tellg()));
+  in.seekg(0);
+  in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+  if (!in) throw Error(path, "cannot read the file");
   return bytes;
 }
 
-void WriteBinaryAtomically(const std::string& path, const std::vector<unsigned char>& bytes) {
-  const fs::path target = Path(path);
-  const fs::path temp = target.parent_path() / (target.filename().u8string() + u8".toolpack-tmp");
-  {
-    std::ofstream out(temp, std::ios::binary | std::ios::trunc);
-    if (!out) throw Error(path, "cannot create the file");
-    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-    out.close();
-    if (!out) {
-      std::error_code ignored;
-      fs::remove(temp, ignored);
-      throw Error(path, "cannot write the file (disk full?)");
-    }
+OutputFile::OutputFile(const std::string& path)
+    : path_(path), temp_(Path(path).parent_path() / (Path(path).filename().u8string() + u8".toolpack-tmp")) {
+  file_.open(temp_, std::ios::in | std::ios::out | std::ios::binary | std::ios::trunc);
+  if (!file_) throw Error(path_, "cannot create the file");
+}
+
+OutputFile::~OutputFile() {
+  if (committed_) return;
+  file_.close();
+  std::error_code ignored;
+  fs::remove(temp_, ignored);
+}
+
+void OutputFile::Check() {
+  if (!file_) throw Error(path_, "cannot write the file (disk full?)");
+}
+
+void OutputFile::Append(const void* data, size_t n) {
+  file_.write(static_cast<const char*>(data), static_cast<std::streamsize>(n));
+  Check();
+  size_ += n;
+}
+
+void OutputFile::Patch(uint64_t offset, const void* data, size_t n) {
+  file_.seekp(static_cast<std::streamoff>(offset));
+  file_.write(static_cast<const char*>(data), static_cast<std::streamsize>(n));
+  file_.seekp(0, std::ios::end);
+  Check();
+}
+
+void OutputFile::ReadBack(const DataWriter& part) {
+  file_.flush();
+  file_.seekg(0);
+  std::vector<char> block(1 << 20);
+  for (uint64_t left = size_; left > 0;) {
+    const size_t n = static_cast<size_t>(std::min<uint64_t>(left, block.size()));
+    file_.read(block.data(), static_cast<std::streamsize>(n));
+    if (!file_) throw Error(path_, "cannot read back the file");
+    part(block.data(), n);
+    left -= n;
   }
+  file_.seekp(0, std::ios::end);
+}
+
+void OutputFile::Commit() {
+  file_.close();
+  if (!file_) throw Error(path_, "cannot write the file (disk full?)");
   std::error_code ec;
-  fs::rename(temp, target, ec);
-  if (ec) {
-    fs::remove(temp, ec);
-    throw Error(path, "cannot replace the file");
-  }
+  fs::rename(temp_, Path(path_), ec);
+  if (ec) throw Error(path_, "cannot replace the file");
+  committed_ = true;
 }
 
 Manifest ParseManifest(const std::string& text, const std::string& manifestPath) {
@@ -176,15 +211,74 @@ Manifest ParseManifest(const std::string& text, const std::string& manifestPath)
   return m;
 }
 
-std::string FileVersionOf(const std::vector<unsigned char>& bytes) {
+namespace {
+
+std::string VersionFrom(std::unique_ptr<ByteSource> source) {
   try {
     TPEResourceModule m;
-    m.LoadFromSource(std::make_unique<MemorySource>(bytes.data(), bytes.size()));
+    m.LoadFromSource(std::move(source));
     for (size_t i = 0; i < m.ResourceCount(); ++i)
       if (m.ResourceDetails(i).Type() == "16") return VersionTextOf(ParseVersionInfo(m.ResourceDetails(i).Data()), 1);
   } catch (const std::exception&) {
   }
   return "0.0.0.0";
+}
+
+// Reads a file in blocks into a writer: plain, or deflated as it goes.
+class SourceFile {
+ public:
+  explicit SourceFile(std::string path) : path_(std::move(path)) {}
+  uint64_t Size() const {
+    std::error_code ec;
+    const uint64_t size = fs::file_size(Path(path_), ec);
+    if (ec) throw Error(path_, "cannot open the file");
+    return size;
+  }
+  void Write(bool deflate, const DataWriter& write) const {
+    std::ifstream in(Path(path_), std::ios::binary);
+    if (!in) throw Error(path_, "cannot open the file");
+    const InputReader read = [&](void* buf, size_t max) {
+      in.read(static_cast<char*>(buf), static_cast<std::streamsize>(max));
+      if (in.bad()) throw Error(path_, "cannot read the file");
+      return static_cast<size_t>(in.gcount());
+    };
+    if (deflate) {
+      DeflateStream(read, write);
+      return;
+    }
+    std::vector<char> block(1 << 20);
+    while (const size_t n = read(block.data(), block.size())) write(block.data(), n);
+  }
+  // Whether the file's first megabytes shrink by a tenth or more at zlib's fastest level.
+  bool Compresses() const {
+    std::ifstream in(Path(path_), std::ios::binary);
+    std::string sample(4 << 20, '\0');
+    in.read(sample.data(), static_cast<std::streamsize>(sample.size()));
+    sample.resize(static_cast<size_t>(in.gcount()));
+    uLongf bound = compressBound(static_cast<uLong>(sample.size()));
+    std::string out(bound, '\0');
+    if (compress2(reinterpret_cast<Bytef*>(out.data()), &bound, reinterpret_cast<const Bytef*>(sample.data()),
+                  static_cast<uLong>(sample.size()), 1) != Z_OK)
+      return false;
+    return bound < sample.size() / 10 * 9;
+  }
+
+ private:
+  std::string path_;
+};
+
+}  // namespace
+
+std::string FileVersionOf(const std::vector<unsigned char>& bytes) {
+  return VersionFrom(std::make_unique<MemorySource>(bytes.data(), bytes.size()));
+}
+
+std::string FileVersionOfFile(const std::string& path) {
+  try {
+    return VersionFrom(std::make_unique<FileSource>(path));
+  } catch (const std::exception&) {
+    return "0.0.0.0";
+  }
 }
 
 void Build(const std::string& imagePath, const std::string& manifestPath, const std::string& outPath, std::ostream& out) {
@@ -193,27 +287,40 @@ void Build(const std::string& imagePath, const std::string& manifestPath, const 
   const Manifest manifest = ParseManifest(std::string(text.begin(), text.end()), manifestPath);
   const fs::path base = Path(manifestPath).parent_path();
 
+  // Each file is read and compressed while the tool is written, never held whole.
+  struct Stored {
+    uint64_t size = 0, stored = 0;
+  };
+  std::vector<Stored> sizes(manifest.files.size());
   std::vector<NewResource> added;
-  for (const ManifestFile& f : manifest.files) {
-    const std::string source = Utf8(base / Path(f.source));
-    const std::vector<unsigned char> bytes = ReadBinary(source);
+  uint64_t plainTotal = 0;
+  for (size_t i = 0; i < manifest.files.size(); ++i) {
+    const ManifestFile& f = manifest.files[i];
+    const SourceFile source(Utf8(base / Path(f.source)));
+    sizes[i].size = source.Size();
     TUpdateFileResource fields = f.fields;
-    fields.Version = FileVersionOf(bytes);
-    NewResource r{std::string(kModuleType), MakeResourceName(fields), kPackageLanguage, 0, {}};
-    if (f.zlib) {
-      const std::string z = DeflateBest(bytes.data(), bytes.size());
-      r.data.assign(z.begin(), z.end());
-    } else {
-      r.data = bytes;
+    fields.Version = FileVersionOfFile(Utf8(base / Path(f.source)));
+    if (!f.zlib) {
+      plainTotal += sizes[i].size;
+      if (sizes[i].size > kPlainWarningSize && source.Compresses())
+        out << "warning: " << fields.FileName << " is stored plain (" << sizes[i].size / (1024 * 1024)
+            << " MB) but compresses: zlib would make the tool smaller\n";
     }
-    out << "  MODULE " << fields.FileName << " " << fields.Version << " (" << bytes.size() << " -> " << r.data.size()
-        << " bytes)\n";
+    if (plainTotal > kLargestLoadableTool)
+      throw Error(manifestPath, "the files stored plain come to more than " + std::to_string(kLargestLoadableTool / (1024 * 1024)) +
+                                    " MB, the largest tool the program can load; store them zlib or split the package");
+    NewResource r{std::string(kModuleType), MakeResourceName(fields), kPackageLanguage, 0, {}, {}};
+    r.produce = [source, zlib = f.zlib, &stored = sizes[i].stored](const DataWriter& write) {
+      source.Write(zlib, [&](const void* d, size_t n) {
+        write(d, n);
+        stored += n;
+      });
+    };
     added.push_back(std::move(r));
   }
   auto control = [&](const char* type, const char* fileName, const std::string& payload) {
     const std::string z = DeflateBest(payload.data(), payload.size());
-    added.push_back({type, ControlName(fileName), kPackageLanguage, 0, {z.begin(), z.end()}});
-    out << "  " << type << " " << Trim(LineBreaksToBlank(payload)) << "\n";
+    added.push_back({type, ControlName(fileName), kPackageLanguage, 0, {z.begin(), z.end()}, {}});
   };
   if (manifest.anyOption) {
     std::string cfg;
@@ -224,16 +331,24 @@ void Build(const std::string& imagePath, const std::string& manifestPath, const 
   }
   if (manifest.prevTool) control("PREVTOOL", "PrevTool.txt", *manifest.prevTool + "\r\n");
 
-  std::vector<unsigned char> tool;
+  OutputFile tool(outPath);
   try {
-    tool = WriteResources(image, added, {std::string(kModuleType), std::string(kPrevToolType), std::string(kUpdateConfigType)});
-  } catch (const EPEException& e) {
-    throw Error(imagePath, e.what());
+    WriteResources(image, added, {std::string(kModuleType), std::string(kPrevToolType), std::string(kUpdateConfigType)}, tool);
+  } catch (const Error&) {
+    throw;
   } catch (const std::runtime_error& e) {
     throw Error(imagePath, e.what());
   }
-  WriteBinaryAtomically(outPath, tool);
-  out << "wrote " << outPath << " (" << tool.size() << " bytes, " << added.size() << " package resources)\n";
+  if (tool.Size() > kLargestLoadableTool)
+    throw Error(outPath, "the tool would be " + std::to_string(tool.Size() / (1024 * 1024)) + " MB; the program loads at most " +
+                             std::to_string(kLargestLoadableTool / (1024 * 1024)) + " MB: split the package");
+  tool.Commit();
+  for (size_t i = 0; i < manifest.files.size(); ++i)
+    out << "  MODULE " << Utf8(Path(manifest.files[i].source).filename()) << " (" << sizes[i].size << " -> " << sizes[i].stored
+        << " bytes)\n";
+  if (manifest.anyOption) out << "  UPDATECONFIG\n";
+  if (manifest.prevTool) out << "  PREVTOOL " << *manifest.prevTool << "\n";
+  out << "wrote " << outPath << " (" << tool.Size() << " bytes, " << added.size() << " package resources)\n";
 }
 
 void List(const std::string& toolPath, std::ostream& out) {
@@ -321,16 +436,17 @@ void Extract(const std::string& toolPath, const std::string& folder, std::ostrea
     const TResourceDetails* r = m.FindResourceDetails(listed.Type(), listed.Name(), kPackageLanguage);
     if (!r) throw Error(toolPath, record.FileName + ": no resource in language " + std::to_string(kPackageLanguage) + " or 0");
     const std::string target = Utf8(Path(folder) / Path(record.FileName));
-    std::vector<unsigned char> bytes;
+    OutputFile file(target);
+    const DataWriter write = [&](const void* d, size_t n) { file.Append(d, n); };
     if (record.StoredPlain) {
-      bytes = r->Data();
+      const InputReader read = r->Reader();
+      std::vector<char> block(1 << 20);
+      while (const size_t n = read(block.data(), block.size())) write(block.data(), n);
     } else {
-      InflateStream(r->Reader(), [&](const void* d, size_t n) {
-        bytes.insert(bytes.end(), static_cast<const unsigned char*>(d), static_cast<const unsigned char*>(d) + n);
-      });
+      InflateStream(r->Reader(), write);
     }
-    WriteBinaryAtomically(target, bytes);
-    out << target << " (" << bytes.size() << " bytes)\n";
+    file.Commit();
+    out << target << " (" << file.Size() << " bytes)\n";
   }
 }
 

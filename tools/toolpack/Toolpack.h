@@ -2,6 +2,8 @@
 // The package builder and inspector: makes update tools from UpdateTool.exe and reads the
 // package of any update tool.
 #include <cstdint>
+#include <filesystem>
+#include <fstream>
 #include <iosfwd>
 #include <optional>
 #include <stdexcept>
@@ -9,6 +11,7 @@
 #include <vector>
 
 #include "package/PackageFormat.h"
+#include "package/pe/PEWriter.h"
 
 namespace updater::toolpack {
 
@@ -44,6 +47,13 @@ Manifest ParseManifest(const std::string& text, const std::string& manifestPath)
 // Version field of a file: its version resource's text by the tool's rule; "0.0.0.0" for files
 // without one (and for files that are no PE32 image).
 std::string FileVersionOf(const std::vector<unsigned char>& bytes);
+std::string FileVersionOfFile(const std::string& path);
+
+// The largest update tool the program can load: the loader maps the whole image into the 32-bit
+// process at one stretch of free address space (measured under Wine, see scripts/bench).
+inline constexpr uint64_t kLargestLoadableTool = 1900ull * 1024 * 1024;
+// A file stored plain above this size is worth a warning when it compresses.
+inline constexpr uint64_t kPlainWarningSize = 64ull * 1024 * 1024;
 
 // Builds the update tool; writes it in one step (a failure leaves nothing behind).
 void Build(const std::string& imagePath, const std::string& manifestPath, const std::string& outPath, std::ostream& out);
@@ -52,8 +62,30 @@ void List(const std::string& toolPath, std::ostream& out);
 bool Check(const std::string& toolPath, std::ostream& out);
 void Extract(const std::string& toolPath, const std::string& folder, std::ostream& out);
 
+// A small file whole (an image, a manifest).
 std::vector<unsigned char> ReadBinary(const std::string& path);
-// Writes through a temporary file beside the target and renames it into place.
-void WriteBinaryAtomically(const std::string& path, const std::vector<unsigned char>& bytes);
+
+// A file written through a temporary file beside the target and renamed into place by Commit;
+// without Commit (an error on the way) the temporary file goes and the target stays as it was.
+class OutputFile final : public ImageSink {
+ public:
+  explicit OutputFile(const std::string& path);
+  ~OutputFile() override;
+  OutputFile(const OutputFile&) = delete;
+  OutputFile& operator=(const OutputFile&) = delete;
+  void Append(const void* data, size_t n) override;
+  void Patch(uint64_t offset, const void* data, size_t n) override;
+  uint64_t Size() const override { return size_; }
+  void ReadBack(const DataWriter& part) override;
+  void Commit();
+
+ private:
+  void Check();
+  std::string path_;
+  std::filesystem::path temp_;
+  std::fstream file_;
+  uint64_t size_ = 0;
+  bool committed_ = false;
+};
 
 }  // namespace updater::toolpack

@@ -50,8 +50,14 @@ struct Key {
 
 using Tree = std::map<Key, std::map<Key, std::map<uint32_t, const NewResource*>>>;
 
-std::vector<unsigned char> BuildSection(const Tree& tree, uint32_t sectionRva) {
-  // Layout: directories, data entries, name strings, data.
+// The directories, data entries and name strings of the section, in front of the data, with the
+// data entries left to fill in once each resource's offset and size are known.
+struct SectionHead {
+  std::vector<unsigned char> bytes;
+  std::vector<std::pair<size_t, const NewResource*>> entries;  // entry offset, its resource, in data order
+};
+
+SectionHead BuildHead(const Tree& tree) {
   size_t dirs = 16 + 8 * tree.size(), entries = 0;
   std::map<std::string, size_t> strings;
   for (const auto& [type, names] : tree) {
@@ -69,14 +75,9 @@ std::vector<unsigned char> BuildSection(const Tree& tree, uint32_t sectionRva) {
     at += 2 + 2 * Utf8ToUtf16(text).size();
     at = (at + 1) & ~size_t{1};
   }
-  at = (at + 7) & ~size_t{7};
-  const size_t dataStart = at;
-  for (const auto& [type, names] : tree)
-    for (const auto& [name, langs] : names)
-      for (const auto& [lang, r] : langs) at = (at + r->data.size() + 7) & ~size_t{7};
-  if (at > 0x7FFFFFFF) throw std::runtime_error("the resources exceed 2 GB");
-
-  std::vector<unsigned char> out(at, 0);
+  SectionHead head;
+  head.bytes.assign((at + 7) & ~size_t{7}, 0);
+  std::vector<unsigned char>& out = head.bytes;
   for (const auto& [text, offset] : strings) {
     const std::u16string u = Utf8ToUtf16(text);
     if (u.size() > 0xFFFF) throw std::runtime_error("resource name too long: " + text);
@@ -96,7 +97,7 @@ std::vector<unsigned char> BuildSection(const Tree& tree, uint32_t sectionRva) {
     return std::pair<size_t, size_t>{named, m.size() - named};
   };
 
-  size_t nextDir = 16 + 8 * tree.size(), nextEntry = dirs, nextData = dataStart;
+  size_t nextDir = 16 + 8 * tree.size(), nextEntry = dirs;
   const auto [tn, ti] = count(tree);
   dirHeader(0, tn, ti);
   size_t typeSlot = 16;
@@ -121,34 +122,72 @@ std::vector<unsigned char> BuildSection(const Tree& tree, uint32_t sectionRva) {
         Put32(out, langSlot, lang);
         Put32(out, langSlot + 4, static_cast<uint32_t>(nextEntry));
         langSlot += 8;
-        Put32(out, nextEntry, sectionRva + static_cast<uint32_t>(nextData));
-        Put32(out, nextEntry + 4, static_cast<uint32_t>(r->data.size()));
         Put32(out, nextEntry + 8, r->codePage);
+        head.entries.emplace_back(nextEntry, r);
         nextEntry += 16;
-        std::copy(r->data.begin(), r->data.end(), out.begin() + static_cast<ptrdiff_t>(nextData));
-        nextData = (nextData + r->data.size() + 7) & ~size_t{7};
       }
     }
   }
-  return out;
+  return head;
 }
+
+void AppendZeros(ImageSink& out, uint64_t n) {
+  static const unsigned char zeros[4096] = {};
+  for (; n > 0; n -= std::min<uint64_t>(n, sizeof zeros)) out.Append(zeros, static_cast<size_t>(std::min<uint64_t>(n, sizeof zeros)));
+}
+
+// The PE checksum, fed in parts of any size.
+class ChecksumState {
+ public:
+  explicit ChecksumState(uint64_t checksumOffset) : skip_(checksumOffset) {}
+  void Add(const unsigned char* p, size_t n) {
+    for (size_t i = 0; i < n; ++i, ++at_) {
+      if (at_ >= skip_ && at_ < skip_ + 4) continue;  // the field itself counts as zero
+      sum_ += (at_ & 1) ? uint32_t{p[i]} << 8 : p[i];
+      if ((at_ & 1) || i + 1 == n) Fold();
+    }
+  }
+  uint32_t Value() {
+    Fold();
+    Fold();
+    return static_cast<uint32_t>(sum_ + at_);
+  }
+
+ private:
+  void Fold() { sum_ = (sum_ & 0xFFFF) + (sum_ >> 16); }
+  uint64_t skip_, at_ = 0, sum_ = 0;
+};
+
+class VectorSink final : public ImageSink {
+ public:
+  std::vector<unsigned char> bytes;
+  void Append(const void* d, size_t n) override {
+    bytes.insert(bytes.end(), static_cast<const unsigned char*>(d), static_cast<const unsigned char*>(d) + n);
+  }
+  void Patch(uint64_t offset, const void* d, size_t n) override {
+    std::copy(static_cast<const unsigned char*>(d), static_cast<const unsigned char*>(d) + n, bytes.begin() + static_cast<ptrdiff_t>(offset));
+  }
+  uint64_t Size() const override { return bytes.size(); }
+  void ReadBack(const DataWriter& part) override { part(bytes.data(), bytes.size()); }
+};
 
 }  // namespace
 
 uint32_t PeChecksum(const std::vector<unsigned char>& image, uint32_t checksumOffset) {
-  uint64_t sum = 0;
-  for (size_t i = 0; i < image.size(); i += 2) {
-    if (i == checksumOffset || i == checksumOffset + 2) continue;
-    const uint32_t word = image[i] | (i + 1 < image.size() ? image[i + 1] << 8 : 0);
-    sum += word;
-    sum = (sum & 0xFFFF) + (sum >> 16);
-  }
-  sum = (sum & 0xFFFF) + (sum >> 16);
-  return static_cast<uint32_t>(sum + image.size());
+  ChecksumState sum(checksumOffset);
+  sum.Add(image.data(), image.size());
+  return sum.Value();
 }
 
 std::vector<unsigned char> WriteResources(const std::vector<unsigned char>& input, const std::vector<NewResource>& added,
                                           const std::vector<std::string>& dropTypes) {
+  VectorSink sink;
+  WriteResources(input, added, dropTypes, sink);
+  return std::move(sink.bytes);
+}
+
+void WriteResources(const std::vector<unsigned char>& input, const std::vector<NewResource>& added,
+                    const std::vector<std::string>& dropTypes, ImageSink& out) {
   TPEResourceModule module;
   module.LoadFromSource(std::make_unique<MemorySource>(input.data(), input.size()));
 
@@ -157,7 +196,7 @@ std::vector<unsigned char> WriteResources(const std::vector<unsigned char>& inpu
   for (size_t i = 0; i < module.ResourceCount(); ++i) {
     const TResourceDetails& r = module.ResourceDetails(i);
     if (std::find(dropTypes.begin(), dropTypes.end(), r.Type()) != dropTypes.end()) continue;
-    kept.push_back({r.Type(), r.Name(), r.Language(), r.CodePage(), r.Data()});
+    kept.push_back({r.Type(), r.Name(), r.Language(), r.CodePage(), r.Data(), {}});
   }
   Tree tree;
   for (const NewResource& r : kept) tree[{r.type}][{r.name}][r.language] = &r;
@@ -188,15 +227,43 @@ std::vector<unsigned char> WriteResources(const std::vector<unsigned char>& inpu
   if (tableEnd + 40 > sizeOfHeaders || tableEnd + 40 > firstRaw)
     throw std::runtime_error("no room in the headers for another section");
 
+  // The section on a page of its own in the file as in memory: the loader can then map it instead
+  // of reading it into private memory. (An image aligned below a page is mapped whole anyway.)
+  const uint32_t rawAlignment = sectionAlignment >= kPageSize ? std::max(fileAlignment, kPageSize) : fileAlignment;
   const uint32_t va = Align(endVa, sectionAlignment);
-  const std::vector<unsigned char> section = BuildSection(tree, va);
-  const uint32_t raw = Align(image.size(), fileAlignment);
-  const uint32_t rawSize = Align(section.size(), fileAlignment);
+  const uint32_t raw = Align(image.size(), rawAlignment);
+
+  // The image as it was (headers patched at the end), then the section: its head, the data of
+  // each resource in directory order, each on an 8-byte boundary.
+  out.Append(image.data(), image.size());
+  AppendZeros(out, raw - image.size());
+  SectionHead head = BuildHead(tree);
+  out.Append(head.bytes.data(), head.bytes.size());
+  uint64_t at = head.bytes.size();
+  for (const auto& [entry, r] : head.entries) {
+    uint64_t size = 0;
+    const DataWriter write = [&](const void* d, size_t n) {
+      out.Append(d, n);
+      size += n;
+    };
+    if (r->produce) r->produce(write);
+    else write(r->data.data(), r->data.size());
+    if (size > 0x7FFFFFFF || at > 0x7FFFFFFF) throw std::runtime_error("the resources exceed 2 GB");
+    Put32(head.bytes, entry, va + static_cast<uint32_t>(at));
+    Put32(head.bytes, entry + 4, static_cast<uint32_t>(size));
+    AppendZeros(out, (8 - size % 8) % 8);
+    at += (size + 7) & ~uint64_t{7};
+  }
+  if (at > 0x7FFFFFFF) throw std::runtime_error("the resources exceed 2 GB");
+  const uint32_t sectionSize = static_cast<uint32_t>(at);
+  const uint32_t rawSize = Align(sectionSize, rawAlignment);
+  AppendZeros(out, rawSize - sectionSize);
+  out.Patch(raw, head.bytes.data(), head.bytes.size());
 
   std::vector<unsigned char> header(40, 0);
   const char name[8] = {'.', 'r', 's', 'r', 'c', 0, 0, 0};
   std::copy(name, name + 8, header.begin());
-  Put32(header, 8, static_cast<uint32_t>(section.size()));
+  Put32(header, 8, sectionSize);
   Put32(header, 12, va);
   Put32(header, 16, rawSize);
   Put32(header, 20, raw);
@@ -204,15 +271,16 @@ std::vector<unsigned char> WriteResources(const std::vector<unsigned char>& inpu
   std::copy(header.begin(), header.end(), image.begin() + static_cast<ptrdiff_t>(tableEnd));
   Put16(image, pe + 6, static_cast<uint32_t>(count + 1));
   Put32(image, opt + 8, Get32(image, opt + 8) + rawSize);
-  Put32(image, opt + 56, Align(uint64_t{va} + section.size(), sectionAlignment));
+  Put32(image, opt + 56, Align(uint64_t{va} + sectionSize, sectionAlignment));
   Put32(image, opt + 96 + 2 * 8, va);
-  Put32(image, opt + 96 + 2 * 8 + 4, static_cast<uint32_t>(section.size()));
-
-  image.resize(raw, 0);
-  image.insert(image.end(), section.begin(), section.end());
-  image.resize(uint64_t{raw} + rawSize, 0);
-  Put32(image, opt + 64, PeChecksum(image, static_cast<uint32_t>(opt + 64)));
-  return image;
+  Put32(image, opt + 96 + 2 * 8 + 4, sectionSize);
+  Put32(image, opt + 64, 0);
+  out.Patch(0, image.data(), sizeOfHeaders);
+  ChecksumState sum(opt + 64);
+  out.ReadBack([&](const void* d, size_t n) { sum.Add(static_cast<const unsigned char*>(d), n); });
+  std::vector<unsigned char> checksum(4, 0);
+  Put32(checksum, 0, sum.Value());
+  out.Patch(opt + 64, checksum.data(), 4);
 }
 
 }  // namespace updater
