@@ -93,6 +93,30 @@ TEST_F(Toolpack, BadManifestsNameTheFileAndLeaveNothingBehind) {
   for (const auto& e : fs::directory_iterator(dir)) EXPECT_EQ(e.path().string().find("toolpack-tmp"), std::string::npos);
 }
 
+// Sparse files stand in for large ones: the limits are judged before anything is read.
+TEST_F(Toolpack, ATooLargeToolIsRefusedAndAPlainFileThatCompressesIsNamed) {
+  auto sparse = [&](const std::string& rel, uint64_t size) {
+    Write(rel, "");
+    fs::resize_file(dir / rel, size);
+  };
+  sparse("files/Huge.dat", kLargestLoadableTool + 1);
+  const std::string error = ErrorOfBuild("[files]\nfiles/Huge.dat | 0 | 1 | 6 | Etc | plain\n");
+  EXPECT_NE(error.find("m.txt: the files stored plain come to more than 1900 MB, the largest tool the program can load"),
+            std::string::npos)
+      << error;
+  EXPECT_FALSE(fs::exists(dir / "Tool01_1.exe"));
+  for (const auto& e : fs::directory_iterator(dir)) EXPECT_EQ(e.path().string().find("toolpack-tmp"), std::string::npos);
+
+  // Zeros past the warning size, stored plain: built, with a warning that names the file.
+  sparse("files/Zeros.dat", kPlainWarningSize + 1);
+  Write("m.txt", "[files]\nfiles/Zeros.dat | 0 | 1 | 6 | Etc | plain\n");
+  std::ostringstream out;
+  Build(P("image.exe"), P("m.txt"), P("Tool01_1.exe"), out);
+  EXPECT_NE(out.str().find("warning: Zeros.dat is stored plain (64 MB) but compresses"), std::string::npos) << out.str();
+  EXPECT_GT(fs::file_size(dir / "Tool01_1.exe"), kPlainWarningSize);
+  EXPECT_EQ(fs::file_size(dir / "Tool01_1.exe") % 4096, 0u);
+}
+
 TEST_F(Toolpack, AnImageWithoutRoomOrNotPE32IsRefused) {
   MiniImage img(u"16", u"1", 1033, "v");
   img.Put32(MiniImage::kOpt + 60, MiniImage::kSectionTable + 40);  // headers end right after the table
