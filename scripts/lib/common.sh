@@ -28,3 +28,23 @@ configure_and_build() {
   cmake --preset "$preset" >/dev/null
   cmake --build --preset "$preset"
 }
+
+# A size-limited file system for the full-disk tests: a 48 MB tmpfs at the d of their sandbox
+# (build/win/smallfs-sandbox), mounted when the script runs as root or may use sudo; without it
+# those tests skip.
+smallfs=$top/build/win/smallfs-sandbox/d
+smallfs_mount() {
+  mkdir -p "$smallfs"
+  mountpoint -q "$smallfs" && return 0
+  if [ "$(id -u)" = 0 ]; then
+    mount -t tmpfs -o size=48m tmpfs "$smallfs"
+  elif sudo -n true 2>/dev/null; then
+    sudo -n mount -t tmpfs -o "size=48m,uid=$(id -u),gid=$(id -g)" tmpfs "$smallfs"
+  else
+    return 1
+  fi
+}
+smallfs_unmount() {
+  mountpoint -q "$smallfs" 2>/dev/null || return 0
+  if [ "$(id -u)" = 0 ]; then umount "$smallfs"; else sudo -n umount "$smallfs"; fi
+}

@@ -1,0 +1,149 @@
+#pragma once
+// What the whole-run tests share: a clinic with the agent and caller doubles on D:, tools packed
+// from the real program, and reading back its logs and windows.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "core/LogFormat.h"
+#include "core/PathText.h"
+#include "Harness.h"
+#include "package/Inflate.h"
+#include "package/PackageFormat.h"
+#include "package/pe/PEWriter.h"
+#include "platform/FileSystem.h"
+#include "platform/Text.h"
+
+namespace updater::test {
+
+inline std::vector<unsigned char> Bytes(const std::string& s) { return {s.begin(), s.end()}; }
+
+inline NewResource Module(const std::string& fileName, const std::string& content, int index = 6, uint8_t baseKind = 1,
+                   const std::string& folder = "") {
+  TUpdateFileResource f{"MODULE", fileName, "", 0, baseKind, index, folder, "", 0};
+  const std::string z = DeflateBest(content.data(), content.size());
+  return {"MODULE", MakeResourceName(f), kPackageLanguage, 0, Bytes(z)};
+}
+
+// Every file below root (links not entered) whose name contains part.
+inline void FindNamed(const std::string& root, std::string_view part, std::vector<std::string>& found, int depth = 0) {
+  WIN32_FIND_DATAW fd;
+  FindHandle h(::FindFirstFileW(Wide(root + "\\*").c_str(), &fd));
+  if (!h || depth > 12) return;
+  do {
+    const std::string name = Narrow(fd.cFileName);
+    if (name == "." || name == "..") continue;
+    if (ToLowerAscii(name).find(part) != std::string::npos) found.push_back(root + "\\" + name);
+    if ((fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && !(fd.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT))
+      FindNamed(root + "\\" + name, part, found, depth + 1);
+  } while (::FindNextFileW(h.Get(), &fd));
+}
+
+class Scenario : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    MakeFolders("D:\\CVL2000\\Exe");
+    if (!UseClinicDatabase()) GTEST_SKIP() << "no clinic database: scripts/test starts one";
+    MakeFolders("D:\\tools");
+    ::CopyFileW(Wide(BuildFolder() + "doubles\\appinterface.dll").c_str(), L"D:\\CVL2000\\Exe\\appinterface.dll", FALSE);
+    ::CopyFileW(Wide(BuildFolder() + "dummy_caller.exe").c_str(), L"D:\\CVL2000\\Exe\\Caller.exe", FALSE);
+  }
+  void TearDown() override { RemoveTree("D:\\tools"); }
+
+  static void Script(const std::string& lines) { WriteFileBytes("D:\\CVL2000\\Exe\\appinterface.script", lines); }
+  static std::vector<std::string> AgentLog() { return Lines(ReadFileBytes("D:\\CVL2000\\Exe\\appinterface.log")); }
+  static std::string Pack(const std::string& name, const std::vector<NewResource>& package,
+                          const std::string& folder = "D:\\tools\\") {
+    const std::string image = ReadFileBytes(BuildFolder() + "UpdateTool.exe");
+    const std::vector<unsigned char> tool = WriteResources(Bytes(image), package);
+    const std::string path = folder + name;
+    WriteFileBytes(path, std::string(tool.begin(), tool.end()));
+    return path;
+  }
+  static std::vector<std::string> Log() {
+    return Lines(ReadCp949File("D:\\CVL2000\\Log\\CvlUpdaterLogNew" + DateStampYymmdd(SystemClock().Now()) + ".log"));
+  }
+  static bool LogHas(std::string_view part) {
+    for (const std::string& l : Log())
+      if (l.find(part) != std::string::npos) return true;
+    return false;
+  }
+  static bool AgentGot(std::string_view part) {
+    for (const std::string& l : AgentLog())
+      if (l.find(part) != std::string::npos) return true;
+    return false;
+  }
+  // The caller is started as the tool ends: give it a moment to write its line.
+  static std::string CallerLine(const std::string& folder = "D:\\CVL2000\\Exe\\") {
+    for (int i = 0; i < 250 && !FileExists(folder + "caller.txt"); ++i) ::Sleep(20);
+    ::Sleep(50);
+    // A caller started by the previous scenario's tool may have written here too: the last line counts.
+    const std::vector<std::string> lines = Lines(Trim(ReadUtf16File(folder + "caller.txt")));
+    return lines.empty() ? std::string{} : Trim(lines.back());
+  }
+  static std::string ReadUtf16File(const std::string& path) {
+    const std::string b = ReadFileBytes(path);
+    return Narrow(std::wstring(reinterpret_cast<const wchar_t*>(b.data()), b.size() / 2));
+  }
+
+  CleanInstallRoots clean;
+};
+
+// Every visible child's text, read back from the window itself.
+inline BOOL CALLBACK AddChildText(HWND child, LPARAM out) {
+  wchar_t text[256] = {};
+  DWORD_PTR ignored = 0;
+  if (::IsWindowVisible(child) &&
+      ::SendMessageTimeoutW(child, WM_GETTEXT, 256, reinterpret_cast<LPARAM>(text), SMTO_ABORTIFHUNG, 1000, &ignored))
+    reinterpret_cast<std::vector<std::string>*>(out)->push_back(Narrow(text));
+  return TRUE;
+}
+
+inline std::vector<std::string> ChildTexts(HWND window) {
+  std::vector<std::string> texts;
+  ::EnumChildWindows(window, AddChildText, reinterpret_cast<LPARAM>(&texts));
+  return texts;
+}
+
+inline bool WaitForChildTexts(HWND window, const std::vector<std::string>& wanted, DWORD ms) {
+  for (DWORD waited = 0; waited < ms; waited += 20) {
+    const std::vector<std::string> texts = ChildTexts(window);
+    if (std::all_of(wanted.begin(), wanted.end(), [&](const std::string& w) { return std::find(texts.begin(), texts.end(), w) != texts.end(); }))
+      return true;
+    ::Sleep(20);
+  }
+  return false;
+}
+
+// Starts the tool, waits for a visible window of the class, saves a screenshot of the screen.
+struct RunningTool {
+  PROCESS_INFORMATION pi{};
+  explicit RunningTool(const std::string& commandLine) {
+    std::wstring cmd = Wide(commandLine);
+    STARTUPINFOW si{};
+    si.cb = sizeof(si);
+    ::CreateProcessW(nullptr, cmd.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi);
+  }
+  HWND WaitForWindow(const wchar_t* cls, const wchar_t* title, DWORD ms) {
+    for (DWORD waited = 0; waited < ms; waited += 20) {
+      HWND h = ::FindWindowW(cls, title);
+      if (h && ::IsWindowVisible(h)) return h;
+      if (::WaitForSingleObject(pi.hProcess, 20) == WAIT_OBJECT_0) return nullptr;
+    }
+    return nullptr;
+  }
+  uint32_t Wait(DWORD ms = 120000) {
+    DWORD code = 259;
+    if (::WaitForSingleObject(pi.hProcess, ms) != WAIT_OBJECT_0) ::TerminateProcess(pi.hProcess, 99);
+    ::GetExitCodeProcess(pi.hProcess, &code);
+    ::CloseHandle(pi.hProcess);
+    ::CloseHandle(pi.hThread);
+    pi = {};
+    return code;
+  }
+  ~RunningTool() {
+    if (pi.hProcess) Wait(1);
+  }
+};
+
+}  // namespace updater::test
