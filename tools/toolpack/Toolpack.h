@@ -51,9 +51,9 @@ std::string FileVersionOfFile(const std::string& path);
 
 // The largest update tool the program can load: the loader maps the whole image at the program's
 // base address (4 MB) into one stretch of free address space below the system DLLs, which Wine
-// places at 1968 MB; a 1950 MB tool still starts there, a 2000 MB one does not. (Under qemu's
-// user-mode emulator the emulator's own mappings start at 1 GB: there a 1010 MB tool starts and a
-// 1024 MB one does not.)
+// places at 1968 MB. Under Wine with native 32-bit support a 1950 MB tool was seen to start and a
+// 2000 MB one not. (Under qemu's user-mode emulator its own mappings start at 1 GB: there a
+// 1010 MB tool starts and a 1024 MB one does not.)
 inline constexpr uint64_t kLargestLoadableTool = 1900ull * 1024 * 1024;
 // A file stored plain above this size is worth a warning when it compresses.
 inline constexpr uint64_t kPlainWarningSize = 64ull * 1024 * 1024;
