@@ -83,15 +83,7 @@ LRESULT TfmUpdateByPass::OnMessage(UINT msg, WPARAM wp, LPARAM lp) {
     case WM_PAINT: {
       PAINTSTRUCT ps;
       HDC dc = ::BeginPaint(window_.Get(), &ps);
-      if (picture_) {
-        HDC mem = ::CreateCompatibleDC(dc);
-        HGDIOBJ old = ::SelectObject(mem, picture_.Get());
-        BITMAP bm{};
-        ::GetObjectW(picture_.Get(), sizeof bm, &bm);
-        ::StretchBlt(dc, 0, 0, kWidth, kHeight, mem, 0, 0, bm.bmWidth, bm.bmHeight, SRCCOPY);
-        ::SelectObject(mem, old);
-        ::DeleteDC(mem);
-      }
+      DrawPicture(dc, picture_.Get(), {0, 0, kWidth, kHeight});
       ::EndPaint(window_.Get(), &ps);
       return 0;
     }

@@ -62,17 +62,7 @@ void TfmMessageDlgWithTimer::Timer1Timer() {
 void TfmMessageDlgWithTimer::Paint() {
   PAINTSTRUCT ps;
   HDC dc = ::BeginPaint(window_.Get(), &ps);
-  if (picture_) {
-    HDC mem = ::CreateCompatibleDC(dc);
-    HGDIOBJ old = ::SelectObject(mem, picture_.Get());
-    BITMAP bm{};
-    ::GetObjectW(picture_.Get(), sizeof bm, &bm);
-    // Transparent as the form library draws it: the bottom-left pixel's colour is the background.
-    const COLORREF background = ::GetPixel(mem, 0, bm.bmHeight - 1);
-    ::TransparentBlt(dc, 18, 18, kPicture, kPicture, mem, 0, 0, bm.bmWidth, bm.bmHeight, background);
-    ::SelectObject(mem, old);
-    ::DeleteDC(mem);
-  }
+  DrawPicture(dc, picture_.Get(), {18, 18, 18 + kPicture, 18 + kPicture}, true);
   ::EndPaint(window_.Get(), &ps);
 }
 

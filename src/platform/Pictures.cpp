@@ -79,4 +79,19 @@ Bitmap LoadBitmapResource(HINSTANCE instance, const wchar_t* name) {
   return Bitmap(static_cast<HBITMAP>(::LoadImageW(instance, name, IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION)));
 }
 
+void DrawPicture(HDC dc, HBITMAP picture, const RECT& to, bool transparent) {
+  if (!picture) return;
+  HDC mem = ::CreateCompatibleDC(dc);
+  HGDIOBJ old = ::SelectObject(mem, picture);
+  BITMAP bm{};
+  ::GetObjectW(picture, sizeof bm, &bm);
+  const int w = to.right - to.left, h = to.bottom - to.top;
+  if (transparent)
+    ::TransparentBlt(dc, to.left, to.top, w, h, mem, 0, 0, bm.bmWidth, bm.bmHeight, ::GetPixel(mem, 0, bm.bmHeight - 1));
+  else
+    ::StretchBlt(dc, to.left, to.top, w, h, mem, 0, 0, bm.bmWidth, bm.bmHeight, SRCCOPY);
+  ::SelectObject(mem, old);
+  ::DeleteDC(mem);
+}
+
 }  // namespace updater
