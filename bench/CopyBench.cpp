@@ -10,31 +10,18 @@
 #include <vector>
 #include <string>
 
-#include "app/CopyEngine.h"
-#include "db/TsQuery.h"
-#include "package/Updater.h"
+#include "deploy/CopyEngine.h"
 #include "platform/Text.h"
-#include "platform/Ui.h"
 
 using namespace updater;
 using Timer = std::chrono::steady_clock;
 
 namespace {
 
-// A copy without a window answers no box.
-class Silent final : public Ui {
- public:
-  void Information(std::string_view) override {}
-  void Error(std::string_view) override {}
-  bool Confirm(std::string_view) override { return false; }
-  bool ConfirmUpdateNow() override { return false; }
-};
-
 class NoView final : public CopyView {
  public:
   void SetFileProgress(uint64_t, uint64_t) override {}
   void ProcessMessages() override {}
-  void MirrorSuccess(bool) override {}
 };
 
 double MB(SIZE_T bytes) { return bytes / 1048576.0; }
@@ -60,9 +47,7 @@ int main() {
       ::WriteFile(f.Get(), block.data(), static_cast<DWORD>(block.size()), &written, nullptr);
     }
   }
-  Silent ui;
-  UseDatabaseSeams(ui, SystemClock());
-  TUpdater updater(ui, SystemClock());
+  RunState run;
   NoView view;
   // Warm both paths once so neither pays for the first read from disk.
   ::CopyFileW(Wide(source).c_str(), Wide(dir + "warm.bin").c_str(), FALSE);
@@ -74,7 +59,7 @@ int main() {
   for (int round = 0; round < 5; ++round) {
     for (const char* name : {"engine.bin", "copyfile.bin"}) ::DeleteFileW(Wide(dir + name).c_str());
     auto t0 = Timer::now();
-    FileCopyWithProgress(source, dir + "engine.bin", 0, CopyKind::Normal, updater, view);
+    FileCopyWithProgress(source, dir + "engine.bin", 0, CopyKind::Normal, run, view);
     auto t1 = Timer::now();
     ::CopyFileW(Wide(source).c_str(), Wide(dir + "copyfile.bin").c_str(), FALSE);
     auto t2 = Timer::now();

@@ -16,7 +16,7 @@
 #include "core/PathText.h"
 #include "package/Inflate.h"
 #include "package/PackageFormat.h"
-#include "package/pe/PEWriter.h"
+#include "PEWriter.h"
 #include "platform/FileSystem.h"
 #include "platform/Text.h"
 

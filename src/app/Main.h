@@ -33,7 +33,6 @@ class TfmMain final : public Form, public MainView {
 
   void SetFileProgress(uint64_t position, uint64_t maximum) override;
   void ProcessMessages() override;
-  void MirrorSuccess(bool) override {}
   void ShowFileCountLabels(bool on) override;
   void ShowStatus(const std::string& text) override;
   void ShowCurrentFile(int position, const std::string& fileName, const std::string& sizeText) override;

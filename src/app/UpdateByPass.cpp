@@ -1,6 +1,5 @@
 #include "app/UpdateByPass.h"
 
-#include "core/RunState.h"
 #include "platform/Text.h"
 
 namespace updater {
@@ -60,22 +59,21 @@ void TfmUpdateByPass::TimerTick() {
   SetPanel(panExecuteRemainTime_, remainText_, std::to_string(remain) + " 초 후 자동실행");
   if (idle_.IdleReached) {
     ::KillTimer(window_.Get(), kOwnTimer);
-    Run().FailureList.Add("유휴시간 180분 후, 툴 실행");
-    Finish(true);
+    Finish(DeferralAnswer::IdleReached);
   }
 }
 
-void TfmUpdateByPass::Finish(bool ok) {
-  ok_ = ok;
+void TfmUpdateByPass::Finish(DeferralAnswer answer) {
+  answer_ = answer;
   EndModal();
 }
 
-bool TfmUpdateByPass::Execute() {
-  ok_ = false;
+DeferralAnswer TfmUpdateByPass::Execute() {
+  answer_ = DeferralAnswer::Cancel;
   FormShow();
   ShowModal();
   ::KillTimer(window_.Get(), kOwnTimer);
-  return ok_;
+  return answer_;
 }
 
 LRESULT TfmUpdateByPass::OnMessage(UINT msg, WPARAM wp, LPARAM lp) {
@@ -95,10 +93,10 @@ LRESULT TfmUpdateByPass::OnMessage(UINT msg, WPARAM wp, LPARAM lp) {
       if (wp == kOwnTimer) TimerTick();
       return 0;
     case WM_COMMAND:
-      if (LOWORD(wp) == IDOK || LOWORD(wp) == IDCANCEL) Finish(LOWORD(wp) == IDOK);
+      if (LOWORD(wp) == IDOK || LOWORD(wp) == IDCANCEL) Finish(LOWORD(wp) == IDOK ? DeferralAnswer::Now : DeferralAnswer::Cancel);
       return 0;
     case WM_CLOSE:  // any other way of closing counts as Cancel
-      Finish(false);
+      Finish(DeferralAnswer::Cancel);
       return 0;
     default:
       return Form::OnMessage(msg, wp, lp);

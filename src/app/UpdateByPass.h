@@ -16,8 +16,8 @@ class TfmUpdateByPass final : public Form {
   TfmUpdateByPass(HINSTANCE instance, TCheckIdleTime& checkIdleTime);
   ~TfmUpdateByPass() override;
 
-  // Shows the dialog modally; true when it closed with OK (the button or the idle check).
-  bool Execute();
+  // Shows the dialog modally: OK, the idle check, or Cancel (any other way of closing).
+  DeferralAnswer Execute();
   // What the three hidden panels say.
   std::string IdleTimeText() const { return idleText_; }
   std::string RemainTimeText() const { return remainText_; }
@@ -26,7 +26,7 @@ class TfmUpdateByPass final : public Form {
   LRESULT OnMessage(UINT msg, WPARAM wp, LPARAM lp) override;
   void FormShow();
   void TimerTick();
-  void Finish(bool ok);
+  void Finish(DeferralAnswer answer);
   void SetPanel(HWND panel, std::string& store, const std::string& text);
 
   TCheckIdleTime& idle_;
@@ -34,14 +34,14 @@ class TfmUpdateByPass final : public Form {
   HWND panIdleTime_ = nullptr, panIdleTimeSetValue_ = nullptr, panExecuteRemainTime_ = nullptr;
   Bitmap picture_, okGlyph_, cancelGlyph_;
   std::string idleText_, setValueText_, remainText_;
-  bool ok_ = false;
+  DeferralAnswer answer_ = DeferralAnswer::Cancel;
 };
 
 // The program's Ui: message boxes, and this dialog for the deferral question.
 class DesktopUi final : public MessageBoxUi {
  public:
   DesktopUi(HINSTANCE instance, TCheckIdleTime& checkIdleTime) : instance_(instance), idle_(checkIdleTime) {}
-  bool ConfirmUpdateNow() override {
+  DeferralAnswer ConfirmUpdateNow() override {
     TfmUpdateByPass dialog(instance_, idle_);
     return dialog.Execute();
   }

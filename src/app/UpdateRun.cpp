@@ -10,42 +10,19 @@
 #include "core/RunLog.h"
 #include "env/FileVersion.h"
 #include "env/Housekeeping.h"
-#include "env/Installers.h"
-#include "env/NetworkIdentity.h"
-#include "env/Processes.h"
+#include "package/Installers.h"
+#include "package/NetworkIdentity.h"
 #include "env/ServiceCalls.h"
 #include "env/Termination.h"
 #include "package/Package.h"
 #include "package/Updater.h"
 #include "platform/FileSystem.h"
+#include "platform/Processes.h"
 
 namespace updater {
 
-// The passes see the window through this: everything goes to the view, and the success mirror
-// also lands in the run's UpdateOk.
-class TUpdateRun::Mirror final : public PassView {
- public:
-  Mirror(TUpdateRun& run) : run_(run) {}
-  void SetFileProgress(uint64_t position, uint64_t maximum) override { run_.view_.SetFileProgress(position, maximum); }
-  void ProcessMessages() override { run_.view_.ProcessMessages(); }
-  void MirrorSuccess(bool ok) override {
-    run_.UpdateOk = ok;
-    run_.view_.MirrorSuccess(ok);
-  }
-  void ShowFileCountLabels(bool on) override { run_.view_.ShowFileCountLabels(on); }
-  void ShowStatus(const std::string& text) override { run_.view_.ShowStatus(text); }
-  void ShowCurrentFile(int position, const std::string& fileName, const std::string& sizeText) override {
-    run_.view_.ShowCurrentFile(position, fileName, sizeText);
-  }
-  bool HasTotalProgress() const override { return run_.view_.HasTotalProgress(); }
-  void StepTotalProgress() override { run_.view_.StepTotalProgress(); }
-
- private:
-  TUpdateRun& run_;
-};
-
-TUpdateRun::TUpdateRun(std::vector<std::string> args, Ui& ui, Clock& clock, RunState& run, MainView& view)
-    : args_(std::move(args)), ui_(ui), clock_(clock), run_(run), view_(view), mirror_(std::make_unique<Mirror>(*this)) {}
+TUpdateRun::TUpdateRun(std::vector<std::string> args, Ui& ui, Clock& clock, MainView& view)
+    : args_(std::move(args)), ui_(ui), clock_(clock), view_(view) {}
 
 TUpdateRun::~TUpdateRun() = default;
 
@@ -68,7 +45,6 @@ void TUpdateRun::FormCreate() {
   StopStartOfRunProcesses(run_);
   StartOfRunCleanup(IsTool08, run_.FailureList);
   Query = CreateQuery();
-  run_.IsPostgresDb = Query && Query->IsPostgreSql();
   LocalAddress = RegisteredLocalAddress(Query.get());
   view_.StartRunTimer();
   Cancelled = false;
@@ -80,10 +56,8 @@ std::vector<std::string> TUpdateRun::ToolList() {
     if (CallerProgram.empty()) return {OwnExecutablePath()};
     return SplitList(AskToolList(IsTool08).reply, ",");
   } catch (const std::exception& e) {
-    const std::string text = "RunUpdateTools [에러발생(" + std::string(e.what()) + ")]";
     ui_.Error(e.what());
-    LogLine(text);
-    run_.FailureList.Add(text);
+    RecordBracketedError(run_.FailureList, "RunUpdateTools", e.what());
     return {};
   }
 }
@@ -97,10 +71,10 @@ void TUpdateRun::PreScan(const std::vector<std::string>& tools, ScanErrors& scan
     // A damaged tool (a download cut short, say) must not end the run unreported: it is never
     // deployed, and its turn reports it as a failed load.
     try {
-      ScanToolOptions(tools[i], TempFolder(), i == 0, IsTool08, clock_);
+      MergeToolOptions(run_, tools[i], ScanToolOptions(tools[i], TempFolder(), IsTool08, clock_), i == 0);
     } catch (const std::exception& e) {
       scanErrors.emplace(tools[i], e.what());
-      LogLine("    ScanToolOptions [에러발생(" + std::string(e.what()) + ")]");
+      LogLine("    " + BracketedErrorText("ScanToolOptions", e.what()));
     }
   }
   LogLine("");
@@ -122,13 +96,8 @@ bool TUpdateRun::DecideRunNow() {
 
 bool TUpdateRun::RunTool(const std::string& tool, const ScanErrors& scanErrors, Approval& approval) {
   run_.KillFailedList.Clear();
-  TUpdater updater(ui_, clock_);
+  TUpdater updater(ui_, clock_, run_);  // the current updater, released at the end of its turn
   updater.Tool08 = IsTool08;
-  run_.CurrentUpdater = &updater;
-  struct Release {
-    RunState& run;
-    ~Release() { run.CurrentUpdater = nullptr; }
-  } release{run_};
   LogLine("업데이트 툴 자동실행 [" + tool + "]");
   LogLine("업데이트 툴 유효성 검사");
   const ServiceAnswer answer = AskValidity(IsTool08);
@@ -145,23 +114,27 @@ bool TUpdateRun::RunTool(const std::string& tool, const ScanErrors& scanErrors, 
   if (run_.Terminating) return true;
   view_.SetTotalProgress(0);
   try {
+    std::string stage = "UpdateStart";
+    // The tool's one outcome lands here and in the finish step, once, whatever path ends the tool.
+    FinishOnce finish([&](bool ok) {
+      UpdateOk = ok;
+      updater.FinishTool(ok, IsTool08, stage);
+    });
+    bool loaded = false;
     if (const auto damaged = scanErrors.find(tool); damaged != scanErrors.end())
       updater.RefuseLoad(tool, "ScanToolOptions", damaged->second);
     else
-      updater.AddUpdater(tool);
-    UpdateOk = updater.Success;
-    if (!UpdateOk) {
-      updater.FinishTool(IsTool08, "UpdateStart");
+      loaded = updater.AddUpdater(tool);
+    if (!loaded) {
+      finish(false);
       return false;  // a failed load ends the run
     }
+    stage = "ExecuteUpdate";
     view_.PrepareToolProgress(tool, updater.UpdateList.size());
-    ExecuteBackup(updater, *mirror_);
-    ExecuteUpdate(updater, *mirror_, IsTool08);
+    const bool backedUp = ExecuteBackup(updater, view_);
+    ExecuteUpdate(updater, view_, backedUp, finish);
   } catch (const std::exception& e) {
-    const std::string text = "UpdateStart [에러발생(" + std::string(e.what()) + ")]";
-    ui_.Error(text);
-    LogLine(text);
-    run_.FailureList.Add(text);
+    ui_.Error(RecordBracketedError(run_.FailureList, "UpdateStart", e.what()));
   }
   return true;
 }
@@ -182,9 +155,7 @@ void TUpdateRun::RunUpdateTools() {
     }
   } catch (const std::exception& e) {
     // Whatever went wrong, the run still ends properly below.
-    const std::string text = "RunUpdateTools [에러발생(" + std::string(e.what()) + ")]";
-    LogLine(text, true);
-    run_.FailureList.Add(text);
+    RecordBracketedError(run_.FailureList, "RunUpdateTools", e.what(), "", true);
   }
   if (approval.failed)
     run_.FailureList.Add("업데이트 툴 유효성 검사실패(ErrorCode:" + std::to_string(approval.code) +
@@ -195,7 +166,9 @@ void TUpdateRun::RunUpdateTools() {
 bool TUpdateRun::ConfirmToolRun(bool runNow) {
   RunState& run = run_;
   if (!IsTool08 && !run.HiddenRun && !runNow) {
-    if (ui_.ConfirmUpdateNow()) {
+    const DeferralAnswer answer = ui_.ConfirmUpdateNow();
+    if (answer == DeferralAnswer::IdleReached) run.FailureList.Add("유휴시간 180분 후, 툴 실행");
+    if (answer != DeferralAnswer::Cancel) {
       view_.ShowMainWindow();
     } else {
       Cancelled = true;
@@ -252,7 +225,7 @@ void TUpdateRun::RelaunchCaller(const std::string& program) {
   if (IsTool08) command = program + (UpdateOk ? "" : " UPDATE_BYPASS");
   else if (program != "Dovrane.exe") command = ExeFolder() + program;
   else command = InstallRoot() + "Drg\\" + program;
-  StartProgram(command, false);  // nothing of the start is checked
+  StartProgram(command, StartMode::Detached);  // nothing of the start is checked
 }
 
 void TUpdateRun::FormDestroy() {

@@ -10,7 +10,7 @@
 #include <string_view>
 #include <vector>
 
-#include "app/Passes.h"
+#include "deploy/Passes.h"
 #include "core/RunState.h"
 #include "db/TsQuery.h"
 #include "platform/Clock.h"
@@ -36,7 +36,7 @@ class MainView : public PassView {
 class TUpdateRun {
  public:
   // Holds what it is given; does nothing on the machine until its steps are called.
-  TUpdateRun(std::vector<std::string> args, Ui& ui, Clock& clock, RunState& run, MainView& view);
+  TUpdateRun(std::vector<std::string> args, Ui& ui, Clock& clock, MainView& view);
   ~TUpdateRun();
   TUpdateRun(const TUpdateRun&) = delete;
   TUpdateRun& operator=(const TUpdateRun&) = delete;
@@ -53,6 +53,8 @@ class TUpdateRun {
   void FormDestroy();
   // The session really ends: copies stop and no further tool is loaded.
   void SessionEnding() { run_.Terminating = true; }
+  // The run-wide lists and flags, from program start to program end.
+  RunState& State() { return run_; }
 
   // State of the run that the close steps read (the main window's fields).
   std::unique_ptr<TtsQuery> Query;
@@ -76,15 +78,12 @@ class TUpdateRun {
   // False when the run ends here (a failed load).
   bool RunTool(const std::string& tool, const ScanErrors& scanErrors, Approval& approval);
   void FormClose();
-  // The view's success mirror also updates UpdateOk.
-  class Mirror;
 
   std::vector<std::string> args_;
   Ui& ui_;
   Clock& clock_;
-  RunState& run_;
+  RunState run_;
   MainView& view_;
-  std::unique_ptr<Mirror> mirror_;
   bool closing_ = false;
 };
 

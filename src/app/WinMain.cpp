@@ -82,7 +82,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
 
   try {
     TfmMain fmMain(instance);
-    TUpdateRun run(CommandLineArguments(), ui, clock, Run(), fmMain);
+    TUpdateRun run(CommandLineArguments(), ui, clock, fmMain);
     fmMain.Attach(run);
     run.FormCreate();
     const int code = RunMessageLoop();

@@ -5,7 +5,7 @@
 
 #include "core/PathText.h"
 #include "platform/FileSystem.h"
-#include "platform/Settings.h"
+#include "platform/Registry.h"
 #include "platform/Text.h"
 
 namespace updater {
@@ -63,12 +63,8 @@ std::string StagingFolder(std::string_view toolPath) {
 }
 
 std::string QuorixRoot() {
-  {
-    // Created as a side effect when missing and the user may create it.
-    RegKey key;
-    ::RegCreateKeyExW(HKEY_LOCAL_MACHINE, L"Software\\Vantrel\\Quorix\\Start", 0, nullptr, 0, KEY_READ, nullptr, key.Put(),
-                      nullptr);
-  }
+  // Created as a side effect when missing and the user may create it.
+  EnsureRegistryKey(HKEY_LOCAL_MACHINE, "Software\\Vantrel\\Quorix\\Start");
   const std::string path = ReadRegistryString(HKEY_LOCAL_MACHINE, "Software\\Vantrel\\Quorix\\Start", "Path");
   if (!path.empty() && FolderExists(path)) return path;
   if (FolderExists("C:\\Vantrel\\Quorix")) return "C:\\Vantrel\\Quorix";

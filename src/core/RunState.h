@@ -1,17 +1,16 @@
 #pragma once
-// The run-wide lists and flags: they live from program start to program end, in this one place.
+// The run-wide lists and flags: they live from program start to program end. The update run owns
+// the one RunState and hands it, or the list a step writes, to whoever needs it.
 #include <string>
+#include <string_view>
 
 #include "core/StringList.h"
 
 namespace updater {
 
-class TUpdater;
-
 struct RunState {
   StringList FailureList;          // failures and notable events, reported at close
   StringList RunningHolderList;    // running programs that hold package files
-  StringList BusyFileList;         // files another process kept from being written
   StringList PrevToolOwnerList;    // tools whose package names a prerequisite tool
   StringList PrevToolList;         // parallel: "VEROZ" + number + ".exe", or its staging path
   StringList DataToolList;         // data tool names of the packages, later their deployed paths
@@ -25,13 +24,23 @@ struct RunState {
   bool OpenDocuments = false;
   bool PrevToolRan = false;
   bool MobileServerWasRunning = false;
-  TUpdater* CurrentUpdater = nullptr;
   std::string RunSummary;
   int ToolCount = 0;
-  bool IsPostgresDb = false;
   bool Terminating = false;  // the application was asked to end (the session is ending)
 };
 
-RunState& Run();
+// "[" + RunSummary + "](" + RunningHolderList joined by "," + ",실행프로세스" + count + "건)".
+std::string RunningHolderText(const RunState& run);
+
+// The two forms of a failure line. Each logs indent + the line (flushed when asked) and adds the
+// line to the failure list; it answers the line.
+// step + " 에러발생(" + message + ")"
+std::string RecordError(StringList& failures, std::string_view step, std::string_view message, std::string_view indent = "",
+                        bool flush = false);
+// step + " [에러발생(" + message + ")]"
+std::string RecordBracketedError(StringList& failures, std::string_view step, std::string_view message,
+                                 std::string_view indent = "", bool flush = false);
+// A line that is logged but not reported, in the bracketed form.
+std::string BracketedErrorText(std::string_view step, std::string_view message);
 
 }  // namespace updater

@@ -8,6 +8,7 @@
 #include "db/EngineDetection.h"
 #include "db/TsQuery.h"
 #include "platform/FileSystem.h"
+#include "platform/Processes.h"
 #include "platform/Settings.h"
 #include "platform/Text.h"
 
@@ -85,16 +86,7 @@ void LaunchServerInfoTool() {
   const std::string path = FileExists("Pellan.exe") ? "Pellan.exe" : ToolFolder() + "Pellan.exe";
   if (!FileExists(path)) return;
   // Hidden, not waited for, not checked: the path as it is, then the tool's own file name quoted.
-  std::wstring command = Wide(path + " \"" + FileNamePart(OwnExecutablePath()) + "\"");
-  STARTUPINFOW si{};
-  si.cb = sizeof si;
-  si.dwFlags = STARTF_USESHOWWINDOW;
-  si.wShowWindow = SW_HIDE;
-  PROCESS_INFORMATION pi{};
-  if (::CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) {
-    ::CloseHandle(pi.hThread);
-    ::CloseHandle(pi.hProcess);
-  }
+  StartProgram(path + " \"" + FileNamePart(OwnExecutablePath()) + "\"", StartMode::Hidden);
 }
 
 bool CheckDbExport() {

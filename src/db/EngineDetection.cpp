@@ -4,17 +4,16 @@
 
 #include "core/PathText.h"
 #include "db/DbProvider.h"
-#include "platform/Handles.h"
-#include "platform/Settings.h"
+#include "platform/Processes.h"
+#include "platform/Registry.h"
 #include "platform/Text.h"
 
-#include <tlhelp32.h>
 
 namespace updater {
 namespace {
 
 constexpr const char* kVersions[2] = {"12", "17"};
-constexpr wchar_t kUninstall[] = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\";
+constexpr const char* kUninstall = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\";
 
 bool UnderWow64() {
   using IsWow64 = BOOL(WINAPI*)(HANDLE, PBOOL);
@@ -24,25 +23,11 @@ bool UnderWow64() {
   return call && call(::GetCurrentProcess(), &wow64) && wow64;
 }
 
-std::vector<std::wstring> SubKeys(REGSAM view) {
-  std::vector<std::wstring> names;
-  RegKey key;
-  if (::RegOpenKeyExW(HKEY_LOCAL_MACHINE, kUninstall, 0, KEY_READ | view, key.Put()) != ERROR_SUCCESS) return names;
-  wchar_t name[256];
-  for (DWORD i = 0;; ++i) {
-    DWORD length = 256;
-    const LONG r = ::RegEnumKeyExW(key.Get(), i, name, &length, nullptr, nullptr, nullptr, nullptr);
-    if (r == ERROR_NO_MORE_ITEMS) break;
-    if (r == ERROR_SUCCESS) names.emplace_back(name, length);
-  }
-  return names;
-}
-
 void Pass(REGSAM view, bool second) {
   DbState& db = Db();
-  for (const std::wstring& sub : SubKeys(view)) {
-    if (sub.empty() || sub[0] != L'{') continue;
-    const std::string display = ToUpperAscii(Trim(ReadRegistryString(HKEY_LOCAL_MACHINE, Narrow(kUninstall + sub), "DisplayName", view)));
+  for (const std::string& sub : RegistrySubKeys(HKEY_LOCAL_MACHINE, kUninstall, view)) {
+    if (sub.empty() || sub[0] != '{') continue;
+    const std::string display = ToUpperAscii(Trim(ReadRegistryString(HKEY_LOCAL_MACHINE, std::string(kUninstall) + sub, "DisplayName", view)));
     if (display.empty()) continue;
     for (int version : {1, 0}) {
       const size_t v = static_cast<size_t>(version);
@@ -90,15 +75,10 @@ std::string ServerNameFromTitle(std::string title) {
 }
 
 std::string FindRunningNetworkServer() {
-  UniqueHandle snapshot(::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
-  if (!snapshot) return {};
-  PROCESSENTRY32W entry{};
-  entry.dwSize = sizeof entry;
-  for (BOOL more = ::Process32FirstW(snapshot.Get(), &entry); more; more = ::Process32NextW(snapshot.Get(), &entry)) {
-    if (entry.th32ProcessID == 0) continue;
-    const std::string exe = Narrow(entry.szExeFile);
-    if (!EqualsIgnoreCase(exe, "dbsrv12.exe") && !EqualsIgnoreCase(exe, "dbsrv17.exe")) continue;
-    const std::string title = MainWindowTitle(entry.th32ProcessID);
+  for (const ProcessEntry& entry : ProcessSnapshot()) {
+    if (entry.pid == 0) continue;
+    if (!EqualsIgnoreCase(entry.exeName, "dbsrv12.exe") && !EqualsIgnoreCase(entry.exeName, "dbsrv17.exe")) continue;
+    const std::string title = MainWindowTitle(entry.pid);
     if (!title.empty()) return ServerNameFromTitle(title);
   }
   return {};

@@ -2,8 +2,9 @@
 
 #include <vector>
 
-#include "env/VersionRules.h"
+#include "core/VersionRules.h"
 #include "platform/FileSystem.h"
+#include "platform/OsError.h"
 #include "platform/ReplacingFile.h"
 #include "platform/Text.h"
 
@@ -96,12 +97,16 @@ bool PlainCopy(std::string_view source, std::string_view target) {
 
   ReplacingFile out{std::string(target)};
   if (!out.IsOpen()) return false;
-  char block[3073];
-  for (;;) {
-    DWORD got = 0;
-    if (!::ReadFile(in.Get(), block, sizeof block, &got, nullptr)) return false;
-    if (got == 0) break;
-    if (!out.Write(block, got)) return false;
+  try {
+    out.CopyFrom(
+        [&](void* data, size_t size) -> size_t {
+          DWORD got = 0;
+          if (!::ReadFile(in.Get(), data, static_cast<DWORD>(size), &got, nullptr)) throw CannotRead(std::string(source), ::GetLastError());
+          return got;
+        },
+        3073);
+  } catch (const OsError&) {
+    return false;  // the plain copy answers false; its caller records the failure
   }
   // The date travels as a local DOS date-time, so it lands on the even second.
   FILETIME written{}, local{};

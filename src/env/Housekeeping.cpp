@@ -12,7 +12,7 @@
 #include "env/Termination.h"
 #include "platform/FileSystem.h"
 #include "platform/ReplacingFile.h"
-#include "platform/Settings.h"
+#include "platform/Registry.h"
 #include "platform/Text.h"
 
 namespace updater {
@@ -20,7 +20,7 @@ namespace {
 
 constexpr std::array<const char*, 4> kStartOfRunProcesses = {"TXOrvex.exe", "Halcyra.exe", "Truvial.exe", "Cvl.Sentra.Main.exe"};
 constexpr int kKeepWindow = 30;
-constexpr wchar_t kEnvironmentKey[] = L"SYSTEM\\CurrentControlSet\\Control\\Session Manager\\Environment";
+constexpr const char* kEnvironmentKey = "SYSTEM\\CurrentControlSet\\Control\\Session Manager\\Environment";
 
 std::string RemoveAll(std::string text, std::string_view what) {
   for (;;) {
@@ -73,7 +73,9 @@ void DeleteOldTools(bool tool08) {
   if (digits.empty() || ec != std::errc() || end != digits.data() + digits.size() || runVersion > INT32_MAX) return;
   const std::string prefix = tool08 ? "Tool08_" : "Ruve01_";
   bool deleted = false;
-  for (const std::string& path : ListFiles(FennixUpdateFolder(tool08), prefix + "*.exe", false)) {
+  std::vector<std::string> tools;
+  ListFilesInto(FennixUpdateFolder(tool08), prefix + "*.exe", {}, tools);
+  for (const std::string& path : tools) {
     const std::string name = FileNamePart(path);
     if (name.size() <= prefix.size() + 4) continue;
     const std::string number = name.substr(prefix.size(), name.size() - prefix.size() - 4);
@@ -99,81 +101,38 @@ std::string RenameBusyFile(std::string_view path, Clock& clock) {
   return renamed;
 }
 
-bool CaptureBusyFile(std::string_view errorMessage, StringList& busyFiles) {
-  try {
-    std::string rest(errorMessage);
-    for (std::string_view part : {std::string_view("Cannot create file"),
-                                  std::string_view("다른 프로세스가 파일을 사용 중이기 때문에 프로세스가 액세스 할 수 없습니다"),
-                                  std::string_view("\"."), std::string_view("\"")})
-      rest = RemoveAll(rest, part);
-    // The system's text may be another one (another reason, another language): the quoted path.
-    if (!FileExists(rest)) {
-      const auto open = errorMessage.find('"');
-      const auto close = open == std::string_view::npos ? open : errorMessage.find('"', open + 1);
-      rest = close == std::string_view::npos ? std::string{} : std::string(errorMessage.substr(open + 1, close - open - 1));
-    }
-    if (rest.empty() || !FileExists(rest)) return false;
-    busyFiles.AddUnique(rest);
-    return true;
-  } catch (...) {
-    return false;
-  }
-}
-
 void RemoveFolderTree(std::string_view folder) { DeleteTree(folder, false); }
 
 void AddSearchPathEntries() {
   for (const std::string& folder : {CommLibFolder(), ExeFolder(), ToolFolder()}) {
     const std::string entry = WithoutTrailingBackslash(folder);
-    std::string path;
-    if (ReadEnvironmentValue("Path", path) && path.find(entry) == std::string::npos) AppendEnvironmentValue("Path", entry);
+    try {
+      const std::optional<std::string> path = ReadEnvironmentValue("Path");
+      if (path && path->find(entry) == std::string::npos) AppendEnvironmentValue("Path", entry);
+    } catch (const std::exception& e) {
+      LogLine("    → AddSearchPathEntries [" + std::string(e.what()) + "]");
+    }
   }
 }
 
 // Read whole, however long: a Path cut short would make every entry look missing and be appended
 // again on every run.
-bool ReadEnvironmentValue(std::string_view name, std::string& value) {
-  RegKey key;
-  if (::RegOpenKeyExW(HKEY_LOCAL_MACHINE, kEnvironmentKey, 0, KEY_READ, key.Put()) != ERROR_SUCCESS) return false;
-  const std::wstring raw = Wide(ReadRegistryString(HKEY_LOCAL_MACHINE, Narrow(kEnvironmentKey), name));
+std::optional<std::string> ReadEnvironmentValue(std::string_view name) {
+  const std::wstring raw = Wide(ReadRegistryString(HKEY_LOCAL_MACHINE, kEnvironmentKey, name));
   std::wstring expanded(::ExpandEnvironmentStringsW(raw.c_str(), nullptr, 0), L'\0');
   const DWORD n = expanded.empty() ? 0 : ::ExpandEnvironmentStringsW(raw.c_str(), expanded.data(), static_cast<DWORD>(expanded.size()));
-  if (n == 0 || n > expanded.size()) return false;
+  if (n == 0 || n > expanded.size()) return std::nullopt;
   expanded.resize(n - 1);  // without its terminating zero
-  value = Narrow(expanded);
-  return true;
+  return Narrow(expanded);
 }
 
-bool AppendEnvironmentValue(std::string_view name, std::string_view text) {
-  RegKey key;
-  if (::RegOpenKeyExW(HKEY_LOCAL_MACHINE, kEnvironmentKey, 0, KEY_READ | KEY_WRITE, key.Put()) != ERROR_SUCCESS) return false;
-  const std::string raw = ReadRegistryString(HKEY_LOCAL_MACHINE, Narrow(kEnvironmentKey), name);
-  const std::wstring value = Wide(raw + ";" + std::string(text));
+void AppendEnvironmentValue(std::string_view name, std::string_view text) {
+  const std::string raw = ReadRegistryString(HKEY_LOCAL_MACHINE, kEnvironmentKey, name);
   // Written back as an expandable string, so %...% references in Path keep working.
-  ::RegSetValueExW(key.Get(), Wide(name).c_str(), 0, REG_EXPAND_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
-                   static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
+  WriteRegistryExpandString(HKEY_LOCAL_MACHINE, kEnvironmentKey, name, raw + ";" + std::string(text));
   DWORD_PTR ignored = 0;
   ::SendMessageTimeoutW(HWND_BROADCAST, WM_SETTINGCHANGE, 0, reinterpret_cast<LPARAM>(L"Environment"), SMTO_ABORTIFHUNG, 5000,
                         &ignored);
-  return true;
-}
-
-std::vector<std::string> ListFiles(std::string_view path, std::string_view mask, bool recurse) {
-  FolderAndName fn;
-  std::vector<std::string> out;
-  if (SplitAtLastBackslash(path, fn)) ListFilesInto(fn.folder, mask, {.recurse = recurse}, out);
-  return out;
-}
-
-void ListFilesRecursive(std::string_view folder, std::string_view mask, std::vector<std::string>& list, bool recurse) {
-  ListFilesInto(folder, mask, {.recurse = recurse, .enterHidden = false}, list);
-}
-
-std::vector<std::string> ListFilesExcept(std::string_view path, std::string_view mask, bool recurse) {
-  std::vector<std::string> out = ListFiles(path, mask, recurse);
-  const std::string except = FileNamePart(path);
-  std::erase_if(out, [&](const std::string& p) { return FileNamePart(p) == except; });
-  return out;
 }
 
 }  // namespace updater

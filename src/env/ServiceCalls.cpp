@@ -11,7 +11,7 @@
 #include "core/ClientFolders.h"
 #include "core/PathText.h"
 #include "env/FileVersion.h"
-#include "env/Processes.h"
+#include "platform/Processes.h"
 #include "platform/FileSystem.h"
 #include "platform/Settings.h"
 #include "platform/Text.h"
@@ -148,7 +148,7 @@ bool InstallAgent() {
   if (!FileExists(installer)) return false;
   const std::string version = Trim(VersionText(installer, 5)).substr(0, 3);
   if (version.compare(std::string("4.2.2.7").substr(0, 3)) < 0) return false;
-  StartAndWait(installer + " /verysilent /norestart", false, 0);
+  StartAndWait(installer + " /verysilent /norestart", StartMode::Detached, 0);
   return true;
 }
 

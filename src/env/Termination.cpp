@@ -9,7 +9,7 @@
 #include "core/ClientFolders.h"
 #include "core/RunLog.h"
 #include "core/RunState.h"
-#include "env/Processes.h"
+#include "platform/Processes.h"
 #include "platform/Messages.h"
 #include "platform/Text.h"
 

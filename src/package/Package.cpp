@@ -1,11 +1,11 @@
 #include "package/Package.h"
 
+#include <algorithm>
 #include <stdexcept>
 
 #include "core/ClientFolders.h"
 #include "core/PathText.h"
 #include "core/RunLog.h"
-#include "core/RunState.h"
 #include "env/FileVersion.h"
 #include "env/ServiceCalls.h"
 #include "package/Inflate.h"
@@ -33,10 +33,7 @@ void Commit(ReplacingFile& out, const std::string& path) {
 void PlainToFile(const TResourceDetails& resource, const std::string& path) {
   ReplacingFile out(path, ReplacingFile::Durability::Cached);  // staging: redone by a later run
   if (!out.IsOpen()) throw CannotCreate(path, out.OpenError());
-  std::string buf(kWriteBuffer, '\0');
-  const auto read = resource.Reader();
-  while (const size_t n = read(buf.data(), buf.size()))
-    if (!out.Write(buf.data(), n)) throw CannotWrite(path, ::GetLastError());
+  out.CopyFrom(resource.Reader(), kWriteBuffer);
   Commit(out, path);
 }
 
@@ -90,11 +87,12 @@ void InflateToFile(const TResourceDetails& resource, const std::string& path) {
   Commit(out, path);
 }
 
-void ScanToolOptions(const std::string& toolPath, const std::string& outputFolder, bool firstTool, bool tool08, Clock& clock) {
-  if (!FileExists(toolPath)) return;
-  bool hidden = false, openDocuments = true, autoRun = false;
-  std::string dataTool, document;
-  RunState& run = Run();
+ToolOptions ScanToolOptions(const std::string& toolPath, const std::string& outputFolder, bool tool08, Clock& clock) {
+  ToolOptions found;
+  if (!FileExists(toolPath)) return found;
+  auto addOnce = [](std::vector<std::string>& list, const std::string& name) {
+    if (std::find(list.begin(), list.end(), name) == list.end()) list.push_back(name);
+  };
 
   TPEResourceModule module(toolPath);
   for (size_t i = 0; i < module.ResourceCount(); ++i) {
@@ -108,13 +106,13 @@ void ScanToolOptions(const std::string& toolPath, const std::string& outputFolde
     if (!Trim(name).empty()) {
       const std::string lower = ToLowerAscii(name);
       switch (ClassifyPackageName(name)) {
-        case NameClass::Dll: run.PackageDllList.AddUnique(lower); break;
-        case NameClass::Exe: run.PackageExeList.AddUnique(lower); break;
+        case NameClass::Dll: addOnce(found.dlls, lower); break;
+        case NameClass::Exe: addOnce(found.exes, lower); break;
         case NameClass::None: break;
       }
     }
-    if (ToUpperAscii(name).find("VEROZ") != std::string::npos && IsDataToolName(name)) dataTool = name;
-    if (IsDocumentIndex(record.SubFolderIndex)) document = name;
+    if (ToUpperAscii(name).find("VEROZ") != std::string::npos && IsDataToolName(name)) found.dataTool = name;
+    if (IsDocumentIndex(record.SubFolderIndex)) found.document = name;
 
     const std::string type = ToUpperAscii(listed.Type());
     if (type != kPrevToolType && type != kUpdateConfigType) continue;
@@ -127,19 +125,17 @@ void ScanToolOptions(const std::string& toolPath, const std::string& outputFolde
       const std::string text = ReadTextFile(controlFile);
       if (type == kPrevToolType) {
         if (const std::optional<std::string> number = PrevToolNumber(text)) {
-          const std::string prevTool = "VEROZ" + *number + ".exe";
-          run.PrevToolOwnerList.Add(toolPath);
-          run.PrevToolList.Add(prevTool);
-          RecordHistory(tool08, toolPath, NumericVersion(toolPath), prevTool, clock);
+          found.prevTool = "VEROZ" + *number + ".exe";
+          RecordHistory(tool08, toolPath, NumericVersion(toolPath), *found.prevTool, clock);
         }
       } else {
         const UpdateOptions options = ParseUpdateConfig(text);
-        hidden = options.Hidden;
-        if (hidden) LogLine("    실행옵션 → [HIDDEN=1, 숨김모드로 자동실행]");
-        openDocuments = !options.NotExecManual;
+        found.hidden = options.Hidden;
+        if (found.hidden) LogLine("    실행옵션 → [HIDDEN=1, 숨김모드로 자동실행]");
+        found.openDocuments = !options.NotExecManual;
         if (options.NotExecManual) LogLine("    실행옵션 → [NOTEXECMANUAL=1, 매뉴얼파일(*.mht) 자동실행 안함]");
-        autoRun = options.AutoExecTetbl;
-        if (autoRun) LogLine("    실행옵션 → [AUTOEXECTETBL=1, 숨김모드로 자료정리 툴(" + dataTool + ") 자동실행]");
+        found.autoRunDataTool = options.AutoExecTetbl;
+        if (found.autoRunDataTool) LogLine("    실행옵션 → [AUTOEXECTETBL=1, 숨김모드로 자료정리 툴(" + found.dataTool + ") 자동실행]");
       }
     } catch (...) {
       DeleteControlFile(controlFile);
@@ -148,26 +144,35 @@ void ScanToolOptions(const std::string& toolPath, const std::string& outputFolde
     DeleteControlFile(controlFile);
   }
 
-  if (firstTool) {
-    run.HiddenRun = hidden;
-    run.OpenDocuments = openDocuments;
-  } else {
-    run.HiddenRun = run.HiddenRun && hidden;
-    run.OpenDocuments = run.OpenDocuments || openDocuments;
+  return found;
+}
+
+void MergeToolOptions(RunState& run, const std::string& toolPath, const ToolOptions& options, bool firstTool) {
+  for (const std::string& name : options.dlls) run.PackageDllList.AddUnique(name);
+  for (const std::string& name : options.exes) run.PackageExeList.AddUnique(name);
+  if (options.prevTool) {
+    run.PrevToolOwnerList.Add(toolPath);
+    run.PrevToolList.Add(*options.prevTool);
   }
-  if (!document.empty()) run.OpenFileList.Add(document);
-  if (!dataTool.empty()) {
-    run.DataToolList.Add(dataTool);
-    run.DataToolAutoRunList.Add(autoRun ? "1" : "0");
+  if (firstTool) {
+    run.HiddenRun = options.hidden;
+    run.OpenDocuments = options.openDocuments;
+  } else {
+    run.HiddenRun = run.HiddenRun && options.hidden;
+    run.OpenDocuments = run.OpenDocuments || options.openDocuments;
+  }
+  if (!options.document.empty()) run.OpenFileList.Add(options.document);
+  if (!options.dataTool.empty()) {
+    run.DataToolList.Add(options.dataTool);
+    run.DataToolAutoRunList.Add(options.autoRunDataTool ? "1" : "0");
   }
 }
 
 std::string CreateStagingFolder(const std::string& toolPath) { return StagingFolder(toolPath); }
 
-void ExtractPackage(const std::string& toolPath, const std::string& stagingFolder, std::vector<TUpdateFileResource>& resources,
-                    std::string& currentFile) {
+void ExtractPackage(const std::string& toolPath, const std::string& stagingFolder, StringList& prevTools,
+                    std::vector<TUpdateFileResource>& resources, std::string& currentFile) {
   if (!FileExists(toolPath)) return;
-  RunState& run = Run();
   TPEResourceModule module(toolPath);
   for (size_t i = 0; i < module.ResourceCount(); ++i) {
     currentFile.clear();
@@ -189,8 +194,8 @@ void ExtractPackage(const std::string& toolPath, const std::string& stagingFolde
       InflateToFile(resource, target);
     }
     if (ToUpperAscii(name).find("VEROZ") != std::string::npos) {
-      const int at = run.PrevToolList.IndexOf(name);
-      if (at >= 0) run.PrevToolList[static_cast<size_t>(at)] = target;
+      const int at = prevTools.IndexOf(name);
+      if (at >= 0) prevTools[static_cast<size_t>(at)] = target;
     }
     resources.push_back(std::move(record));
     LogLine("    파일생성 [" + std::to_string(i + 1) + ". " + target + "]");

@@ -18,7 +18,7 @@
 
 namespace updater {
 
-TUpdater::TUpdater(Ui& ui, Clock& clock) : ui(ui), clock(clock), Query(CreateQuery()) {}
+TUpdater::TUpdater(Ui& ui, Clock& clock, RunState& run) : ui(ui), clock(clock), run(run), Query(CreateQuery()) {}
 TUpdater::~TUpdater() = default;
 
 std::string ReadFixedFileVersion(const std::string& path) {
@@ -27,8 +27,7 @@ std::string ReadFixedFileVersion(const std::string& path) {
   return v;
 }
 
-void TUpdater::AddUpdater(const std::string& toolPath) {
-  Success = true;
+bool TUpdater::AddUpdater(const std::string& toolPath) {
   LogLine("리소스에서 업데이트 파일 읽어오기[" + toolPath + "]");
   ToolPath = toolPath;
   std::string task, currentFile;
@@ -45,21 +44,24 @@ void TUpdater::AddUpdater(const std::string& toolPath) {
     ResourceList.clear();
     task = "LoadFileFromResource";
     try {
-      ExtractPackage(toolPath, staging, ResourceList, currentFile);
+      ExtractPackage(toolPath, staging, run.PrevToolList, ResourceList, currentFile);
     } catch (const std::exception&) {
-      ExtractPackage(toolPath, staging, ResourceList, currentFile);  // once more; records of the first try stay
+      // once more; records of the first try stay
+      ExtractPackage(toolPath, staging, run.PrevToolList, ResourceList, currentFile);
     }
     task = "ProcessPrevTool";
-    if (!CheckPrevTool(*this)) return;
+    if (!CheckPrevTool(*this)) return false;
     task = "ClearUpdateList";
     UpdateList.clear();
     task = "LoadFilesFromDirectory";
     BuildUpdateList(staging);
+    return true;
   } catch (const std::exception& e) {
     if (task == "GetToolFileVersion") task += "(" + toolPath + ")";
     else if (task == "LoadFileFromResource")
       task += currentFile.empty() ? "(" + toolPath + ")" : "(" + toolPath + "," + currentFile + ")";
     FailLoad(task, e.what());
+    return false;
   }
 }
 
@@ -73,13 +75,12 @@ void TUpdater::RefuseLoad(const std::string& toolPath, const std::string& task, 
 void TUpdater::FailLoad(const std::string& task, const std::string& message) {
   const std::string line = "AddUpdater(에러발생,Err.Message:" + message + ",CurrentRunningTask:" + task + ")";
   LogLine("    " + line);
-  Run().FailureList.Add(line);
-  Success = false;
+  run.FailureList.Add(line);
 }
 
 void TUpdater::BuildUpdateList(const std::string& stagingFolder) {
   std::vector<std::string> found;
-  ListFilesRecursive(stagingFolder, "*.*", found, true);
+  ListFilesInto(stagingFolder, "*.*", {.recurse = true, .enterHidden = false}, found);
   StringList exes, dlls;
   for (const std::string& path : found) {
     const std::string lower = ToLowerAscii(FileNamePart(path));
@@ -91,9 +92,9 @@ void TUpdater::BuildUpdateList(const std::string& stagingFolder) {
   }
   if (!exes.Empty()) {
     LogLine("KillProcessByList(exe)");
-    TerminateProcessesByName(Run(), exes, false, true);
+    TerminateProcessesByName(run, exes, false, true);
   }
-  if (!dlls.Empty()) TerminateModuleUsers(Run(), dlls, true);
+  if (!dlls.Empty()) TerminateModuleUsers(run, dlls, true);
   LogLine("업데이트 파일목록 (" + std::to_string(found.size()) + "개 파일)");
   for (size_t i = 0; i < found.size(); ++i) {
     try {
@@ -108,9 +109,9 @@ void TUpdater::BuildUpdateList(const std::string& stagingFolder) {
       LogLine("    목록추가 [" + std::to_string(i + 1) + ". " + f.StagingPath + "(" + f.DotlessVersion + ", " +
               FileSizeText(f.Size) + ")]");
     } catch (const std::exception& e) {
-      const std::string text = "LoadFilesFromDirectory [에러발생(" + std::string(e.what()) + ")]";
+      const std::string text = BracketedErrorText("LoadFilesFromDirectory", e.what());
       ui.Error(text);
-      Run().FailureList.Add(text);
+      run.FailureList.Add(text);
     }
   }
   LogLine("");
@@ -128,8 +129,7 @@ const TUpdateFileResource& TUpdater::ResourceOf(const TUpdateFile& file) const {
   return ResourceList[static_cast<size_t>(file.ResourceIndex)];
 }
 
-void TUpdater::FinishTool(bool recordVersion, const std::string& stageName) {
-  RunState& run = Run();
+void TUpdater::FinishTool(bool ok, bool recordVersion, const std::string& stageName) {
   bool failed = false;
   try {
     if (run.Terminating) {
@@ -137,7 +137,7 @@ void TUpdater::FinishTool(bool recordVersion, const std::string& stageName) {
       line += "[" + run.RunSummary + "]";
       LogLine(line);
       run.FailureList.Add(line);
-    } else if (Success) {
+    } else if (ok) {
       Report(0);
       RecordHistory(Tool08, ToolPath, ToolVersion, "Y", clock);
       if (recordVersion) RecordToolVersion(ToolVersion);
@@ -146,21 +146,26 @@ void TUpdater::FinishTool(bool recordVersion, const std::string& stageName) {
       Report(1);
       RecordHistory(Tool08, ToolPath, ToolVersion, "N", clock);
     }
-  } catch (const std::exception&) {
+  } catch (const std::exception& e) {
     failed = true;  // the staging files go in every case
+    LogLine("    → " + BracketedErrorText("FinishTool", e.what()));
   }
-  const std::string root = TempFolder() + "FX4\\New\\";
-  const std::string kind = failed ? " on Exception(" : "(";
-  LogLine("    Start DeleteTempFiles" + kind + root + ")");
-  DeleteFolderTree(root);
-  LogLine("    Finished DeleteTempFiles" + kind + root + ")");
+  try {
+    const std::string root = TempFolder() + "FX4\\New\\";
+    const std::string kind = failed ? " on Exception(" : "(";
+    LogLine("    Start DeleteTempFiles" + kind + root + ")");
+    // Entries beginning with "." are passed over.
+    DeleteTree(root, false, [](const FolderEntry& e) { return e.name.starts_with('.'); });
+    LogLine("    Finished DeleteTempFiles" + kind + root + ")");
+  } catch (const std::exception& e) {
+    LogLine("    → " + BracketedErrorText("DeleteTempFiles", e.what()));
+  }
 }
 
 // Puts the client back as it was: this run's backups are copied back, files this run created are
 // deleted. A backup left by an earlier run is never restored: it may be older than the file this
 // run did not touch.
 void TUpdater::Rollback() {
-  RunState& run = Run();
   LogLine("    백업파일롤백");
   try {
     for (size_t i = 0; i < UpdateList.size(); ++i) {
@@ -189,10 +194,7 @@ void TUpdater::Rollback() {
       }
     }
   } catch (const std::exception& e) {
-    const std::string text = "백업파일롤백 에러발생(" + std::string(e.what()) + ")";
-    CaptureBusyFile(e.what(), run.BusyFileList);
-    LogLine("    → " + text, true);
-    run.FailureList.Add(text);
+    RecordError(run.FailureList, "백업파일롤백", e.what(), "    → ", true);
   }
   LogLine("");
 }
@@ -202,7 +204,7 @@ void TUpdater::Report(int result) {
   try {
     ReportResult(Tool08, ToolVersion, result);
   } catch (const std::exception& e) {
-    LogLine("    → ReportResult [에러발생(" + LineBreaksToBlank(e.what()) + ")]");
+    LogLine("    → " + BracketedErrorText("ReportResult", LineBreaksToBlank(e.what())));
   }
 }
 
@@ -210,19 +212,13 @@ void TUpdater::Report(int result) {
 void TUpdater::RecordToolVersion(const std::string& /*version*/) {}
 
 bool CheckPrevTool(TUpdater& updater) {
-  const RunState& run = Run();
+  const RunState& run = updater.run;
   const int at = run.PrevToolOwnerList.IndexOf(updater.ToolPath);
   if (at < 0) return true;
   // Whether the prerequisite has run is recorded in the clinic database, which cannot be read
   // yet: rather than deploy over an unprepared database, the tool is not loaded.
   LogLine("    선수 툴 확인 불가(" + FileNamePart(run.PrevToolList[static_cast<size_t>(at)]) + ")");
-  updater.Success = false;
   return false;
-}
-
-void DeleteFolderTree(const std::string& folder) {
-  DeleteTree(folder, WithTrailingBackslash(folder, false) == TempFolder(),
-             [](const FolderEntry& e) { return e.name.starts_with('.'); });
 }
 
 }  // namespace updater

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "core/RunState.h"
 #include "core/StringList.h"
 #include "db/TsQuery.h"
 #include "package/PackageFormat.h"
@@ -26,19 +27,22 @@ struct TUpdateFile {
 
 class TUpdater {
  public:
-  // The run's Ui and Clock: every box and every wait of the tool goes through them.
-  TUpdater(Ui& ui, Clock& clock);
+  // The run's Ui, Clock and run-wide state: every box, every wait and every run-wide list of the
+  // tool goes through them.
+  TUpdater(Ui& ui, Clock& clock, RunState& run);
   ~TUpdater();
   TUpdater(const TUpdater&) = delete;
   TUpdater& operator=(const TUpdater&) = delete;
 
   // Loads one tool: version, staging folder, extraction (tried twice), prerequisite, update list.
-  void AddUpdater(const std::string& toolPath);
+  // False when the load failed (its line is written).
+  bool AddUpdater(const std::string& toolPath);
   // Ends the load of a tool that an earlier step found damaged, with the load's error line.
   void RefuseLoad(const std::string& toolPath, const std::string& task, const std::string& message);
   void BuildUpdateList(const std::string& stagingFolder);
-  // Reports, records and rolls back as the success flag says; removes the staging files.
-  void FinishTool(bool recordVersion, const std::string& stageName);
+  // Reports and records the tool's outcome, or rolls back after a failure; removes the staging
+  // files. Never raises.
+  void FinishTool(bool ok, bool recordVersion, const std::string& stageName);
   void Rollback();
   // Reports the result to the update service.
   void Report(int result);
@@ -50,12 +54,10 @@ class TUpdater {
 
   Ui& ui;
   Clock& clock;
+  RunState& run;
   std::unique_ptr<TtsQuery> Query;
   std::vector<TUpdateFile> UpdateList;
   std::vector<TUpdateFileResource> ResourceList;
-  bool Success = false;
-  // A backup or copy of this tool failed: nothing more is copied and the tool ends as failed.
-  bool CopyFailed = false;
   std::string ToolPath;
   std::string ToolVersion;
   bool Tool08 = false;  // the running program's item code: selects the history file
@@ -68,10 +70,7 @@ class TUpdater {
 
 // "a.b.c.d" from the fixed version information; throws when the file has none.
 std::string ReadFixedFileVersion(const std::string& path);
-// Deletes every file below the folder (entries beginning with "." are passed over) and removes
-// the folders, except the Temp folder itself. Failures are ignored.
-void DeleteFolderTree(const std::string& folder);
-// Whether the tool's prerequisite data tool has run; false ends the load (success flag cleared).
+// Whether the tool's prerequisite data tool has run; false ends the load.
 bool CheckPrevTool(TUpdater& updater);
 
 }  // namespace updater

@@ -22,9 +22,10 @@ class OsError : public std::runtime_error {
   DWORD code_;
 };
 
-// A file that could not be created (or replaced), opened, or written.
+// A file that could not be created (or replaced), opened, read or written.
 OsError CannotCreate(const std::string& path, DWORD code);
 OsError CannotOpen(const std::string& path, DWORD code);
+OsError CannotRead(const std::string& path, DWORD code);
 OsError CannotWrite(const std::string& path, DWORD code);
 
 }  // namespace updater

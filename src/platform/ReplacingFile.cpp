@@ -1,5 +1,9 @@
-#include "platform/FileSystem.h"
 #include "platform/ReplacingFile.h"
+
+#include <memory>
+
+#include "platform/FileSystem.h"
+#include "platform/OsError.h"
 #include "platform/Text.h"
 
 #include <aclapi.h>
@@ -65,13 +69,11 @@ ReplacingFile::ReplacingFile(std::string target, Durability durability)
   // A run killed while writing this target left its temporary file here: it goes first. (The
   // start-of-run sweep covers only the Exe folder.)
   {
-    const size_t slash = target_.find_last_of('\\');
-    const std::string folder = slash == std::string::npos ? std::string{} : target_.substr(0, slash + 1);
-    WIN32_FIND_DATAW fd;
-    FindHandle stale(::FindFirstFileW(LongPath(TemporaryStem(target_) + ".*-*" + std::string(kTemporarySuffix)).c_str(), &fd));
-    if (stale)
-      do ::DeleteFileW(LongPath(folder + Narrow(fd.cFileName)).c_str());
-      while (::FindNextFileW(stale.Get(), &fd));
+    const std::string stem = TemporaryStem(target_);
+    const size_t slash = stem.find_last_of('\\');
+    const size_t nameAt = slash == std::string::npos ? 0 : slash + 1;
+    ForEachEntry(stem.substr(0, nameAt), stem.substr(nameAt) + ".*-*" + std::string(kTemporarySuffix),
+                 [](const FolderEntry& e) { ::DeleteFileW(LongPath(e.path).c_str()); });
   }
   // CREATE_NEW with a fresh name per attempt: never opens someone else's file.
   const std::string stem = TemporaryStem(target_) + "." + std::to_string(::GetCurrentProcessId()) + "-";
@@ -105,6 +107,17 @@ bool ReplacingFile::Write(const void* data, size_t size) {
     size -= written;
   }
   return true;
+}
+
+uint64_t ReplacingFile::CopyFrom(const Reader& read, size_t block, const std::function<bool(uint64_t)>& progress) {
+  std::unique_ptr<char[]> buffer(new char[block]);
+  uint64_t total = 0;
+  while (const size_t n = read(buffer.get(), block)) {
+    if (!Write(buffer.get(), n)) throw CannotWrite(temp_, ::GetLastError());
+    total += n;
+    if (progress && !progress(total)) break;
+  }
+  return total;
 }
 
 bool ReplacingFile::Commit() {

@@ -1,6 +1,8 @@
 #pragma once
 // Writes a file's new content beside it and moves it over the target in one step, so a kill
 // or a full disk leaves either the old or the new file, never a torn one.
+#include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -23,6 +25,12 @@ class ReplacingFile {
   DWORD OpenError() const { return openError_; }
   HANDLE Handle() const { return file_.Get(); }
   bool Write(const void* data, size_t size);
+  // Reads up to size bytes into data; 0 at the end. Throws OsError when the source cannot be read.
+  using Reader = std::function<size_t(void* data, size_t size)>;
+  // The one stream copy into a file: reads blocks of the given size until the reader answers 0,
+  // writing each (OsError when a write fails), and after each block asks progress (bytes so far)
+  // whether to go on. Answers the bytes written.
+  uint64_t CopyFrom(const Reader& read, size_t block, const std::function<bool(uint64_t written)>& progress = {});
   // Flushes, closes and moves over the target; false with GetLastError() set on failure. May be
   // called again after a failure.
   bool Commit();

@@ -1,23 +1,8 @@
 #include "platform/Settings.h"
 
-#include <vector>
-
 #include "platform/Text.h"
 
 namespace updater {
-
-std::string ReadRegistryString(HKEY root, std::string_view subKey, std::string_view name, REGSAM view) {
-  RegKey key;
-  if (::RegOpenKeyExW(root, Wide(subKey).c_str(), 0, KEY_READ | view, key.Put()) != ERROR_SUCCESS) return {};
-  const std::wstring valueName = Wide(name);
-  DWORD type = 0, size = 0;
-  if (::RegQueryValueExW(key.Get(), valueName.c_str(), nullptr, &type, nullptr, &size) != ERROR_SUCCESS) return {};
-  if (type != REG_SZ && type != REG_EXPAND_SZ) return {};
-  std::vector<wchar_t> buf(size / sizeof(wchar_t) + 1, L'\0');
-  if (::RegQueryValueExW(key.Get(), valueName.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(buf.data()), &size) != ERROR_SUCCESS)
-    return {};
-  return Narrow(buf.data());
-}
 
 std::string ReadIniString(std::string_view file, std::string_view section, std::string_view key, std::string_view fallback) {
   const std::wstring f = Wide(file), s = Wide(section), k = Wide(key), d = Wide(fallback);

@@ -5,15 +5,18 @@
 
 namespace updater {
 
+// How the deferral question ended.
+enum class DeferralAnswer { Cancel, Now, IdleReached };
+
 class Ui {
  public:
   virtual ~Ui() = default;
   virtual void Information(std::string_view text) = 0;
   virtual void Error(std::string_view text) = 0;
   virtual bool Confirm(std::string_view text) = 0;  // Yes: true
-  // The deferral question before an update that must close programs in use: true when the run
-  // may start now (the user's OK, or the idle period reached).
-  virtual bool ConfirmUpdateNow() = 0;
+  // The deferral question before an update that must close programs in use: the user's OK, the
+  // idle period reached, or Cancel.
+  virtual DeferralAnswer ConfirmUpdateNow() = 0;
 };
 
 // Message boxes over the active window, topmost, with the caption "업데이트".

@@ -53,7 +53,8 @@ TEST(KillTest, ATargetIsAlwaysTheOldOrTheNewFile) {
     (now == old ? sawOld : sawNew)++;
   }
   std::printf("killed 20 deploys: %d left the old file, %d the new one\n", sawOld, sawNew);
-  SweepTemporaryFiles("D:\\CVL2000\\Exe", updater::Run().FailureList);  // the next run's start
+  StringList failures;
+  SweepTemporaryFiles("D:\\CVL2000\\Exe", failures);  // the next run's start
   EXPECT_TRUE(NoTemporaryFiles("D:\\CVL2000\\Exe"));
   RemoveTree("D:\\stage");
 }

@@ -10,7 +10,7 @@
 #include "Harness.h"
 #include "package/Inflate.h"
 #include "package/PackageFormat.h"
-#include "package/pe/PEWriter.h"
+#include "PEWriter.h"
 #include "platform/FileSystem.h"
 #include "platform/Text.h"
 

@@ -4,7 +4,7 @@
 
 #include "MiniImage.h"
 #include "package/pe/PEFile.h"
-#include "package/pe/PEWriter.h"
+#include "PEWriter.h"
 
 using namespace updater;
 using namespace updater::test;

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "env/VersionRules.h"
+#include "core/VersionRules.h"
 
 using namespace updater;
 

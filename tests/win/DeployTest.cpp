@@ -2,15 +2,15 @@
 
 #include <optional>
 
-#include "app/CopyEngine.h"
-#include "app/Passes.h"
+#include "deploy/CopyEngine.h"
+#include "deploy/Passes.h"
 #include "core/ClientFolders.h"
 #include "core/RunState.h"
 #include "env/FileVersion.h"
 #include "env/Housekeeping.h"
-#include "env/Processes.h"
+#include "platform/Processes.h"
 #include "env/Termination.h"
-#include "env/VersionRules.h"
+#include "core/VersionRules.h"
 #include "Harness.h"
 #include "package/Updater.h"
 #include "platform/FileSystem.h"
@@ -24,7 +24,7 @@ namespace {
 class Deploy : public ::testing::Test {
  protected:
   void SetUp() override {
-    updater::Run() = RunState{};
+    run = RunState{};
     MakeFolders("D:\\CVL2000\\Exe");
     MakeFolders(staging);
   }
@@ -46,6 +46,17 @@ class Deploy : public ::testing::Test {
     return upd.UpdateList.back();
   }
   static std::string Fixture(const char* name) { return BuildFolder() + name; }
+  // The deploy pass and the finish step as the run calls them; answers the tool's outcome.
+  bool Update(bool backedUp = true) {
+    bool outcome = false;
+    FinishOnce finish([&](bool ok) {
+      outcome = ok;
+      upd.FinishTool(ok, false, "ExecuteUpdate");
+    });
+    ExecuteUpdate(upd, view, backedUp, finish);
+    return outcome;
+  }
+  bool BothPasses() { return Update(ExecuteBackup(upd, view)); }
 
   CleanInstallRoots clean;
   const std::string staging = "D:\\CVL2000\\Temp\\FX4\\New\\Tool01_1\\";
@@ -53,7 +64,8 @@ class Deploy : public ::testing::Test {
   const std::string backup = "D:\\CVL2000\\Temp\\FX4\\Backup\\Exe\\";
   ScriptedUi ui;
   FakeClock clock;
-  TUpdater upd{ui, clock};
+  RunState run;
+  TUpdater upd{ui, clock, run};
   RecordingView view;
 };
 
@@ -61,15 +73,14 @@ class Deploy : public ::testing::Test {
 
 TEST_F(Deploy, CopyEngineBlocksAndEdges) {
   WriteFileBytes(staging + "zero.bin", "");
-  EXPECT_EQ(FileCopyWithProgress(staging + "zero.bin", exe + "zero.bin", 0, CopyKind::Normal, upd, view), CopyResult::Copied);
+  EXPECT_EQ(FileCopyWithProgress(staging + "zero.bin", exe + "zero.bin", 0, CopyKind::Normal, run, view), CopyResult::Copied);
   EXPECT_TRUE(FileExists(exe + "zero.bin"));
-  EXPECT_TRUE(view.updateOk);
 
   for (size_t size : {kCopyBlock, kCopyBlock + 1}) {
     view.progress.clear();
     const std::string content(size, 'q');
     WriteFileBytes(staging + "block.bin", content);
-    EXPECT_EQ(FileCopyWithProgress(staging + "block.bin", exe + "block.bin", 7, CopyKind::Normal, upd, view), CopyResult::Copied);
+    EXPECT_EQ(FileCopyWithProgress(staging + "block.bin", exe + "block.bin", 7, CopyKind::Normal, run, view), CopyResult::Copied);
     EXPECT_EQ(ReadFileBytes(exe + "block.bin"), content);
     ASSERT_EQ(view.progress.size(), size == kCopyBlock ? 2u : 3u);  // the range, then one step per block
     EXPECT_EQ(view.progress.back(), std::make_pair(uint64_t{size}, uint64_t{size}));
@@ -81,11 +92,11 @@ TEST_F(Deploy, CopyEngineBlocksAndEdges) {
 TEST_F(Deploy, AnInterruptedCopyNeverReplacesTheTargetAndIsRetried) {
   WriteFileBytes(staging + "a.dll", std::string(100000, 'n'));
   WriteFileBytes(exe + "a.dll", "old");
-  updater::Run().Terminating = true;  // the loop stops at once
-  EXPECT_EQ(FileCopyWithProgress(staging + "a.dll", exe + "a.dll", 0, CopyKind::Normal, upd, view), CopyResult::SizeMismatch);
+  run.Terminating = true;  // the loop stops at once
+  EXPECT_EQ(FileCopyWithProgress(staging + "a.dll", exe + "a.dll", 0, CopyKind::Normal, run, view), CopyResult::SizeMismatch);
   EXPECT_EQ(ReadFileBytes(exe + "a.dll"), "old");
   EXPECT_TRUE(RunLogHas("    → 파일복사 후 파일크기 상이(a.dll, 원본: 97KB, 대상: 0Byte)"));
-  EXPECT_EQ(CopyWithRetry(staging + "a.dll", exe + "a.dll", 0, CopyKind::Normal, upd, view), CopyResult::Copied);
+  EXPECT_EQ(CopyWithRetry(staging + "a.dll", exe + "a.dll", 0, CopyKind::Normal, run, view), CopyResult::Copied);
   EXPECT_EQ(ReadFileBytes(exe + "a.dll"), std::string(100000, 'n'));
   EXPECT_TRUE(RunLogHas("    → 파일복사(재시도) 후 파일복사 성공(a.dll, 원본: 97KB, 대상: 97KB)"));
   EXPECT_TRUE(NoTemporaryFiles("D:\\CVL2000\\Exe"));
@@ -93,9 +104,8 @@ TEST_F(Deploy, AnInterruptedCopyNeverReplacesTheTargetAndIsRetried) {
 
 TEST_F(Deploy, RetryCopyOntoItselfFailsButSizesAgree) {
   WriteFileBytes(exe + "self.dll", "same");
-  EXPECT_EQ(FileCopyWithProgressNew1st(exe + "self.dll", exe + "self.dll", 0, CopyKind::Backup, upd, view), CopyResult::Failed);
-  EXPECT_FALSE(upd.Success);
-  EXPECT_TRUE(updater::Run().FailureList.Contains("FileCopyWithProgressNew1st [파일복사에러, self.dll]"));
+  EXPECT_EQ(FileCopyWithProgressNew1st(exe + "self.dll", exe + "self.dll", 0, CopyKind::Backup, run), CopyResult::Failed);
+  EXPECT_TRUE(run.FailureList.Contains("FileCopyWithProgressNew1st [파일복사에러, self.dll]"));
   EXPECT_TRUE(RunLogHas("    → 파일복사(백업)(재시도) 후 파일복사 성공(self.dll"));
   EXPECT_EQ(ReadFileBytes(exe + "self.dll"), "same");
 }
@@ -105,47 +115,37 @@ TEST_F(Deploy, AHolderIsTerminatedAndTheCopyGoesThrough) {
   WriteFileBytes(staging + "Holder.exe", "new program");
   DummyProcess holder("D:\\run\\Holder.exe", "--hold \"" + exe + "Holder.exe\"");
   ASSERT_TRUE(holder.Running());
-  EXPECT_EQ(FileCopyWithProgress(staging + "Holder.exe", exe + "Holder.exe", 0, CopyKind::Normal, upd, view), CopyResult::Copied);
+  EXPECT_EQ(FileCopyWithProgress(staging + "Holder.exe", exe + "Holder.exe", 0, CopyKind::Normal, run, view), CopyResult::Copied);
   EXPECT_FALSE(holder.Running());
   EXPECT_EQ(ReadFileBytes(exe + "Holder.exe"), "new program");
-  EXPECT_TRUE(upd.Success);
   EXPECT_TRUE(NoTemporaryFiles("D:\\CVL2000\\Exe"));
 }
 
 TEST_F(Deploy, AHolderThatCannotBeTerminatedIsRecordedOnce) {
   WriteFileBytes(staging + "Stuck.exe", "new");
   WriteFileBytes(exe + "Stuck.exe", "old");
-  std::string copyError;
   {
     // A program of that name holds the installed file open and cannot be ended.
     DummyProcess holder("D:\\run\\Stuck.exe", "--hold \"" + exe + "Stuck.exe\"", true);
     ASSERT_TRUE(holder.Running());
-    EXPECT_EQ(FileCopyWithProgress(staging + "Stuck.exe", exe + "Stuck.exe", 0, CopyKind::Normal, upd, view), CopyResult::Failed);
+    EXPECT_EQ(FileCopyWithProgress(staging + "Stuck.exe", exe + "Stuck.exe", 0, CopyKind::Normal, run, view), CopyResult::Failed);
     EXPECT_TRUE(holder.Running());
-    EXPECT_TRUE(updater::Run().KillFailedList.Contains("Stuck.exe"));
+    EXPECT_TRUE(run.KillFailedList.Contains("Stuck.exe"));
     size_t failureLines = 0, copyLines = 0;
-    for (const std::string& line : updater::Run().FailureList) {
+    for (const std::string& line : run.FailureList) {
       failureLines += line.rfind("프로세스종료실패(Stuck.exe,WaitForSingleObjectResult: WAIT_FAILED", 0) == 0;
       if (line.rfind("FileCopyWithProgress [에러발생(2)(Cannot create file \"" + exe + "Stuck.exe\".", 0) == 0) {
         ++copyLines;
-        copyError = line;
       }
     }
     EXPECT_EQ(failureLines, 1u);
     EXPECT_EQ(copyLines, 1u);
-    EXPECT_FALSE(upd.Success);
-    EXPECT_FALSE(view.updateOk);
 
     // The same failure again adds no second termination line.
-    FileCopyWithProgress(staging + "Stuck.exe", exe + "Stuck.exe", 0, CopyKind::Normal, upd, view);
+    FileCopyWithProgress(staging + "Stuck.exe", exe + "Stuck.exe", 0, CopyKind::Normal, run, view);
     failureLines = 0;
-    for (const std::string& line : updater::Run().FailureList) failureLines += line.rfind("프로세스종료실패(Stuck.exe", 0) == 0;
+    for (const std::string& line : run.FailureList) failureLines += line.rfind("프로세스종료실패(Stuck.exe", 0) == 0;
     EXPECT_EQ(failureLines, 1u);
-
-    // The message of the failed copy names the file for the busy-file capture.
-    const std::string message = copyError.substr(copyError.find("(Cannot") + 1);
-    EXPECT_TRUE(CaptureBusyFile(message.substr(0, message.rfind(", Stuck.exe")), updater::Run().BusyFileList));
-    EXPECT_TRUE(updater::Run().BusyFileList.Contains(exe + "Stuck.exe"));
   }
   EXPECT_EQ(ReadFileBytes(exe + "Stuck.exe"), "old");
 
@@ -155,7 +155,7 @@ TEST_F(Deploy, AHolderThatCannotBeTerminatedIsRecordedOnce) {
   DummyProcess image(exe + "Stuck.exe", "", true);
   ASSERT_TRUE(image.Running());
   StageExisting(staging + "Stuck.exe");
-  ExecuteUpdate(upd, view, false);
+  EXPECT_TRUE(Update());
   EXPECT_EQ(ReadFileBytes(exe + "Stuck.exe"), "new");
   EXPECT_TRUE(RunLogHas("[프로세스종료 실패파일 파일명 변경(" + exe + "Stuck_"));
   EXPECT_FALSE(NoTemporaryFiles("D:\\CVL2000\\Exe"));  // the renamed file waits for the next sweep
@@ -166,27 +166,27 @@ TEST_F(Deploy, ADllHeldByAProgramIsWrittenAfterItsHolderEnds) {
   ::CopyFileW(Wide(Fixture("ver_plain.dll")).c_str(), Wide(staging + "Lib.dll").c_str(), FALSE);
   DummyProcess loader("D:\\run\\Loader.exe", "--load \"" + exe + "Lib.dll\"");
   ASSERT_TRUE(loader.Running());
-  EXPECT_EQ(FileCopyWithProgress(staging + "Lib.dll", exe + "Lib.dll", 0, CopyKind::Normal, upd, view), CopyResult::Copied);
+  EXPECT_EQ(FileCopyWithProgress(staging + "Lib.dll", exe + "Lib.dll", 0, CopyKind::Normal, run, view), CopyResult::Copied);
   EXPECT_FALSE(loader.Running());
   EXPECT_EQ(ReadFileBytes(exe + "Lib.dll"), ReadFileBytes(staging + "Lib.dll"));
-  EXPECT_TRUE(upd.Success);
 }
 
 // The three wait modes and the answer for a program that cannot be started.
 TEST_F(Deploy, StartAndWaitModes) {
-  EXPECT_EQ(StartAndWait("D:\\nowhere\\missing.exe", false, 0), -1);
-  EXPECT_EQ(StartAndWait("D:\\nowhere\\missing.exe", true, -1), -1);
-  for (const bool console : {false, true})
-    for (const int32_t mode : {0, -1, 30000}) EXPECT_EQ(StartAndWait("cmd.exe /c exit 7", console, mode), 7) << console << mode;
+  EXPECT_EQ(StartAndWait("D:\\nowhere\\missing.exe", StartMode::Detached, 0), -1);
+  EXPECT_EQ(StartAndWait("D:\\nowhere\\missing.exe", StartMode::Console, -1), -1);
+  for (const StartMode start : {StartMode::Detached, StartMode::Console, StartMode::Hidden})
+    for (const int32_t mode : {0, -1, 30000})
+      EXPECT_EQ(StartAndWait("cmd.exe /c exit 7", start, mode), 7) << static_cast<int>(start) << mode;
   // A timed wait that runs out answers 259 and leaves the child running.
   const std::string client = "D:\\run\\Waiter.exe";
   MakeFolders("D:\\run");
   ::CopyFileW(Wide(BuildFolder() + "dummy_client.exe").c_str(), Wide(client).c_str(), FALSE);
-  EXPECT_EQ(StartAndWait(client, false, 1000), 259);
+  EXPECT_EQ(StartAndWait(client, StartMode::Detached, 1000), 259);
   EXPECT_TRUE(IsRunning("waiter.exe"));
   StringList names;
   names.Add("waiter.exe");
-  EXPECT_TRUE(TerminateProcessesByName(updater::Run(), names, false, false));
+  EXPECT_TRUE(TerminateProcessesByName(run, names, false, false));
 }
 
 TEST_F(Deploy, ModuleHoldersAreFoundOnlyInTheClientFolders) {
@@ -198,9 +198,9 @@ TEST_F(Deploy, ModuleHoldersAreFoundOnlyInTheClientFolders) {
   StringList names, found;
   names.Add("lib.dll");
   names.Add("other.dll");
-  EXPECT_TRUE(FindModuleUsers(updater::Run(), names, found));
+  EXPECT_TRUE(FindModuleUsers(run, names, found));
   EXPECT_EQ(found.Items(), std::vector<std::string>{"Inside.exe"});
-  TerminateModuleUsers(updater::Run(), names, true);
+  TerminateModuleUsers(run, names, true);
   EXPECT_FALSE(inside.Running());
   EXPECT_TRUE(outside.Running());
   EXPECT_TRUE(RunLogHas("    → 프로세스종료성공(Inside.exe)"));
@@ -212,12 +212,12 @@ TEST_F(Deploy, TerminationByNameAndTheClosableTable) {
   names.Add("halcyra.exe");
   EXPECT_TRUE(FindRunningByName(names, found));
   EXPECT_EQ(found.Size(), 2u);  // one entry per instance
-  EXPECT_TRUE(TerminateProcessesByName(updater::Run(), names, false, true));
+  EXPECT_TRUE(TerminateProcessesByName(run, names, false, true));
   EXPECT_FALSE(a.Running());
   EXPECT_FALSE(b.Running());
   StringList none;
   none.Add("notrunning.exe");
-  EXPECT_FALSE(TerminateProcessesByName(updater::Run(), none, false, true));
+  EXPECT_FALSE(TerminateProcessesByName(run, none, false, true));
   EXPECT_TRUE(RunLogHas("    실행 프로세스 중 종료대상 없음"));
 
   StringList holders;
@@ -247,7 +247,7 @@ TEST_F(Deploy, VersionDecisionInBothPasses) {
   StageExisting(staging + "Forced.dll", 7);
   Stage("New.dll", "brand new");
 
-  ExecuteBackup(upd, view);
+  EXPECT_TRUE(ExecuteBackup(upd, view));
   EXPECT_FALSE(FileExists(backup + "Lib.dll"));
   EXPECT_FALSE(FileExists(backup + "same.txt"));
   EXPECT_EQ(ReadFileBytes(backup + "diff.txt"), "1234");
@@ -255,7 +255,7 @@ TEST_F(Deploy, VersionDecisionInBothPasses) {
   EXPECT_FALSE(FileExists(backup + "New.dll"));  // nothing to back up
   EXPECT_TRUE(RunLogHas("    → [" + backup + "] 백업폴더 생성"));
 
-  ExecuteUpdate(upd, view, false);
+  EXPECT_TRUE(Update());
   EXPECT_EQ(VersionText(exe + "Lib.dll"), "6.0.9.50");  // left alone
   EXPECT_TRUE(RunLogHas("    파일복사 [1. " + exe + "Lib.dll] → 최신/동일버전 존재(현 60950, 복사 60101), 복사 건너뜀"));
   EXPECT_EQ(ReadFileBytes(exe + "same.txt"), "12345");
@@ -277,10 +277,10 @@ TEST_F(Deploy, EqualVersionsAreSkippedUnlessForced) {
   ::CopyFileW(Wide(Fixture("ver_commas.dll")).c_str(), Wide(staging + "Eq.dll").c_str(), FALSE);
   TUpdateFile& f = StageExisting(staging + "Eq.dll");
   EXPECT_EQ(f.DotlessVersion, "60280");
-  std::string installed;
-  EXPECT_FALSE(ShouldCopy(exe + "Eq.dll", f.StagingPath, f.DotlessVersion, 0, installed));
-  EXPECT_EQ(installed, "60280");
-  EXPECT_TRUE(ShouldCopy(exe + "Eq.dll", f.StagingPath, f.DotlessVersion, 7, installed));
+  const CopyDecision plain = ShouldCopy(exe + "Eq.dll", f.StagingPath, f.DotlessVersion, 0);
+  EXPECT_FALSE(plain.copy);
+  EXPECT_EQ(plain.installedDotless, "60280");
+  EXPECT_TRUE(ShouldCopy(exe + "Eq.dll", f.StagingPath, f.DotlessVersion, 7).copy);
 }
 
 TEST_F(Deploy, RollbackPutsBackOnlyWhatThisRunChanged) {
@@ -296,8 +296,7 @@ TEST_F(Deploy, RollbackPutsBackOnlyWhatThisRunChanged) {
   WriteFileBytes(backup + "Fresh.dll", "ancient fresh");
   WriteFileBytes(backup + "Stale.txt", "ancient");
 
-  ExecuteBackup(upd, view);
-  ExecuteUpdate(upd, view, false);  // succeeds; roll back by hand below
+  EXPECT_TRUE(BothPasses());  // succeeds; roll back by hand below
   EXPECT_EQ(ReadFileBytes(exe + "Backed.dll"), "new backed up");
   upd.Rollback();
   EXPECT_EQ(ReadFileBytes(exe + "Backed.dll"), "old backed");
@@ -327,11 +326,10 @@ TEST_F(Deploy, AFailedBackupOrCopyFailsTheToolAndChangesNothing) {
     RemoveTree(exe);
     MakeFolders(staging);
     MakeFolders(exe);
-    updater::Run() = RunState{};
+    run = RunState{};
     upd.UpdateList.clear();
     upd.ResourceList.clear();
     upd.WrittenBackups.Clear();
-    upd.CopyFailed = false;
     view = RecordingView{};
 
     for (const char* name : {"A.dll", "B.dll", "C.dll"}) {
@@ -347,21 +345,17 @@ TEST_F(Deploy, AFailedBackupOrCopyFailsTheToolAndChangesNothing) {
       MakeFolders(row.blocked);
     }
 
-    upd.Success = true;
     const size_t mark = RunLogMark();
-    ExecuteBackup(upd, view);
-    ExecuteUpdate(upd, view, false);
-    EXPECT_FALSE(upd.Success);
-    EXPECT_FALSE(view.updateOk);
+    EXPECT_FALSE(BothPasses());
     for (const char* name : {"A.dll", "B.dll", "C.dll"}) EXPECT_EQ(ReadFileBytes(exe + name), std::string("old ") + name) << name;
     EXPECT_FALSE(FileExists(exe + "B2.dll"));
     bool named = false;
-    for (const std::string& line : updater::Run().FailureList)
+    for (const std::string& line : run.FailureList)
       named |= line.rfind("FileCopyWithProgress [에러발생(2)(Cannot create file", 0) == 0;
     EXPECT_TRUE(named);
     // One failed write, not a short copy sent to the retry; no error of the pass's own.
     EXPECT_FALSE(RunLogHas("(재시도)", mark));
-    for (const std::string& line : updater::Run().FailureList) EXPECT_EQ(line.find("Cannot create folder"), std::string::npos);
+    for (const std::string& line : run.FailureList) EXPECT_EQ(line.find("Cannot create folder"), std::string::npos);
     EXPECT_TRUE(NoTemporaryFiles("D:\\CVL2000\\Exe"));
   }
 }
@@ -372,11 +366,7 @@ TEST_F(Deploy, AListWhoseEveryFileIsCurrentSucceedsWithoutCopying) {
     Stage(name, "SAME");
   }
   const size_t mark = RunLogMark();
-  ExecuteBackup(upd, view);
-  upd.Success = true;
-  ExecuteUpdate(upd, view, false);
-  EXPECT_TRUE(upd.Success);
-  EXPECT_FALSE(upd.CopyFailed);
+  EXPECT_TRUE(BothPasses());
   EXPECT_EQ(view.totalSteps, 2);
   EXPECT_EQ(ReadFileBytes(exe + "A.txt"), "same");
   EXPECT_FALSE(FolderExists(backup));
@@ -393,9 +383,7 @@ TEST_F(Deploy, AFailedLastCopyRollsBackInTheFinishStep) {
   Stage("C.exe", "new c!!");
   std::optional<DummyProcess> holder;
   holder.emplace("D:\\run\\C.exe", "--hold \"" + exe + "C.exe\"", true);
-  ExecuteBackup(upd, view);
-  ExecuteUpdate(upd, view, false);
-  EXPECT_FALSE(upd.Success);
+  EXPECT_FALSE(BothPasses());
   EXPECT_EQ(ReadFileBytes(exe + "A.dll"), "old a");
   EXPECT_FALSE(FileExists(exe + "B.dll"));
   EXPECT_TRUE(RunLogHas("    백업파일롤백"));
@@ -410,12 +398,11 @@ TEST_F(Deploy, AFileWithoutARecordIsNeitherDeployedNorInTheWayOfRollback) {
   orphan.StagingPath = staging + "Orphan.dll";
   upd.UpdateList.push_back(orphan);
   Stage("Fresh.dll", "fresh");
-  ExecuteBackup(upd, view);
-  ExecuteUpdate(upd, view, false);
+  EXPECT_TRUE(BothPasses());
   EXPECT_FALSE(FileExists(exe + "Orphan.dll"));
   EXPECT_EQ(ReadFileBytes(exe + "Fresh.dll"), "fresh");
-  EXPECT_TRUE(updater::Run().FailureList.Empty());
+  EXPECT_TRUE(run.FailureList.Empty());
   upd.Rollback();
   EXPECT_FALSE(FileExists(exe + "Fresh.dll"));  // rolled back all the same
-  for (const std::string& line : updater::Run().FailureList) EXPECT_EQ(line.find("백업파일롤백 에러발생"), std::string::npos);
+  for (const std::string& line : run.FailureList) EXPECT_EQ(line.find("백업파일롤백 에러발생"), std::string::npos);
 }

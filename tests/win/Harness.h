@@ -49,14 +49,14 @@ class ScriptedUi final : public Ui {
  public:
   std::vector<std::string> errors, infos;
   bool confirmAnswer = true;
-  bool updateNowAnswer = true;
+  DeferralAnswer deferralAnswer = DeferralAnswer::Now;
   int deferralQuestions = 0;
   void Information(std::string_view text) override { infos.emplace_back(text); }
   void Error(std::string_view text) override { errors.emplace_back(text); }
   bool Confirm(std::string_view) override { return confirmAnswer; }
-  bool ConfirmUpdateNow() override {
+  DeferralAnswer ConfirmUpdateNow() override {
     ++deferralQuestions;
-    return updateNowAnswer;
+    return deferralAnswer;
   }
 };
 
@@ -73,7 +73,7 @@ class FakeClock final : public Clock {
 
 }  // namespace updater::test
 
-#include "app/Passes.h"
+#include "deploy/Passes.h"
 #include "app/UpdateRun.h"
 
 namespace updater::test {
@@ -82,12 +82,10 @@ namespace updater::test {
 class RecordingView final : public PassView {
  public:
   std::vector<std::pair<uint64_t, uint64_t>> progress;
-  bool updateOk = false;
   int totalSteps = 0;
   std::vector<std::string> statuses;
   void SetFileProgress(uint64_t position, uint64_t maximum) override { progress.emplace_back(position, maximum); }
   void ProcessMessages() override {}
-  void MirrorSuccess(bool ok) override { updateOk = ok; }
   void ShowFileCountLabels(bool) override {}
   void ShowStatus(const std::string& text) override { statuses.push_back(text); }
   void ShowCurrentFile(int, const std::string&, const std::string&) override {}
@@ -99,7 +97,7 @@ class RecordingView final : public PassView {
 class RecordingMainView final : public MainView {
  public:
   std::vector<std::string> captions;
-  bool shown = false, timerStarted = false, updateOk = false;
+  bool shown = false, timerStarted = false;
   int quits = 0, totalSteps = 0;
   size_t totalFiles = 0;
   void SetRunCaption(std::string_view text) override { captions.emplace_back(text); }
@@ -114,7 +112,6 @@ class RecordingMainView final : public MainView {
   void Quit() override { ++quits; }
   void SetFileProgress(uint64_t, uint64_t) override {}
   void ProcessMessages() override {}
-  void MirrorSuccess(bool ok) override { updateOk = ok; }
   void ShowFileCountLabels(bool) override {}
   void ShowStatus(const std::string&) override {}
   void ShowCurrentFile(int, const std::string&, const std::string&) override {}

@@ -4,7 +4,6 @@
 #include "core/RunState.h"
 #include "env/Housekeeping.h"
 #include "Harness.h"
-#include "package/Updater.h"
 #include "platform/FileSystem.h"
 #include "platform/Text.h"
 
@@ -15,11 +14,12 @@ namespace {
 class Housekeeping : public ::testing::Test {
  protected:
   void SetUp() override {
-    updater::Run() = RunState{};
     MakeFolders("D:\\CVL2000\\Exe");
   }
   CleanInstallRoots clean;
+  RunState run;
 };
+bool StartsWithDot(const FolderEntry& e) { return e.name.starts_with('.'); }
 }  // namespace
 
 TEST_F(Housekeeping, OldToolsOutsideTheKeepWindowAreDeleted) {
@@ -43,7 +43,7 @@ TEST_F(Housekeeping, SweepAndBusyFileRename) {
   WriteFileBytes("D:\\CVL2000\\Exe\\Main_20250724_101530.yte", "x");
   WriteFileBytes("D:\\CVL2000\\Exe\\keep.dll", "x");
   ::SetFileAttributesW(L"D:\\CVL2000\\Exe\\Main_20250724_101530.yte", FILE_ATTRIBUTE_READONLY);
-  SweepTemporaryFiles("D:\\CVL2000\\Exe", updater::Run().FailureList);
+  SweepTemporaryFiles("D:\\CVL2000\\Exe", run.FailureList);
   EXPECT_TRUE(NoTemporaryFiles("D:\\CVL2000\\Exe"));
   EXPECT_TRUE(FileExists("D:\\CVL2000\\Exe\\keep.dll"));
   EXPECT_TRUE(RunLogHas("[임시파일삭제] D:\\CVL2000\\Exe\\Main_20250724_101530.yte"));
@@ -54,15 +54,6 @@ TEST_F(Housekeeping, SweepAndBusyFileRename) {
   EXPECT_EQ(renamed, "D:\\CVL2000\\Exe\\Main_20250724_140509.yte");
   EXPECT_FALSE(FileExists("D:\\CVL2000\\Exe\\Main.dll"));
   EXPECT_EQ(ReadFileBytes(renamed), "busy");
-}
-
-TEST_F(Housekeeping, BusyFileCaptureStripsTheMessage) {
-  WriteFileBytes("D:\\CVL2000\\Exe\\Main.dll", "x");
-  EXPECT_TRUE(CaptureBusyFile("Cannot create file \"D:\\CVL2000\\Exe\\Main.dll\". 다른 프로세스가 파일을 사용 중이기 때문에 프로세스가 액세스 할 수 없습니다", updater::Run().BusyFileList));
-  EXPECT_TRUE(updater::Run().BusyFileList.Contains("d:\\cvl2000\\exe\\main.dll"));
-  EXPECT_FALSE(CaptureBusyFile("Cannot create file \"D:\\CVL2000\\Exe\\Gone.dll\".", updater::Run().BusyFileList));
-  EXPECT_FALSE(CaptureBusyFile("", updater::Run().BusyFileList));
-  EXPECT_EQ(updater::Run().BusyFileList.Size(), 1u);
 }
 
 // The machine-wide Path, set by a test and put back as it was afterwards.
@@ -112,11 +103,10 @@ TEST_F(Housekeeping, ListingAndFolderRemoval) {
   WriteFileBytes("D:\\CVL2000\\Temp\\FX4\\New\\T\\sub\\b.dll", "b");
   WriteFileBytes("D:\\CVL2000\\Temp\\FX4\\New\\T\\.keep", "k");
   std::vector<std::string> list;
-  ListFilesRecursive("D:\\CVL2000\\Temp\\FX4\\New\\T", "*.dll", list, true);
+  ListFilesInto("D:\\CVL2000\\Temp\\FX4\\New\\T", "*.dll", {.recurse = true}, list);
   EXPECT_EQ(list.size(), 2u);
-  EXPECT_EQ(ListFilesExcept("D:\\CVL2000\\Temp\\FX4\\New\\T\\a.dll", "*.*", false).size(), 1u);  // .keep
 
-  DeleteFolderTree("D:\\CVL2000\\Temp\\");
+  DeleteTree("D:\\CVL2000\\Temp\\", true, StartsWithDot);
   EXPECT_TRUE(FolderExists("D:\\CVL2000\\Temp"));  // the Temp folder itself stays
   EXPECT_TRUE(FileExists("D:\\CVL2000\\Temp\\FX4\\New\\T\\.keep"));  // names beginning with "." are passed over
   EXPECT_FALSE(FileExists("D:\\CVL2000\\Temp\\FX4\\New\\T\\a.dll"));
@@ -134,9 +124,9 @@ TEST_F(Housekeeping, ALongPathIsReadWholeAndNotExtendedAgain) {
   while (test.size() < 3000) test += L";C:\\Program Files\\Some Vendor\\Some Product\\bin";
   test += L";D:\\CVL2000\\CommLib;D:\\CVL2000\\Exe;D:\\CVL2000\\Tool";
   path.Set(test);
-  std::string read;
-  ASSERT_TRUE(ReadEnvironmentValue("Path", read));
-  EXPECT_GT(read.size(), 3000u);
+  const std::optional<std::string> read = ReadEnvironmentValue("Path");
+  ASSERT_TRUE(read);
+  EXPECT_GT(read->size(), 3000u);
   AddSearchPathEntries();
   EXPECT_EQ(path.Get(), test);  // every entry was there: nothing appended
 }
@@ -156,11 +146,13 @@ TEST_F(Housekeeping, WalkersNeverEnterAJunction) {
   ::CreateSymbolicLinkW(L"D:\\outside\\loop", L"D:\\outside", SYMBOLIC_LINK_FLAG_DIRECTORY);
 
   std::vector<std::string> list;
-  ListFilesRecursive("D:\\CVL2000\\CommLib", "*.*", list, true);
+  ListFilesInto("D:\\CVL2000\\CommLib", "*.*", {.recurse = true}, list);
   EXPECT_EQ(list, std::vector<std::string>{"D:\\CVL2000\\CommLib\\Chromium\\sub\\a.pak"});
-  EXPECT_EQ(ListFiles("D:\\outside\\x", "*.*", true).size(), 1u);  // the loop is not followed
+  list.clear();
+  ListFilesInto("D:\\outside", "*.*", {.recurse = true}, list);
+  EXPECT_EQ(list.size(), 1u);  // the loop is not followed
   RemoveFolderTree("D:\\CVL2000\\CommLib\\Chromium");
-  DeleteFolderTree("D:\\CVL2000\\Temp\\");
+  DeleteTree("D:\\CVL2000\\Temp\\", true, StartsWithDot);
   EXPECT_FALSE(FolderExists("D:\\CVL2000\\CommLib\\Chromium"));
   EXPECT_FALSE(FolderExists("D:\\CVL2000\\Temp\\FX4\\New\\T"));
   EXPECT_EQ(ReadFileBytes("D:\\outside\\precious.txt"), "keep");

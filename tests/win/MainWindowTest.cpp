@@ -23,7 +23,6 @@ std::string Caption(HWND hwnd) {
 class MainWindow : public ::testing::Test {
  protected:
   void SetUp() override {
-    updater::Run() = RunState{};
     MakeFolders("D:\\CVL2000\\Exe");
   }
   CleanInstallRoots clean;
@@ -55,13 +54,13 @@ TEST_F(MainWindow, CaptionAndTopmostMessages) {
 TEST_F(MainWindow, AToolListThatCannotBeAskedEndsTheRunAsAnEmptyOne) {
   ::CopyFileW(Wide(BuildFolder() + "dummy_caller.exe").c_str(), L"D:\\CVL2000\\Exe\\Caller.exe", FALSE);
   RecordingMainView view;
-  TUpdateRun run({"test.exe", "Caller.exe"}, ui, clock, updater::Run(), view);
+  TUpdateRun run({"test.exe", "Caller.exe"}, ui, clock, view);
   run.FormCreate();
   EXPECT_TRUE(view.timerStarted);
   run.RunUpdateTools();  // no agent DLL anywhere
   ASSERT_EQ(ui.errors.size(), 1u);
   EXPECT_EQ(ui.errors[0], "Corvel Fennix 실행모듈(appinterface.dll)을 찾을 수 없습니다.\r\nCorvel 실행파일 폴더를 확인해 주시기 바랍니다");
-  EXPECT_TRUE(updater::Run().FailureList.Contains("RunUpdateTools [에러발생(" + ui.errors[0] + ")]"));
+  EXPECT_TRUE(run.State().FailureList.Contains("RunUpdateTools [에러발생(" + ui.errors[0] + ")]"));
   EXPECT_TRUE(RunLogHas("실행할 업데이트 툴 없음, 업데이트 종료"));
   EXPECT_TRUE(RunLogHas("    → CvlUpdaterErrLog [RunUpdateTools [에러발생(Corvel Fennix 실행모듈(appinterface.dll)을 찾을 수 없습니다. Corvel 실행파일 폴더를"));
   for (int i = 0; i < 100 && !FileExists("D:\\CVL2000\\Exe\\caller.txt"); ++i) ::Sleep(20);
@@ -76,7 +75,7 @@ TEST_F(MainWindow, TheCallerIsStartedFromItsFolder) {
   ::CopyFileW(Wide(BuildFolder() + "dummy_caller.exe").c_str(), L"D:\\CVL2000\\Drg\\Dovrane.exe", FALSE);
   ::CopyFileW(Wide(BuildFolder() + "dummy_caller.exe").c_str(), L"D:\\CVL2000\\Exe\\Cvl.exe", FALSE);
   RecordingMainView view;
-  TUpdateRun run({"test.exe"}, ui, clock, updater::Run(), view);
+  TUpdateRun run({"test.exe"}, ui, clock, view);
   run.RelaunchCaller("Dovrane.exe");  // this one lives in Drg
   run.RelaunchCaller("Cvl.exe");      // every other one in Exe
   for (int i = 0; i < 150 && !(FileExists("D:\\CVL2000\\Drg\\caller.txt") && FileExists("D:\\CVL2000\\Exe\\caller.txt")); ++i)
@@ -87,12 +86,31 @@ TEST_F(MainWindow, TheCallerIsStartedFromItsFolder) {
 
 TEST_F(MainWindow, OnlyAShutdownThatHappensStopsTheRun) {
   TfmMain window(::GetModuleHandleW(nullptr));
-  TUpdateRun run({"test.exe"}, ui, clock, updater::Run(), window);
+  TUpdateRun run({"test.exe"}, ui, clock, window);
   window.Attach(run);
   ::SendMessageW(window.Handle(), WM_QUERYENDSESSION, 0, 0);
-  EXPECT_FALSE(updater::Run().Terminating);
+  EXPECT_FALSE(run.State().Terminating);
   ::SendMessageW(window.Handle(), WM_ENDSESSION, FALSE, 0);  // another program vetoed the shutdown
-  EXPECT_FALSE(updater::Run().Terminating);
+  EXPECT_FALSE(run.State().Terminating);
   ::SendMessageW(window.Handle(), WM_ENDSESSION, TRUE, 0);
-  EXPECT_TRUE(updater::Run().Terminating);
+  EXPECT_TRUE(run.State().Terminating);
+}
+
+// How the deferral question ended decides the window and the lines of the run.
+TEST_F(MainWindow, TheDeferralAnswerDecidesTheRun) {
+  struct Row {
+    DeferralAnswer answer;
+    bool goesOn, idleLine;
+  };
+  for (const Row row : {Row{DeferralAnswer::Now, true, false}, Row{DeferralAnswer::IdleReached, true, true},
+                        Row{DeferralAnswer::Cancel, false, false}}) {
+    SCOPED_TRACE(static_cast<int>(row.answer));
+    RecordingMainView view;
+    TUpdateRun run({"test.exe"}, ui, clock, view);
+    ui.deferralAnswer = row.answer;
+    EXPECT_EQ(run.ConfirmToolRun(false), row.goesOn);
+    EXPECT_EQ(view.shown, row.goesOn);
+    EXPECT_EQ(run.Cancelled, !row.goesOn);
+    EXPECT_EQ(run.State().FailureList.Contains("유휴시간 180분 후, 툴 실행"), row.idleLine);
+  }
 }

@@ -19,12 +19,13 @@ int main(int argc, char** argv) {
   const std::string self = OwnExecutablePath();
   std::string current;
   try {
-    ScanToolOptions(self, TempFolder(), true, false, SystemClock());
+    const ToolOptions options = ScanToolOptions(self, TempFolder(), false, SystemClock());
     std::vector<TUpdateFileResource> records;
+    StringList prevTools;
     const DWORD start = ::GetTickCount();
-    ExtractPackage(self, CreateStagingFolder(self), records, current);
+    ExtractPackage(self, CreateStagingFolder(self), prevTools, records, current);
     const DWORD took = ::GetTickCount() - start;
-    std::printf("extracted %zu files, hidden %d\n", records.size(), Run().HiddenRun ? 1 : 0);
+    std::printf("extracted %zu files, hidden %d\n", records.size(), options.hidden ? 1 : 0);
     if (memory) {
       PROCESS_MEMORY_COUNTERS pmc{};
       pmc.cb = sizeof(pmc);

@@ -8,7 +8,7 @@
 #include "Harness.h"
 #include "package/Inflate.h"
 #include "package/Package.h"
-#include "package/pe/PEWriter.h"
+#include "PEWriter.h"
 #include "package/Updater.h"
 #include "platform/FileSystem.h"
 #include "platform/Text.h"
@@ -49,14 +49,16 @@ bool LogHas(std::string_view part) {
 class Package : public ::testing::Test {
  protected:
   void SetUp() override {
-    updater::Run() = RunState{};
     MakeFolders("D:\\CVL2000\\Exe");
     MakeFolders("D:\\pack");
   }
   void TearDown() override { RemoveTree("D:\\pack"); }
   const std::string image = BuildFolder() + "ver_none.dll";
+  // The pre-scan of one tool merged into the run, as the run does it.
+  void Scan(const std::string& tool, bool first) { MergeToolOptions(run, tool, ScanToolOptions(tool, TempFolder(), false, clock), first); }
   CleanInstallRoots clean;
   FakeClock clock;
+  RunState run;
 };
 
 }  // namespace
@@ -88,12 +90,12 @@ TEST_F(Package, ThePackedToolKeepsItsVersionInformation) {
 TEST_F(Package, OptionsMergeAcrossTools) {
   const std::string first = Pack(image, "D:\\pack\\Tool01_1.exe", {Control("UPDATECONFIG", "HIDDEN=1\r\nNOTEXECMANUAL=1\r\n")});
   const std::string second = Pack(image, "D:\\pack\\Tool01_2.exe", {Module("b.dll", "b")});
-  ScanToolOptions(first, TempFolder(), true, false, clock);
-  EXPECT_TRUE(updater::Run().HiddenRun);
-  EXPECT_FALSE(updater::Run().OpenDocuments);
-  ScanToolOptions(second, TempFolder(), false, false, clock);
-  EXPECT_FALSE(updater::Run().HiddenRun);     // hidden only when every tool says so
-  EXPECT_TRUE(updater::Run().OpenDocuments);  // documents open when any tool allows it
+  Scan(first, true);
+  EXPECT_TRUE(run.HiddenRun);
+  EXPECT_FALSE(run.OpenDocuments);
+  Scan(second, false);
+  EXPECT_FALSE(run.HiddenRun);     // hidden only when every tool says so
+  EXPECT_TRUE(run.OpenDocuments);  // documents open when any tool allows it
   EXPECT_TRUE(LogHas("    실행옵션 → [HIDDEN=1, 숨김모드로 자동실행]"));
   EXPECT_TRUE(LogHas("    실행옵션 → [NOTEXECMANUAL=1, 매뉴얼파일(*.mht) 자동실행 안함]"));
   EXPECT_TRUE(LogHas("    실행옵션 리소스파일 삭제 [" + TempFolder() + "Config.txt]"));
@@ -104,8 +106,7 @@ TEST_F(Package, PreScanFillsTheRunWideLists) {
                                 {Module("App.EXE", "x"), Module("Lib.exe.dll", "x"), Module("App.exe.config", "x"),
                                  Module("VEROZ5521.exe", "x"), Module("Guide.mht", "x", 12), Module("Help.pdf", "x", 23),
                                  Module("Lower.dll", "x", 6, false, "module"), Control("UPDATECONFIG", "AUTOEXECTETBL=1\r\n")});
-  ScanToolOptions(tool, TempFolder(), true, false, clock);
-  const RunState& run = updater::Run();
+  Scan(tool, true);
   EXPECT_EQ(run.PackageExeList.Items(), (std::vector<std::string>{"app.exe", "veroz5521.exe"}));
   EXPECT_EQ(run.PackageDllList.Items(), (std::vector<std::string>{"lib.exe.dll", "lower.dll"}));  // "module" counts here
   EXPECT_EQ(run.DataToolList.Items(), std::vector<std::string>{"VEROZ5521.exe"});
@@ -117,29 +118,29 @@ TEST_F(Package, PreScanFillsTheRunWideLists) {
   // ... but a lower-case "module" is never extracted.
   std::vector<TUpdateFileResource> records;
   std::string current;
-  ExtractPackage(tool, CreateStagingFolder(tool), records, current);
+  ExtractPackage(tool, CreateStagingFolder(tool), run.PrevToolList, records, current);
   EXPECT_EQ(records.size(), 6u);
   EXPECT_FALSE(FileExists(CreateStagingFolder(tool) + "Lower.dll"));
 }
 
 TEST_F(Package, AutoRunWithoutDataToolShowsEmptyParentheses) {
   const std::string tool = Pack(image, "D:\\pack\\Tool01_4.exe", {Control("UPDATECONFIG", "AUTOEXECTETBL=1\r\n")});
-  ScanToolOptions(tool, TempFolder(), true, false, clock);
+  Scan(tool, true);
   EXPECT_TRUE(LogHas("    실행옵션 → [AUTOEXECTETBL=1, 숨김모드로 자료정리 툴() 자동실행]"));
-  EXPECT_TRUE(updater::Run().DataToolList.Empty());
+  EXPECT_TRUE(run.DataToolList.Empty());
 }
 
 TEST_F(Package, PrerequisiteToolsAreRecorded) {
   const std::string bad = Pack(image, "D:\\pack\\Tool01_5.exe", {Control("PREVTOOL", "55A1\r\n")});
-  ScanToolOptions(bad, TempFolder(), true, false, clock);
-  EXPECT_TRUE(updater::Run().PrevToolList.Empty());
-  EXPECT_TRUE(updater::Run().PrevToolOwnerList.Empty());
+  Scan(bad, true);
+  EXPECT_TRUE(run.PrevToolList.Empty());
+  EXPECT_TRUE(run.PrevToolOwnerList.Empty());
   EXPECT_FALSE(FileExists(TempFolder() + "Prev.txt"));
 
   const std::string good = Pack(image, "D:\\pack\\Tool01_6.exe", {Control("PREVTOOL", "5521\r\n"), Module("VEROZ5521.exe", "tool")});
-  ScanToolOptions(good, TempFolder(), true, false, clock);
-  EXPECT_EQ(updater::Run().PrevToolOwnerList.Items(), std::vector<std::string>{good});
-  EXPECT_EQ(updater::Run().PrevToolList.Items(), std::vector<std::string>{"VEROZ5521.exe"});
+  Scan(good, true);
+  EXPECT_EQ(run.PrevToolOwnerList.Items(), std::vector<std::string>{good});
+  EXPECT_EQ(run.PrevToolList.Items(), std::vector<std::string>{"VEROZ5521.exe"});
   wchar_t value[64];
   ::GetPrivateProfileStringW(L"PREVTOOL", L"Tool01_6.exe", L"", value, 64, L"D:\\CVL2000\\Updater.ini");
   EXPECT_EQ(Narrow(value), "VEROZ5521.exe");
@@ -148,12 +149,12 @@ TEST_F(Package, PrerequisiteToolsAreRecorded) {
   std::vector<TUpdateFileResource> records;
   std::string current;
   const std::string staging = CreateStagingFolder(good);
-  ExtractPackage(good, staging, records, current);
-  EXPECT_EQ(updater::Run().PrevToolList[0], staging + "VEROZ5521.exe");
+  ExtractPackage(good, staging, run.PrevToolList, records, current);
+  EXPECT_EQ(run.PrevToolList[0], staging + "VEROZ5521.exe");
 
   // A PREVTOOL text with no line at all ends the pre-scan, and its file is still removed.
   const std::string empty = Pack(image, "D:\\pack\\Tool01_7.exe", {Control("PREVTOOL", "")});
-  EXPECT_THROW(ScanToolOptions(empty, TempFolder(), true, false, clock), std::exception);
+  EXPECT_THROW(ScanToolOptions(empty, TempFolder(), false, clock), std::exception);
   EXPECT_FALSE(FileExists(TempFolder() + "Prev.txt"));
 }
 
@@ -162,21 +163,21 @@ TEST_F(Package, DamagedPackagesWriteNothingOutsideOrHalfWay) {
   std::string current;
   const std::string escape = Pack(image, "D:\\pack\\Tool01_8.exe", {Module("..\\..\\escaped.dll", "evil")});
   const std::string staging = CreateStagingFolder(escape);
-  EXPECT_THROW(ExtractPackage(escape, staging, records, current), std::runtime_error);
+  EXPECT_THROW(ExtractPackage(escape, staging, run.PrevToolList, records, current), std::runtime_error);
   EXPECT_EQ(current, "..\\..\\escaped.dll_LoadFromStream");  // the load error line names it
   EXPECT_FALSE(FileExists("D:\\CVL2000\\Temp\\FX4\\escaped.dll"));
   EXPECT_TRUE(records.empty());
 
   for (const char* name : {"C:evil.dll", "..", "sub/evil.dll"}) {
     const std::string tool = Pack(image, "D:\\pack\\Tool01_9.exe", {Module(name, "evil")});
-    EXPECT_THROW(ExtractPackage(tool, CreateStagingFolder(tool), records, current), std::runtime_error) << name;
+    EXPECT_THROW(ExtractPackage(tool, CreateStagingFolder(tool), run.PrevToolList, records, current), std::runtime_error) << name;
   }
 
   NewResource broken = Module("Broken.dll", std::string(100000, 'x'));
   broken.data.resize(broken.data.size() / 2);  // a damaged zlib stream
   const std::string tool = Pack(image, "D:\\pack\\Tool01_10.exe", {broken});
   const std::string brokenStaging = CreateStagingFolder(tool);
-  EXPECT_THROW(ExtractPackage(tool, brokenStaging, records, current), InflateError);
+  EXPECT_THROW(ExtractPackage(tool, brokenStaging, run.PrevToolList, records, current), InflateError);
   EXPECT_EQ(current, "Broken.dll_DecompressFiles");
   EXPECT_FALSE(FileExists(brokenStaging + "Broken.dll"));  // no half-written file
   WIN32_FIND_DATAW fd;
@@ -190,7 +191,7 @@ TEST_F(Package, ALaterResourceOfTheSameFileNameOverwritesTheEarlier) {
   std::vector<TUpdateFileResource> records;
   std::string current;
   const std::string staging = CreateStagingFolder(tool);
-  ExtractPackage(tool, staging, records, current);
+  ExtractPackage(tool, staging, run.PrevToolList, records, current);
   ASSERT_EQ(records.size(), 2u);
   EXPECT_EQ(records[0].SubFolderIndex, 34);  // "...|34|" sorts before "...|6|"
   EXPECT_EQ(ReadFileBytes(staging + "Same.dll"), "first");
@@ -226,9 +227,8 @@ TEST_F(Package, AddUpdaterLoadsAToolAndTheFinishStepRecordsIt) {
       Pack(BuildFolder() + "ver_commas.dll", "D:\\pack\\Tool01_60280.exe", {Module("Main.dll", "main"), Module("Help.txt", "help")});
   ScriptedUi ui;
   FakeClock clock;
-  TUpdater upd(ui, clock);
-  upd.AddUpdater(tool);
-  ASSERT_TRUE(upd.Success);
+  TUpdater upd(ui, clock, run);
+  ASSERT_TRUE(upd.AddUpdater(tool));
   EXPECT_EQ(upd.ToolVersion, "6.0.2.80");
   ASSERT_EQ(upd.UpdateList.size(), 2u);
   for (const TUpdateFile& f : upd.UpdateList) {
@@ -248,7 +248,7 @@ TEST_F(Package, AddUpdaterLoadsAToolAndTheFinishStepRecordsIt) {
     if (f.FileName == "Leftover.bin") leftover = f.ResourceIndex == -1;
   EXPECT_TRUE(leftover);
 
-  upd.FinishTool(false, "UpdateStart");
+  upd.FinishTool(true, false, "UpdateStart");
   wchar_t value[64];
   ::GetPrivateProfileStringW(L"LATESTTOOL", L"RUNVER", L"", value, 64, L"D:\\CVL2000\\Updater.ini");
   EXPECT_EQ(Narrow(value), "6.0.2.80");
@@ -260,11 +260,10 @@ TEST_F(Package, ALoadErrorNamesTheStepAndTheFile) {
   const std::string tool = Pack(image, "D:\\pack\\Tool01_12.exe", {Module("..\\x.dll", "x")});
   ScriptedUi ui;
   FakeClock clock;
-  TUpdater upd(ui, clock);
-  upd.AddUpdater(tool);
-  EXPECT_FALSE(upd.Success);
+  TUpdater upd(ui, clock, run);
+  EXPECT_FALSE(upd.AddUpdater(tool));
   bool found = false;
-  for (const std::string& line : updater::Run().FailureList)
+  for (const std::string& line : run.FailureList)
     found |= line.rfind("AddUpdater(에러발생,Err.Message:Damaged resource: unsafe file name", 0) == 0 &&
              line.find(",CurrentRunningTask:LoadFileFromResource(" + tool + ",..\\x.dll_LoadFromStream)") != std::string::npos;
   EXPECT_TRUE(found);

@@ -9,7 +9,7 @@
 #include "core/PathText.h"
 #include "package/Inflate.h"
 #include "package/pe/PEFile.h"
-#include "package/pe/PEWriter.h"
+#include "PEWriter.h"
 #include "package/pe/VersionInfo.h"
 
 #include <zlib.h>

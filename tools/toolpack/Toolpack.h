@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "package/PackageFormat.h"
-#include "package/pe/PEWriter.h"
+#include "PEWriter.h"
 
 namespace updater::toolpack {
 

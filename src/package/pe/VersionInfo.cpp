@@ -1,6 +1,6 @@
 #include "package/pe/VersionInfo.h"
 
-#include "env/VersionRules.h"
+#include "core/VersionRules.h"
 #include "platform/Utf.h"
 
 namespace updater {

@@ -2,9 +2,9 @@
 // This PC's identity on the clinic network.
 #include <string>
 
-namespace updater {
+#include "db/TsQuery.h"
 
-class TtsQuery;
+namespace updater {
 
 // The first address of this PC that has a PCINFO row; empty when none has (or no query).
 std::string RegisteredLocalAddress(TtsQuery* query);

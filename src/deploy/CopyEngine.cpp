@@ -1,15 +1,13 @@
-#include "app/CopyEngine.h"
+#include "deploy/CopyEngine.h"
 
-#include <memory>
+#include <algorithm>
 #include <stdexcept>
 
 #include "core/PathText.h"
 #include "core/RunLog.h"
-#include "core/RunState.h"
 #include "env/FileVersion.h"
-#include "env/Processes.h"
+#include "platform/Processes.h"
 #include "env/Termination.h"
-#include "package/Updater.h"
 #include "platform/FileSystem.h"
 #include "platform/OsError.h"
 #include "platform/ReplacingFile.h"
@@ -28,29 +26,22 @@ void Header(const std::string& source, const std::string& destination, CopyKind 
   LogLine("    → [" + source + "] to [" + destination + "] " + KindWord(kind, copyType == 7));
 }
 
-void SetSuccess(TUpdater& updater, CopyView& view, bool ok) {
-  updater.Success = ok;
-  view.MirrorSuccess(ok);
-}
-
-void RecordFailure(const std::string& text, TUpdater& updater, CopyView& view, bool arrow) {
-  LogLine((arrow ? "    → " : "") + text, true);
-  Run().FailureList.Add(text);
-  SetSuccess(updater, view, false);
+void RecordCopyFailure(RunState& run, int kind, const std::string& message, const std::string& name) {
+  RecordBracketedError(run.FailureList, "FileCopyWithProgress", std::to_string(kind) + ")(" + message + ", " + name, "    → ", true);
 }
 
 std::string CreateError(const std::string& path, DWORD error) { return CannotCreate(path, error).what(); }
 
 // After a failed move: ends the programs that hold the file; true when one of them ended.
-bool TerminateHolders(const std::string& fileName) {
+bool TerminateHolders(RunState& run, const std::string& fileName) {
   const std::string lower = ToLowerAscii(fileName);
   StringList names;
   names.Add(lower);
-  if (lower.find(".exe") != std::string::npos) return IsRunning(lower) && TerminateProcessesByName(Run(), names, false, false);
+  if (lower.find(".exe") != std::string::npos) return IsRunning(lower) && TerminateProcessesByName(run, names, false, false);
   if (lower.find(".dll") == std::string::npos && lower.find(".ocx") == std::string::npos) return false;
   StringList holders;
-  if (!FindModuleUsers(Run(), names, holders) || holders.Empty()) return false;
-  TerminateModuleUsers(Run(), names, false);
+  if (!FindModuleUsers(run, names, holders) || holders.Empty()) return false;
+  TerminateModuleUsers(run, names, false);
   for (const std::string& h : holders)
     if (!IsRunning(h)) return true;
   return false;
@@ -59,9 +50,8 @@ bool TerminateHolders(const std::string& fileName) {
 }  // namespace
 
 CopyResult FileCopyWithProgress(const std::string& source, const std::string& destination, uint8_t copyType, CopyKind kind,
-                                TUpdater& updater, CopyView& view) {
+                                RunState& run, CopyView& view) {
   CopyResult result = CopyResult::Copied;
-  SetSuccess(updater, view, true);
   Header(source, destination, kind, copyType);
   const std::string name = FileNamePart(source);
 
@@ -77,27 +67,33 @@ CopyResult FileCopyWithProgress(const std::string& source, const std::string& de
   bool loopOk = out.Created();
   if (out.Created()) {
     // Disk I/O in runs of 16 blocks; progress and messages still after every block.
-    constexpr size_t kRun = 16 * kCopyBlock;
-    std::unique_ptr<char[]> buffer(new char[kRun]);
-    while (copied < total && !Run().Terminating) {
-      const DWORD want = static_cast<DWORD>(std::min<uint64_t>(kRun, total - copied));
+    uint64_t requested = 0;
+    const auto read = [&](void* data, size_t size) -> size_t {
+      const DWORD want = static_cast<DWORD>(std::min<uint64_t>(size, total - requested));
+      if (want == 0) return 0;
       DWORD got = 0;
-      // A read that fails or makes no progress ends the loop: retrying it would never end.
-      if (!::ReadFile(in.Get(), buffer.get(), want, &got, nullptr) || got == 0 || !out.Write(buffer.get(), got)) {
-        const DWORD error = ::GetLastError();
-        const std::string message = got == 0 && error == ERROR_SUCCESS ? "the source ended early" : SystemErrorText(error);
-        result = CopyResult::Failed;
-        RecordFailure("FileCopyWithProgress [에러발생(1)(" + message + ", " + name + ")]", updater, view, true);
-        loopOk = false;
-        break;
-      }
-      for (DWORD done = 0; done < got && !Run().Terminating;) {
-        const DWORD block = std::min<DWORD>(static_cast<DWORD>(kCopyBlock), got - done);
-        done += block;
-        copied += block;
+      if (!::ReadFile(in.Get(), data, want, &got, nullptr)) throw CannotRead(source, ::GetLastError());
+      // A read that makes no progress ends the copy: retrying it would never end.
+      if (got == 0) throw std::runtime_error("the source ended early");
+      requested += got;
+      return got;
+    };
+    const auto progress = [&](uint64_t written) {
+      while (copied < written) {
+        if (run.Terminating) return false;
+        copied += std::min<uint64_t>(kCopyBlock, written - copied);
         view.SetFileProgress(copied, total);
         view.ProcessMessages();
       }
+      return !run.Terminating;
+    };
+    try {
+      out.CopyFrom(read, 16 * kCopyBlock, progress);
+    } catch (const std::exception& e) {
+      const auto* os = dynamic_cast<const OsError*>(&e);
+      result = CopyResult::Failed;
+      RecordCopyFailure(run, 1, os ? SystemErrorText(os->Code()) : e.what(), name);
+      loopOk = false;
     }
   }
 
@@ -111,14 +107,13 @@ CopyResult FileCopyWithProgress(const std::string& source, const std::string& de
   };
   if (!out.Created()) {
     result = CopyResult::Failed;
-    RecordFailure("FileCopyWithProgress [에러발생(2)(" + CreateError(destination, out.OpenError()) + ", " + name + ")]", updater,
-                  view, true);
+    RecordCopyFailure(run, 2, CreateError(destination, out.OpenError()), name);
   } else if (loopOk && copied == total && !out.Commit()) {
     // A partial copy never reaches this point: it does not replace the destination, and the size
     // check below sends the caller to the retry.
     const std::string error = CreateError(destination, ::GetLastError());
     result = CopyResult::Failed;
-    if (TerminateHolders(name)) {
+    if (TerminateHolders(run, name)) {
       if (!out.Commit()) {
         const DWORD again = ::GetLastError();
         sizeCheck();
@@ -126,22 +121,22 @@ CopyResult FileCopyWithProgress(const std::string& source, const std::string& de
       }
       result = CopyResult::Copied;
     }
-    if (result == CopyResult::Failed)
-      RecordFailure("FileCopyWithProgress [에러발생(2)(" + error + ", " + name + ")]", updater, view, true);
+    if (result == CopyResult::Failed) RecordCopyFailure(run, 2, error, name);
   }
   sizeCheck();
   return result;
 }
 
 CopyResult FileCopyWithProgressNew1st(const std::string& source, const std::string& destination, uint8_t copyType,
-                                      CopyKind kind, TUpdater& updater, CopyView& view) {
+                                      CopyKind kind, RunState& run) {
   CopyResult result = CopyResult::Copied;
-  SetSuccess(updater, view, true);
   Header(source, destination, kind, copyType);
   const std::string name = FileNamePart(source);
   if (!PlainCopy(source, destination)) {
     result = CopyResult::Failed;
-    RecordFailure("FileCopyWithProgressNew1st [파일복사에러, " + name + "]", updater, view, false);
+    const std::string text = "FileCopyWithProgressNew1st [파일복사에러, " + name + "]";
+    LogLine(text, true);
+    run.FailureList.Add(text);
   }
   const int64_t a = std::max<int64_t>(FileSize(source), 0), b = std::max<int64_t>(FileSize(destination), 0);
   const std::string sizes = "(" + name + ", 원본: " + FileSizeText(a) + ", 대상: " + FileSizeText(b) + ")";
@@ -151,16 +146,16 @@ CopyResult FileCopyWithProgressNew1st(const std::string& source, const std::stri
     result = CopyResult::SizeMismatch;
     const std::string text = KindWord(kind, false) + "(재시도) 후 파일크기 상이" + sizes;
     LogLine("    → " + text, true);
-    Run().FailureList.Add(text);
+    run.FailureList.Add(text);
   }
   return result;
 }
 
 CopyResult CopyWithRetry(const std::string& source, const std::string& destination, uint8_t copyType, CopyKind kind,
-                         TUpdater& updater, CopyView& view) {
-  const CopyResult r = FileCopyWithProgress(source, destination, copyType, kind, updater, view);
+                         RunState& run, CopyView& view) {
+  const CopyResult r = FileCopyWithProgress(source, destination, copyType, kind, run, view);
   if (r != CopyResult::SizeMismatch) return r;
-  return FileCopyWithProgressNew1st(source, destination, copyType, kind, updater, view);
+  return FileCopyWithProgressNew1st(source, destination, copyType, kind, run);
 }
 
 }  // namespace updater

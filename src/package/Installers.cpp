@@ -1,4 +1,4 @@
-#include "env/Installers.h"
+#include "package/Installers.h"
 
 namespace updater {
 

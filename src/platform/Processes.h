@@ -5,7 +5,6 @@
 #include <string_view>
 #include <vector>
 
-#include "core/RunState.h"
 #include "platform/Handles.h"
 
 namespace updater {
@@ -16,19 +15,20 @@ struct ProcessEntry {
 };
 std::vector<ProcessEntry> ProcessSnapshot();
 
-// Starts a program from its command line alone, shown normally; with console, in a new console,
-// else detached and inheriting handles. Empty when it could not be started.
-UniqueHandle StartProgram(std::string_view commandLine, bool console);
+enum class StartMode {
+  Detached,  // shown normally, no console, inheriting handles
+  Console,   // shown normally in a new console
+  Hidden,    // hidden, inheriting nothing
+};
+// Starts a program from its command line alone. Empty when it could not be started.
+UniqueHandle StartProgram(std::string_view commandLine, StartMode mode);
 
 // Exit code of the child; -1 when it could not be started. waitMode 0 waits without limit, a
 // negative value polls every 200 ms keeping windows alive, a positive value waits at most that
 // many milliseconds (259 when the time ran out and the child still runs).
-int32_t StartAndWait(std::string_view commandLine, bool console, int32_t waitMode);
+int32_t StartAndWait(std::string_view commandLine, StartMode mode, int32_t waitMode);
 
 // A process whose executable name matches (any case) and whose id matches (0: any).
 bool IsRunning(std::string_view exeName, uint32_t pid = 0);
-
-// "[" + RunSummary + "](" + RunningHolderList joined by "," + ",실행프로세스" + count + "건)".
-std::string RunningHolderText(const RunState& run);
 
 }  // namespace updater

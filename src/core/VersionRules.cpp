@@ -1,4 +1,4 @@
-#include "env/VersionRules.h"
+#include "core/VersionRules.h"
 
 #include <cstdio>
 #include <string>

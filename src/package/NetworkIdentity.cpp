@@ -1,4 +1,4 @@
-#include "env/NetworkIdentity.h"
+#include "package/NetworkIdentity.h"
 
 namespace updater {
 

@@ -3,10 +3,10 @@
 // the mobile server, the Tindle agent, data tools and documents.
 #include <string>
 
-namespace updater {
+#include "db/TsQuery.h"
+#include "package/Updater.h"
 
-class TtsQuery;
-struct TUpdateFile;
+namespace updater {
 
 void NoteDeployedPath(int subFolderIndex, const std::string& fileName, const std::string& targetPath);
 void MobileServerRestart(const std::string& fileName);

@@ -1,13 +1,9 @@
-#include "env/Processes.h"
+#include "platform/Processes.h"
 
+#include "platform/Messages.h"
 #include "platform/Text.h"
 
 #include <tlhelp32.h>
-
-#include "core/PathText.h"
-#include "core/RunState.h"
-#include "platform/Messages.h"
-#include "platform/Text.h"
 
 namespace updater {
 
@@ -22,22 +18,24 @@ std::vector<ProcessEntry> ProcessSnapshot() {
   return list;
 }
 
-UniqueHandle StartProgram(std::string_view commandLine, bool console) {
+UniqueHandle StartProgram(std::string_view commandLine, StartMode mode) {
   STARTUPINFOW si{};
   si.cb = sizeof(si);
   si.dwFlags = STARTF_USESHOWWINDOW;
-  si.wShowWindow = SW_SHOWNORMAL;
+  si.wShowWindow = mode == StartMode::Hidden ? SW_HIDE : SW_SHOWNORMAL;
   PROCESS_INFORMATION pi{};
   std::wstring cmd = Wide(commandLine);
-  const DWORD flags = (console ? CREATE_NEW_CONSOLE : DETACHED_PROCESS) | NORMAL_PRIORITY_CLASS;
-  if (!::CreateProcessW(nullptr, cmd.data(), nullptr, nullptr, console ? FALSE : TRUE, flags, nullptr, nullptr, &si, &pi))
-    return UniqueHandle();
+  const DWORD flags = mode == StartMode::Hidden    ? 0
+                      : mode == StartMode::Console ? CREATE_NEW_CONSOLE | NORMAL_PRIORITY_CLASS
+                                                   : DETACHED_PROCESS | NORMAL_PRIORITY_CLASS;
+  const BOOL inherit = mode == StartMode::Detached;
+  if (!::CreateProcessW(nullptr, cmd.data(), nullptr, nullptr, inherit, flags, nullptr, nullptr, &si, &pi)) return UniqueHandle();
   ::CloseHandle(pi.hThread);
   return UniqueHandle(pi.hProcess);
 }
 
-int32_t StartAndWait(std::string_view commandLine, bool console, int32_t waitMode) {
-  const UniqueHandle process = StartProgram(commandLine, console);
+int32_t StartAndWait(std::string_view commandLine, StartMode mode, int32_t waitMode) {
+  const UniqueHandle process = StartProgram(commandLine, mode);
   if (!process) return -1;
   DWORD code = STILL_ACTIVE;
   if (waitMode == 0) {
@@ -57,14 +55,10 @@ int32_t StartAndWait(std::string_view commandLine, bool console, int32_t waitMod
 
 bool IsRunning(std::string_view exeName, uint32_t pid) {
   for (const ProcessEntry& p : ProcessSnapshot())
-    if (EqualsIgnoreCase(p.exeName, exeName) && (pid == 0 || p.pid == pid)) return true;
+    if (::CompareStringOrdinal(Wide(p.exeName).c_str(), -1, Wide(exeName).c_str(), -1, TRUE) == CSTR_EQUAL &&
+        (pid == 0 || p.pid == pid))
+      return true;
   return false;
-}
-
-std::string RunningHolderText(const RunState& run) {
-  std::string names;
-  for (const std::string& n : run.RunningHolderList) names += (names.empty() ? "" : ",") + n;
-  return "[" + run.RunSummary + "](" + names + ",실행프로세스" + std::to_string(run.RunningHolderList.Size()) + "건)";
 }
 
 }  // namespace updater

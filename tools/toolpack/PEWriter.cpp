@@ -1,4 +1,4 @@
-#include "package/pe/PEWriter.h"
+#include "PEWriter.h"
 
 #include <algorithm>
 #include <map>

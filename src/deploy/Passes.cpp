@@ -1,0 +1,192 @@
+#include "deploy/Passes.h"
+
+#include <stdexcept>
+
+#include "core/ClientFolders.h"
+#include "core/PathText.h"
+#include "core/RunLog.h"
+#include "core/VersionRules.h"
+#include "env/FileVersion.h"
+#include "env/Housekeeping.h"
+#include "env/Termination.h"
+#include "package/Installers.h"
+#include "platform/FileSystem.h"
+#include "platform/Processes.h"
+#include "platform/Text.h"
+
+namespace updater {
+namespace {
+
+ItemPlace PlaceOf(const TUpdateFile& f, const TUpdateFileResource& r) {
+  return {f.FileName, r.BaseKind, r.SubFolderIndex, r.FolderText, r.CopyType};
+}
+
+std::string CurrentLine(int n, const std::string& target, const std::string& installed, const std::string& record,
+                        const char* what) {
+  return "    파일복사 [" + std::to_string(n) + ". " + target + "] → 최신/동일버전 존재(현 " + installed + ", 복사 " + record + ")" +
+         ", " + what;
+}
+
+std::string CopyLine(int n, const std::string& target) { return "    파일복사 [" + std::to_string(n) + ". " + target + "]"; }
+
+// Pelvane.exe whose version resource calls it PelvaneNew.exe.
+bool HasRenamedFormProgram(std::string& path) {
+  path = ExeFolder() + "Pelvane.exe";
+  return FileExists(path) && EqualsIgnoreCase(VersionText(path, 3), "PelvaneNew.exe");
+}
+
+// A tool deploys all its version rule asks for or nothing: a copy that did not end Copied, after
+// its retry, fails the tool. (The specified flag would follow only the last copy.)
+bool Copy(const std::string& source, const std::string& destination, uint8_t copyType, CopyKind kind, TUpdater& updater,
+          PassView& view) {
+  return CopyWithRetry(source, destination, copyType, kind, updater.run, view) == CopyResult::Copied;
+}
+
+}  // namespace
+
+CopyDecision ShouldCopy(const std::string& installed, const std::string& staged, const std::string& stagedDotless, uint8_t copyType) {
+  CopyDecision d;
+  d.installedDotless = Dotless(VersionText(installed, 1));
+  d.copy = CompareDotless(d.installedDotless, stagedDotless) < 0 || NoVersionSizeDiffers(installed, staged) || copyType == 7;
+  return d;
+}
+
+bool ExecuteBackup(TUpdater& updater, PassView& view) {
+  LogLine("Start procedure ExecuteBackup (" + std::to_string(updater.UpdateList.size()) + "개 파일)");
+  bool ok = true;
+  try {
+    for (size_t i = 0; i < updater.UpdateList.size() && ok; ++i) {
+      const TUpdateFile& file = updater.UpdateList[i];
+      if (file.ResourceIndex < 0) continue;  // left in the staging folder by an earlier attempt: not part of this package
+      const TUpdateFileResource& r = updater.ResourceOf(file);
+      const BackupAnswer place = BackupAndTarget(PlaceOf(file, r));
+      if (!place.ok) continue;
+      NoteDeployedPath(r.SubFolderIndex, file.FileName, place.targetPath);
+      if (!FileExists(place.targetPath)) continue;
+      view.ShowFileCountLabels(false);
+      view.ShowStatus(file.FileName + " 파일백업 중");
+      const int n = static_cast<int>(i) + 1;
+      const CopyDecision decision = ShouldCopy(place.targetPath, file.StagingPath, file.DotlessVersion, r.CopyType);
+      if (!decision.copy) {
+        LogLine(CurrentLine(n, place.targetPath, decision.installedDotless, file.DotlessVersion, "백업 건너뜀"));
+        continue;
+      }
+      LogLine(CopyLine(n, place.targetPath));
+      // A folder that cannot be made is not an error of its own: the copy into it fails.
+      if (!FolderExists(place.backupFolder) && EnsureFolder(place.backupFolder))
+        LogLine("    → [" + place.backupFolder + "] 백업폴더 생성");
+      ok = CopyFormProgramForBackup(place.targetPath, place.backupFolder, updater, view);
+      if (!ok) break;
+      const std::string backup = place.backupFolder + file.FileName;
+      ok = Copy(place.targetPath, backup, r.CopyType, CopyKind::Backup, updater, view);
+      // Only a backup this run wrote whole is ever restored; an earlier run's file stays unused.
+      if (ok) updater.WrittenBackups.AddUnique(backup);
+    }
+  } catch (const std::exception& e) {
+    RecordError(updater.run.FailureList, "ExecuteBackup", e.what(), "", true);
+    ok = false;
+  }
+  LogLine("Finished procedure ExecuteBackup");
+  LogLine("");
+  return ok;
+}
+
+bool ExecuteUpdate(TUpdater& updater, PassView& view, bool ok, FinishOnce& finish) {
+  RunState& run = updater.run;
+  view.ShowFileCountLabels(true);
+  LogLine("Start procedure ExecuteUpdate (" + std::to_string(updater.UpdateList.size()) + "개 파일)");
+  bool agentInstaller = false;
+  for (size_t i = 0; i < updater.UpdateList.size(); ++i) {
+    TUpdateFile& file = updater.UpdateList[i];
+    if (file.ResourceIndex < 0) continue;  // not part of this package: never deployed
+    const TUpdateFileResource& r = updater.ResourceOf(file);
+    const PathAnswer target = TargetPath(PlaceOf(file, r));
+    if (!target.ok) continue;
+    const int n = static_cast<int>(i) + 1;
+    view.ShowCurrentFile(n, file.FileName, FileSizeText(file.Size));
+    if (!run.Terminating && ok) {
+      try {
+        FolderAndName parts;
+        SplitAtLastBackslash(target.path, parts);
+        // A folder that cannot be made is not an error of its own: the copy into it fails.
+        if (!FolderExists(parts.folder) && EnsureFolder(parts.folder)) {
+          LogLine("");
+          LogLine("    폴더생성 [" + WithTrailingBackslash(parts.folder, false) + "]");
+        }
+        auto renameIfKillFailed = [&] {
+          if (run.KillFailedList.Contains(FileNamePart(target.path))) RenameBusyFile(target.path, updater.clock);
+        };
+        if (FileExists(target.path)) {
+          file.ExistedBefore = true;
+          const CopyDecision decision = ShouldCopy(target.path, file.StagingPath, file.DotlessVersion, r.CopyType);
+          if (decision.copy) {
+            LogLine(CopyLine(n, target.path));
+            renameIfKillFailed();
+            file.Touched = true;
+            ok = ReplaceFormProgramCopy(target.path, file.StagingPath, updater, view);
+            RemoveChromiumFolder(target.path, file.StagingPath, updater);
+            if (ok) ok = Copy(file.StagingPath, target.path, r.CopyType, CopyKind::Normal, updater, view);
+          } else {
+            LogLine(CurrentLine(n, target.path, decision.installedDotless, file.DotlessVersion, "복사 건너뜀"));
+          }
+        } else {
+          LogLine(CopyLine(n, target.path));
+          renameIfKillFailed();
+          file.Touched = true;
+          ok = ReplaceFormProgramCopy(target.path, file.StagingPath, updater, view);
+          if (ok) ok = Copy(file.StagingPath, target.path, 0, CopyKind::Normal, updater, view);
+        }
+        if (ContainsIgnoreCase(file.FileName, "TindleAgentSetup.exe")) agentInstaller = true;
+      } catch (const std::exception& e) {
+        RecordError(run.FailureList, "ExecuteUpdate", e.what(), "    → ", true);
+        ok = false;
+      }
+    }
+    if (view.HasTotalProgress() && ok) {
+      MobileServerRestart(file.FileName);
+      AfterDeployAction(file, target.path, n);
+      view.StepTotalProgress();
+    }
+    view.ProcessMessages();
+  }
+  if (agentInstaller) TindleAgentStep(updater.Query.get());
+  finish(ok);
+  LogLine("Finished procedure ExecuteUpdate", true);
+  LogLine("");
+  return ok;
+}
+
+bool CopyFormProgramForBackup(const std::string& targetPath, const std::string& backupFolder, TUpdater& updater, PassView& view) {
+  std::string form;
+  if (!ContainsIgnoreCase(targetPath, "PelvaneNewer.exe") || !HasRenamedFormProgram(form)) return true;
+  return Copy(form, backupFolder + "Pelvane.exe", 0, CopyKind::Normal, updater, view);
+}
+
+bool ReplaceFormProgramCopy(const std::string& targetPath, const std::string& sourcePath, TUpdater& updater, PassView& view) {
+  std::string form;
+  if (!ContainsIgnoreCase(targetPath, "PelvaneNewer.exe") || !HasRenamedFormProgram(form)) return true;
+  if (IsRunning("Pelvane.exe")) {
+    StringList names;
+    names.Add("pelvane.exe");
+    TerminateProcessesByName(updater.run, names, false, false);
+  }
+  ::DeleteFileW(Wide(form).c_str());
+  updater.clock.Sleep(100);
+  return Copy(sourcePath, form, 0, CopyKind::Normal, updater, view);
+}
+
+void RemoveChromiumFolder(const std::string& targetPath, const std::string& /*sourcePath*/, TUpdater& updater) {
+  const std::string folder = ChromiumFolder();
+  if (!ContainsIgnoreCase(targetPath, "Chromium.zip") || !FolderExists(folder)) return;
+  RemoveFolderTree(folder);
+  updater.clock.Sleep(200);
+  const std::string line = "[" + folder + "] 폴더삭제";
+  if (FolderExists(folder)) {
+    LogLine("    → " + line + "실패");
+    updater.run.FailureList.Add(line + "실패");
+  } else {
+    LogLine("    → " + line + "성공");
+  }
+}
+
+}  // namespace updater

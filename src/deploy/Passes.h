@@ -1,0 +1,63 @@
+#pragma once
+// The backup pass and the deploy pass over a loaded tool's update list. A tool has one outcome:
+// true while every backup and copy it made went through. The passes are its only writers; the
+// tool's finish step is its only reader.
+#include <functional>
+#include <string>
+
+#include "deploy/CopyEngine.h"
+#include "package/Updater.h"
+#include "platform/Clock.h"
+
+namespace updater {
+
+// The main window's side of the passes.
+class PassView : public CopyView {
+ public:
+  virtual void ShowFileCountLabels(bool on) = 0;
+  virtual void ShowStatus(const std::string& text) = 0;
+  virtual void ShowCurrentFile(int position, const std::string& fileName, const std::string& sizeText) = 0;
+  // The total progress callback of the run; false when none is set.
+  virtual bool HasTotalProgress() const = 0;
+  virtual void StepTotalProgress() = 0;
+};
+
+// The tool's finish step (report, record or roll back), run exactly once: by the deploy pass with
+// the tool's outcome, or, when an error leaves the tool's steps before that, as failed on the way
+// out.
+class FinishOnce {
+ public:
+  explicit FinishOnce(std::function<void(bool ok)> finish) : finish_(std::move(finish)) {}
+  ~FinishOnce() { (*this)(false); }
+  FinishOnce(const FinishOnce&) = delete;
+  FinishOnce& operator=(const FinishOnce&) = delete;
+  void operator()(bool ok) {
+    if (done_) return;
+    done_ = true;
+    finish_(ok);
+  }
+
+ private:
+  std::function<void(bool)> finish_;
+  bool done_ = false;
+};
+
+// Both answer the tool's outcome. The first failed backup ends the backup pass; after a failure
+// the deploy pass copies nothing more. The deploy pass ends with the finish step.
+bool ExecuteBackup(TUpdater& updater, PassView& view);
+bool ExecuteUpdate(TUpdater& updater, PassView& view, bool ok, FinishOnce& finish);
+
+// False when a copy failed.
+bool CopyFormProgramForBackup(const std::string& targetPath, const std::string& backupFolder, TUpdater& updater, PassView& view);
+bool ReplaceFormProgramCopy(const std::string& targetPath, const std::string& sourcePath, TUpdater& updater, PassView& view);
+void RemoveChromiumFolder(const std::string& targetPath, const std::string& sourcePath, TUpdater& updater);
+
+// The version decision: copy when the installed dotless version is smaller, when both files have
+// no version and differ in size, or for copy type 7.
+struct CopyDecision {
+  bool copy = false;
+  std::string installedDotless;
+};
+CopyDecision ShouldCopy(const std::string& installed, const std::string& staged, const std::string& stagedDotless, uint8_t copyType);
+
+}  // namespace updater
