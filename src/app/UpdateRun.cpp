@@ -21,8 +21,8 @@
 
 namespace updater {
 
-TUpdateRun::TUpdateRun(std::vector<std::string> args, Ui& ui, Clock& clock, MainView& view)
-    : args_(std::move(args)), ui_(ui), clock_(clock), view_(view) {}
+TUpdateRun::TUpdateRun(std::vector<std::string> args, Ui& ui, Clock& clock, MainView& view, Database& db)
+    : args_(std::move(args)), ui_(ui), clock_(clock), db_(db), view_(view) {}
 
 TUpdateRun::~TUpdateRun() = default;
 
@@ -44,7 +44,7 @@ void TUpdateRun::FormCreate() {
   view_.ShowFileCountLabels(false);
   StopStartOfRunProcesses(run_);
   StartOfRunCleanup(IsTool08, run_.FailureList);
-  Query = CreateQuery();
+  Query = CreateQuery(db_);
   LocalAddress = RegisteredLocalAddress(Query.get());
   view_.StartRunTimer();
   Cancelled = false;
@@ -96,7 +96,7 @@ bool TUpdateRun::DecideRunNow() {
 
 bool TUpdateRun::RunTool(const std::string& tool, const ScanErrors& scanErrors, Approval& approval) {
   run_.KillFailedList.Clear();
-  TUpdater updater(ui_, clock_, run_);  // the current updater, released at the end of its turn
+  TUpdater updater(ui_, clock_, run_, db_);  // the current updater, released at the end of its turn
   updater.Tool08 = IsTool08;
   LogLine("업데이트 툴 자동실행 [" + tool + "]");
   LogLine("업데이트 툴 유효성 검사");

@@ -36,7 +36,7 @@ class MainView : public PassView {
 class TUpdateRun {
  public:
   // Holds what it is given; does nothing on the machine until its steps are called.
-  TUpdateRun(std::vector<std::string> args, Ui& ui, Clock& clock, MainView& view);
+  TUpdateRun(std::vector<std::string> args, Ui& ui, Clock& clock, MainView& view, Database& db);
   ~TUpdateRun();
   TUpdateRun(const TUpdateRun&) = delete;
   TUpdateRun& operator=(const TUpdateRun&) = delete;
@@ -82,6 +82,7 @@ class TUpdateRun {
   std::vector<std::string> args_;
   Ui& ui_;
   Clock& clock_;
+  Database& db_;
   RunState run_;
   MainView& view_;
   bool closing_ = false;

@@ -7,7 +7,7 @@
 #include "app/UpdateRun.h"
 #include "core/RunLog.h"
 #include "core/RunState.h"
-#include "db/TsQuery.h"
+#include "db/Database.h"
 #include "db/DatabaseChecks.h"
 #include "platform/FileSystem.h"
 #include "platform/Text.h"
@@ -61,12 +61,12 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
   Clock& clock = SystemClock();
   TCheckIdleTime checkIdleTime(clock);
   DesktopUi ui(instance, checkIdleTime);
-  UseDatabaseSeams(ui, clock);
+  Database db(ui, clock, IsServerInfoProgram(OwnExecutablePath()));
 
   bool usable = false;
   try {
-    PrepareDatabase();
-    usable = StartupDatabaseGate(true, ui);
+    db.Prepare();
+    usable = StartupDatabaseGate(true, db);
   } catch (const std::exception& e) {
     ui.Error(e.what());
     return 1;
@@ -82,7 +82,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
 
   try {
     TfmMain fmMain(instance);
-    TUpdateRun run(CommandLineArguments(), ui, clock, fmMain);
+    TUpdateRun run(CommandLineArguments(), ui, clock, fmMain, db);
     fmMain.Attach(run);
     run.FormCreate();
     const int code = RunMessageLoop();

@@ -4,8 +4,6 @@
 
 #include "core/ClientFolders.h"
 #include "core/PathText.h"
-#include "db/DbProvider.h"
-#include "db/EngineDetection.h"
 #include "db/TsQuery.h"
 #include "platform/FileSystem.h"
 #include "platform/Processes.h"
@@ -39,24 +37,19 @@ bool ToBoolean(const std::string& text) {
 
 }  // namespace
 
-void PrepareDatabase() {
-  Db() = DbState{};
-  Db().kind = ReadDbmsKind();
-  if (Db().kind == DbmsKind::SqlAnywhere) DetectInstalledEngines();
-}
-
-bool StartupDatabaseGate(bool showMessages, Ui& ui) {
-  const bool ok = CheckDatabaseConnection(showMessages, ui);
-  Db().kind = ReadDbmsKind();  // after a switch-over the rest of the run works with PostgreSQL
+bool StartupDatabaseGate(bool showMessages, Database& db) {
+  const bool ok = CheckDatabaseConnection(showMessages, db);
+  db.Kind = ReadDbmsKind();  // after a switch-over the rest of the run works with PostgreSQL
   if (!ok) return false;
-  CheckDbExport();
-  return CheckRecoveryMode();
+  CheckDbExport(db);
+  return CheckRecoveryMode(db);
 }
 
-bool CheckDatabaseConnection(bool showMessages, Ui& ui) {
-  auto query = CreateQuery();
+bool CheckDatabaseConnection(bool showMessages, Database& db) {
+  Ui& ui = db.ui;
+  auto query = CreateQuery(db);
   if (query->Connect()) {
-    RecordLastConnection();
+    db.RecordLastConnection();
     LaunchServerInfoTool();
     return true;
   }
@@ -89,9 +82,9 @@ void LaunchServerInfoTool() {
   StartProgram(path + " \"" + FileNamePart(OwnExecutablePath()) + "\"", StartMode::Hidden);
 }
 
-bool CheckDbExport() {
-  if (Db().kind == DbmsKind::PostgreSql) return false;
-  auto query = CreateQuery();
+bool CheckDbExport(Database& db) {
+  if (db.Kind == DbmsKind::PostgreSql) return false;
+  auto query = CreateQuery(db);
   query->SQL = {"", "SELECT IF EXISTS (", "  SELECT", "    *", "  FROM", "    FOPTION", "  WHERE ",
                 "    SETUPROOM = 'FINALE' and SETUPUSER = 'FINALE' and  ", "    SETUPSECT = 'DB Export' and ",
                 "    SETUPVALUE LIKE 'Begin_%' ", ")", "THEN 1 ELSE 0", "ENDIF"};
@@ -99,9 +92,9 @@ bool CheckDbExport() {
   return !query->Eof() && query->FieldText(0) == "1";
 }
 
-bool CheckRecoveryMode() {
-  if (Db().kind == DbmsKind::SqlAnywhere) return true;
-  auto query = CreateQuery();
+bool CheckRecoveryMode(Database& db) {
+  if (db.Kind == DbmsKind::SqlAnywhere) return true;
+  auto query = CreateQuery(db);
   query->SQL = {"SELECT not pg_is_in_recovery() AS IsMaster"};
   query->OpenQuery();
   if (query->Eof()) return true;

@@ -6,13 +6,11 @@
 #include "db/EngineDetection.h"
 #include "db/LoginCipher.h"
 #include "platform/FileSystem.h"
-#include "platform/Settings.h"
 #include "platform/Text.h"
 
 namespace updater {
 namespace {
 
-constexpr const char* kSection = "Connection Config";
 constexpr const char* kConstantsDll = "CVLSConst.dll";
 using ConstData = void(__stdcall*)(LoginRecord* records, int32_t highestIndex);
 
@@ -42,48 +40,6 @@ void OdbcDbConnection::Terminate() {
 }
 
 // ---- settings and login records ----
-
-DbState& Db() {
-  static DbState state;
-  return state;
-}
-
-std::string DbServerIniPath() { return InstallRoot() + "DBServer.ini"; }
-
-std::string ReadDbSetting(const std::string& key, const std::string& fallback) {
-  if (!FileExists(DbServerIniPath())) return fallback;
-  return ReadIniString(DbServerIniPath(), kSection, key, fallback);
-}
-
-DbmsKind ReadDbmsKind() {
-  if (!FileExists(DbServerIniPath())) return DbmsKind::SqlAnywhere;
-  return ToUpperAscii(ReadDbSetting("DBMSKind", "SYBASE")) == "SYBASE" ? DbmsKind::SqlAnywhere : DbmsKind::PostgreSql;
-}
-
-void WriteDbmsKind(const std::string& value) {
-  if (!FileExists(DbServerIniPath())) return;
-  const std::string missing = "\x01missing";
-  const std::string current = ReadIniString(DbServerIniPath(), kSection, "DBMSKind", missing);
-  if (current != missing && ToUpperAscii(current) == value) return;
-  WriteIniString(DbServerIniPath(), kSection, "DBMSKind", value);
-}
-
-void RecordLastConnection() {
-  const DbState& db = Db();
-  // The profile functions make DBServer.ini when it is missing.
-  auto integer = [](const std::string& key) {
-    const std::string text = Trim(ReadIniString(DbServerIniPath(), kSection, key, "0"));
-    try {
-      return std::stoi(text);
-    } catch (const std::exception&) {
-      return 0;
-    }
-  };
-  if (db.lastMode != -1 && integer("DBMSConnPriorityLastConnectedIndex") != db.lastMode)
-    WriteIniString(DbServerIniPath(), kSection, "DBMSConnPriorityLastConnectedIndex", std::to_string(db.lastMode));
-  if (db.lastLoginIndex != -1 && std::to_string(integer("DBMSLastConnectedLogInInfoIndex")) != std::to_string(db.lastLoginIndex))
-    WriteIniString(DbServerIniPath(), kSection, "DBMSLastConnectedLogInInfoIndex", std::to_string(db.lastLoginIndex));
-}
 
 std::string LoginText(const unsigned char* s) {
   // The length byte counts at most the 255 characters that follow it. An enciphered text is
@@ -124,20 +80,18 @@ bool TDbProvider::Attempt() {
 }
 
 void TDbProvider::PreparePgEntries() {
-  PgHostIpAddress = ReadDbSetting("PGHostIpAddress", "");
-  PgHostIpAddress2 = ReadDbSetting("PGHostIpAddress2", "");
-  PgHostName = ReadDbSetting("PGHostName", "");
-  PgPort = ReadDbSetting("PGPort", "5432");
-  PgPort2 = ReadDbSetting("PGPort2", "5432");
+  db_.Settings = ReadDbSettings();
+  const DbSettings& s = db_.Settings;
   for (size_t i = 0; i < Entries.size(); ++i) {
     TDBConnection_Info& e = Entries[i];
-    e.UserName = DecipherLoginText(LoginText(Db().records[i].user));
-    e.Password = DecipherLoginText(LoginText(Db().records[i].password));
-    e.PgHostIpAddress = PgHostIpAddress;
-    e.PgHostIpAddress2 = PgHostIpAddress2;
-    e.PgHostName = PgHostName;
-    e.PgPort = PgPort;
-    e.PgPort2 = PgPort2;
+    e = {};
+    e.UserName = DecipherLoginText(LoginText(db_.Records[i].user));
+    e.Password = DecipherLoginText(LoginText(db_.Records[i].password));
+    e.PgHostIpAddress = s.PgHostIpAddress;
+    e.PgHostIpAddress2 = s.PgHostIpAddress2;
+    e.PgHostName = s.PgHostName;
+    e.PgPort = s.PgPort;
+    e.PgPort2 = s.PgPort2;
   }
 }
 
@@ -163,13 +117,13 @@ bool TDbProvider::TryPgEntries() {
 
 bool TPostgreSqlProvider::Connect() {
   if (IsConnected()) return true;
-  if (!LoadLoginRecords("GetALLDBConstData", true, ui_, Db().records)) return false;
+  if (!LoadLoginRecords("GetALLDBConstData", true, db_.ui, db_.Records)) return false;
   return TryPgEntries();
 }
 
 bool TSybaseProvider::Connect() {
   if (IsConnected()) return true;
-  if (!LoadLoginRecords("GetALLDBConstData", true, ui_, Db().records)) return false;
+  if (!LoadLoginRecords("GetALLDBConstData", true, db_.ui, db_.Records)) return false;
   const bool serverRunning = !(FindServer ? FindServer() : FindRunningNetworkServer()).empty();
   if (serverRunning) return TryEngines(false) || TryEngines(true);
   return TryEngines(true);
@@ -177,7 +131,7 @@ bool TSybaseProvider::Connect() {
 
 bool TSybaseProvider::TryEngines(bool remote) {
   for (int version : {1, 0}) {
-    if (!Db().installed[static_cast<size_t>(version)]) continue;
+    if (!db_.Installed[static_cast<size_t>(version)]) continue;
     PrepareEntries(version, remote);
     for (int i = 0; i < 2; ++i)
       if (TryEntry(version, remote, i)) return true;
@@ -187,17 +141,18 @@ bool TSybaseProvider::TryEngines(bool remote) {
 }
 
 void TSybaseProvider::PrepareEntries(int version, bool remote) {
-  EngineName = remote ? ReadDbSetting("EngineName", "CVL2000") : "";
-  CommLinks = remote ? ReadDbSetting("CommLinks", "tcpip") : "";
-  HostName = remote ? ReadDbSetting("HostName", "CVLDB-PC") : "";
+  db_.Settings = ReadDbSettings();
+  const DbSettings& s = db_.Settings;
   for (size_t i = 0; i < Entries.size(); ++i) {
     TDBConnection_Info& e = Entries[i];
+    e = {};
     e.Driver = kSybaseDrivers[version];
-    e.UserName = DecipherLoginText(LoginText(Db().records[i].user));
-    e.Password = DecipherLoginText(LoginText(Db().records[i].password));
-    e.EngineName = EngineName;
-    e.CommLinks = CommLinks;
-    e.HostName = HostName;
+    e.UserName = DecipherLoginText(LoginText(db_.Records[i].user));
+    e.Password = DecipherLoginText(LoginText(db_.Records[i].password));
+    if (!remote) continue;  // a local attempt names no server
+    e.EngineName = s.EngineName;
+    e.CommLinks = s.CommLinks;
+    e.HostName = s.HostName;
   }
 }
 
@@ -211,8 +166,8 @@ void TSybaseProvider::ApplySybaseAttributes(const TDBConnection_Info& entry, boo
 
 bool TSybaseProvider::TryEntry(int /*version*/, bool remote, int i) {
   auto record = [&] {
-    Db().lastLoginIndex = i;
-    Db().lastMode = remote ? 1 : 0;
+    db_.LastLoginIndex = i;
+    db_.LastMode = remote ? 1 : 0;
     return true;
   };
   ApplySybaseAttributes(Entries[static_cast<size_t>(i)], false);
@@ -224,15 +179,16 @@ bool TSybaseProvider::TryEntry(int /*version*/, bool remote, int i) {
 }
 
 bool TSybaseProvider::ProbePostgreSql() {
-  TLogMan log(clock_, "AutoDBMSKind", false, LogFolder());
+  TLogMan log(db_.clock, "AutoDBMSKind", false, LogFolder());
   try {
     // The probe's records are its own: loaded over the SQL Anywhere ones, they would make the
     // remote attempts that follow a failed local probe log in with the PostgreSQL credentials.
     std::array<LoginRecord, 2> records{};
-    if (!LoadLoginRecords("GetPgALLDBConstData", true, ui_, records)) return false;
+    if (!LoadLoginRecords("GetPgALLDBConstData", true, db_.ui, records)) return false;
+    const DbSettings settings = ReadDbSettings();
     TDBConnection_Info probe;
-    probe.PgHostIpAddress = ReadDbSetting("PGHostIpAddress", "");
-    probe.PgPort = ReadDbSetting("PGPort", "5432");
+    probe.PgHostIpAddress = settings.PgHostIpAddress;
+    probe.PgPort = settings.PgPort;
     for (size_t i = 0; i < 2; ++i) {
       probe.UserName = DecipherLoginText(LoginText(records[i].user));
       probe.Password = DecipherLoginText(LoginText(records[i].password));
@@ -257,9 +213,9 @@ bool TSybaseProvider::ProbePostgreSql() {
   return false;
 }
 
-std::unique_ptr<TDbProvider> CreateProvider(DbmsKind kind, Ui& ui, Clock& clock) {
-  if (kind == DbmsKind::PostgreSql) return std::make_unique<TPostgreSqlProvider>(ui, clock);
-  return std::make_unique<TSybaseProvider>(ui, clock);
+std::unique_ptr<TDbProvider> CreateProvider(Database& db) {
+  if (db.Kind == DbmsKind::PostgreSql) return std::make_unique<TPostgreSqlProvider>(db);
+  return std::make_unique<TSybaseProvider>(db);
 }
 
 }  // namespace updater

@@ -1,6 +1,5 @@
 #pragma once
-// The clinic database kind, its settings file, the login records of the constants DLL and the
-// providers that open the one connection: SQL Anywhere (local, remote, the host form, with the
+// The login records of the constants DLL and the providers that open the one connection: SQL Anywhere (local, remote, the host form, with the
 // switch-over probe to PostgreSQL) and PostgreSQL (three addresses, two login records).
 #include <array>
 #include <cstdint>
@@ -10,6 +9,7 @@
 #include <vector>
 
 #include "db/ConnectionEntry.h"
+#include "db/Database.h"
 #include "db/Dialect.h"
 #include "db/Odbc.h"
 #include "platform/Clock.h"
@@ -51,32 +51,6 @@ class OdbcDbConnection final : public DbConnection {
   OdbcConnection connection_{environment_};
 };
 
-// One login record as the constants DLL fills it: two length-prefixed texts of 256 bytes.
-struct LoginRecord {
-  unsigned char user[256];
-  unsigned char password[256];
-};
-static_assert(sizeof(LoginRecord) == 512);
-
-// The process-wide database state: the kind, the installed SQL Anywhere versions, the login
-// records and the last connection that worked.
-struct DbState {
-  DbmsKind kind = DbmsKind::SqlAnywhere;
-  std::array<bool, 2> installed{};  // index 0 "12", 1 "17"
-  std::array<bool, 2> installed64{};
-  std::array<LoginRecord, 2> records{};
-  int lastLoginIndex = -1, lastMode = -1;  // -1: nothing recorded
-};
-DbState& Db();
-
-std::string DbServerIniPath();
-// "DBMSKind" upper-cased: exactly "SYBASE" is SQL Anywhere, any other value PostgreSQL; no file
-// is SQL Anywhere.
-DbmsKind ReadDbmsKind();
-void WriteDbmsKind(const std::string& value);
-// A text setting of "Connection Config", the default when the file or the key is missing.
-std::string ReadDbSetting(const std::string& key, const std::string& fallback);
-void RecordLastConnection();
 // Fills both login records from CVLSConst.dll's export; false (after its box) when the DLL or the
 // export is missing.
 bool LoadLoginRecords(const char* exportName, bool showMessages, Ui& ui, std::array<LoginRecord, 2>& records);
@@ -84,7 +58,7 @@ std::string LoginText(const unsigned char* shortString);
 
 class TDbProvider {
  public:
-  TDbProvider(Ui& ui, Clock& clock) : ui_(ui), clock_(clock) {}
+  explicit TDbProvider(Database& db) : db_(db) {}
   virtual ~TDbProvider() = default;
   virtual std::unique_ptr<DbConnection> CreateConnection() { return std::make_unique<OdbcDbConnection>(); }
   bool IsConnected() const { return connection_ && connection_->Connected(); }
@@ -92,8 +66,7 @@ class TDbProvider {
   // The provider works on the shared connection; the query wrapper owns it.
   void Use(DbConnection& connection) { connection_ = &connection; }
 
-  std::string EngineName, CommLinks, HostName;
-  std::string PgHostIpAddress, PgHostIpAddress2, PgHostName, PgPort, PgPort2;
+  // The entries of the last connection sequence, one per login record.
   std::array<TDBConnection_Info, 2> Entries;
 
  protected:
@@ -102,8 +75,7 @@ class TDbProvider {
   bool TryPgEntry(int entry);
   void ApplyPgAttributes(const TDBConnection_Info& entry, int mode);
   bool Attempt();  // connect, errors swallowed
-  Ui& ui_;
-  Clock& clock_;
+  Database& db_;
   DbConnection* connection_ = nullptr;
 };
 
@@ -128,7 +100,8 @@ class TPostgreSqlProvider final : public TDbProvider {
   bool Connect() override;
 };
 
-std::unique_ptr<TDbProvider> CreateProvider(DbmsKind kind, Ui& ui, Clock& clock);
+// The provider of the database's kind.
+std::unique_ptr<TDbProvider> CreateProvider(Database& db);
 
 inline constexpr const char* kSybaseDrivers[2] = {"SQL Anywhere 12", "SQL Anywhere 17"};
 

@@ -3,7 +3,6 @@
 #include <vector>
 
 #include "core/PathText.h"
-#include "db/DbProvider.h"
 #include "platform/Processes.h"
 #include "platform/Registry.h"
 #include "platform/Text.h"
@@ -23,20 +22,19 @@ bool UnderWow64() {
   return call && call(::GetCurrentProcess(), &wow64) && wow64;
 }
 
-void Pass(REGSAM view, bool second) {
-  DbState& db = Db();
+void Pass(Database& db, REGSAM view, bool second) {
   for (const std::string& sub : RegistrySubKeys(HKEY_LOCAL_MACHINE, kUninstall, view)) {
     if (sub.empty() || sub[0] != '{') continue;
     const std::string display = ToUpperAscii(Trim(ReadRegistryString(HKEY_LOCAL_MACHINE, std::string(kUninstall) + sub, "DisplayName", view)));
     if (display.empty()) continue;
     for (int version : {1, 0}) {
       const size_t v = static_cast<size_t>(version);
-      if (second ? db.installed64[v] : db.installed[v]) continue;
+      if (second ? db.Installed64[v] : db.Installed[v]) continue;
       const std::string base = std::string("SQL ANYWHERE ") + kVersions[v];
       const bool match = display == base || display == base + " DEPLOYMENT" || (second && display == base + " DEPLOYMENT_64BIT");
       if (!match) continue;
-      db.installed[v] = true;
-      if (second && display.find("_64BIT") != std::string::npos) db.installed64[v] = true;
+      db.Installed[v] = true;
+      if (second && display.find("_64BIT") != std::string::npos) db.Installed64[v] = true;
       break;
     }
   }
@@ -62,10 +60,10 @@ std::string RemoveAllIgnoringCase(std::string text, const std::string& what) {
 
 }  // namespace
 
-void DetectInstalledEngines() {
+void DetectInstalledEngines(Database& db) {
   const bool wow64 = UnderWow64();
-  Pass(wow64 ? KEY_WOW64_32KEY : 0, false);
-  if (wow64) Pass(KEY_WOW64_64KEY, true);
+  Pass(db, wow64 ? KEY_WOW64_32KEY : 0, false);
+  if (wow64) Pass(db, KEY_WOW64_64KEY, true);
 }
 
 std::string ServerNameFromTitle(std::string title) {

@@ -3,10 +3,12 @@
 // whether a SQL Anywhere network server runs on this PC (its process and its main window's title).
 #include <string>
 
+#include "db/Database.h"
+
 namespace updater {
 
-// Sets the installed-version flags of the database state (index 0 "12", 1 "17").
-void DetectInstalledEngines();
+// Sets the installed-version flags of the database (index 0 "12", 1 "17").
+void DetectInstalledEngines(Database& db);
 // The running server's name from its window title, without the product's suffix; empty when none.
 std::string FindRunningNetworkServer();
 // The server name in a window title: the two suffixes removed in any letter case, blanks trimmed.

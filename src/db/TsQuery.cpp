@@ -4,72 +4,39 @@
 #include <stdexcept>
 
 #include "core/ClientFolders.h"
-#include "core/LogMan.h"
 #include "core/PathText.h"
-#include "platform/FileSystem.h"
 #include "platform/Text.h"
 
 namespace updater {
-namespace {
 
-// The shared part of every query object: created with the first, freed with the last.
-struct Shared {
-  Ui* ui = nullptr;
-  Clock* clock = nullptr;
-  std::vector<TtsQuery*> queries;
-  std::unique_ptr<TDbProvider> provider;
-  std::unique_ptr<DbConnection> connection;
-  std::unique_ptr<TLogMan> errorLog;
-  bool reconnecting = false;  // a lost connection while the others reopen is not retried again
-};
-
-Shared& TheShared() {
-  static Shared shared;
-  return shared;
-}
-
-TLogMan& QueryErrorLog() {
-  Shared& s = TheShared();
-  if (!s.errorLog) s.errorLog = std::make_unique<TLogMan>(*s.clock, "QueryError", true, LogFolder());
-  return *s.errorLog;
-}
-
-}  // namespace
-
-void UseDatabaseSeams(Ui& ui, Clock& clock) {
-  TheShared().ui = &ui;
-  TheShared().clock = &clock;
-}
-
-TtsQuery::TtsQuery() {
-  Shared& s = TheShared();
-  if (!s.ui || !s.clock) throw std::logic_error("The database layer was given no Ui and Clock");
-  isPostgreSql_ = Db().kind == DbmsKind::PostgreSql;
-  if (!s.provider) s.provider = CreateProvider(Db().kind, *s.ui, *s.clock);
-  if (!s.connection) {
-    s.connection = s.provider->CreateConnection();
-    s.connection->BeforeDisconnect = [] {
-      SavePositions();
-      for (TtsQuery* q : TheShared().queries) q->Close();  // the statements go with the connection
+TtsQuery::TtsQuery(Database& database) : db_(database) {
+  isPostgreSql_ = db_.Kind == DbmsKind::PostgreSql;
+  if (!db_.provider_) db_.provider_ = CreateProvider(db_);
+  if (!db_.connection_) {
+    db_.connection_ = db_.provider_->CreateConnection();
+    Database& db = db_;
+    db_.connection_->BeforeDisconnect = [&db] {
+      for (TtsQuery* q : db.queries_) q->savedRecNo_ = q->RecNo();
+      for (TtsQuery* q : db.queries_) q->Close();  // the statements go with the connection
     };
-    s.provider->Use(*s.connection);
+    db_.provider_->Use(*db_.connection_);
   }
-  s.queries.push_back(this);
+  db_.queries_.push_back(this);
 }
 
 TtsQuery::~TtsQuery() {
-  Shared& s = TheShared();
-  const auto at = std::find(s.queries.rbegin(), s.queries.rend(), this);
-  if (at != s.queries.rend()) s.queries.erase(std::next(at).base());
-  if (s.queries.empty()) {
-    s.connection.reset();
-    s.provider.reset();
+  auto& queries = db_.queries_;
+  const auto at = std::find(queries.rbegin(), queries.rend(), this);
+  if (at != queries.rend()) queries.erase(std::next(at).base());
+  if (queries.empty()) {
+    db_.connection_.reset();
+    db_.provider_.reset();
   }
 }
 
-bool TtsQuery::Connect() { return TheShared().provider->Connect(); }
+bool TtsQuery::Connect() { return db_.provider_->Connect(); }
 
-bool TtsQuery::Connected() const { return TheShared().connection && TheShared().connection->Connected(); }
+bool TtsQuery::Connected() const { return db_.connection_ && db_.connection_->Connected(); }
 
 std::string TtsQuery::Text() const {
   std::string text;
@@ -89,92 +56,54 @@ void TtsQuery::OpenQuery() {
 void TtsQuery::ExecQuery() { Run(Operation::Exec); }
 
 void TtsQuery::Call(Operation operation) {
-  OdbcResult r = TheShared().connection->Run(Text());
+  OdbcResult r = db_.connection_->Run(Text());
   if (operation == Operation::Open) result_ = std::move(r);
 }
 
 void TtsQuery::Run(Operation operation) {
   lastOperation_ = operation;
-  Shared& s = TheShared();
   if (!Connected()) Connect();  // when it failed, the statement fails with its own error
   try {
     if (!Connected()) throw OdbcError("no connection to the server", "08003", 0);
     Call(operation);
     return;
   } catch (const OdbcError& e) {
-    QueryErrorLog().Write(std::string(operation == Operation::Open ? "[Open] " : "[ExecSQL] ") + e.what(), Text());
-    if (!IsConnectionLostMessage(e.what()) || s.reconnecting) {
-      if (EqualsIgnoreCase(FileNamePart(OwnExecutablePath()), "Pellan.exe")) return;
+    if (!db_.errorLog_) db_.errorLog_ = std::make_unique<TLogMan>(db_.clock, "QueryError", true, LogFolder());
+    db_.errorLog_->Write(std::string(operation == Operation::Open ? "[Open] " : "[ExecSQL] ") + e.what(), Text());
+    if (!IsConnectionLostMessage(e.what()) || db_.reconnecting_) {
+      if (db_.SwallowFailedStatements) return;
       throw std::runtime_error(e.what());
     }
   }
   // A lost connection: once more on a fresh one, with the other open queries back at their record.
-  s.connection->Terminate();
+  db_.connection_->Terminate();
   Connect();
-  s.reconnecting = true;
+  db_.reconnecting_ = true;
   try {
     ReopenAfterReconnect();
   } catch (...) {
-    s.reconnecting = false;
+    db_.reconnecting_ = false;
     throw;
   }
-  s.reconnecting = false;
+  db_.reconnecting_ = false;
   if (operation == Operation::Open && Active()) return;  // reopened with the others
   Call(operation);
 }
 
-void TtsQuery::SavePositions() {
-  for (TtsQuery* q : TheShared().queries) q->savedRecNo_ = q->RecNo();
-}
-
 void TtsQuery::ReopenAfterReconnect() {
-  for (TtsQuery* q : TheShared().queries) {
+  for (TtsQuery* q : db_.queries_) {
     if (q->Active() || q->SQL.empty() || q->lastOperation_ == Operation::None) continue;
     if (q->lastOperation_ == Operation::Open) q->OpenQuery();
     if (q->lastOperation_ != Operation::Exec && q->savedRecNo_ >= 1) q->SetRecNo(q->savedRecNo_);
   }
 }
 
-std::unique_ptr<TtsQuery> CreateQuery() { return std::make_unique<TtsQuery>(); }
-
-namespace {
-
-using Decrypt = bool(__stdcall*)(const char* key, const char* iv, const char* input, char* output);
-
-// Loaded at the first deciphering and kept until the process ends; a missing DLL says so each time.
-Decrypt LoadCryptoLibrary() {
-  static Library library;
-  static Decrypt decrypt = nullptr;
-  try {
-    if (!library) {
-      library.Reset(::LoadLibraryW(L"CVLCrypto.dll"));
-      if (!library) library.Reset(::LoadLibraryW(Wide(ExeFolder() + "CVLCrypto.dll").c_str()));
-      if (!library) {
-        if (TheShared().ui) TheShared().ui->Information("CVLCrypto DLL 로드 실패");
-        return nullptr;
-      }
-      decrypt = reinterpret_cast<Decrypt>(reinterpret_cast<void*>(::GetProcAddress(library.Get(), "CVLDecryptAES256")));
-    }
-  } catch (...) {
-  }
-  return decrypt;
-}
-
-}  // namespace
-
-std::string DecryptColumnText(const std::string& text) {
-  const Decrypt decrypt = LoadCryptoLibrary();
-  if (!decrypt) return {};
-  std::string output(4097, '\0');
-  if (!decrypt(kColumnKey, kColumnIv, ToAnsi(text).c_str(), output.data())) return {};
-  output.resize(std::min<size_t>(output.find('\0'), 4097));
-  return Trim(FromAnsi(output));
-}
+std::unique_ptr<TtsQuery> CreateQuery(Database& database) { return std::make_unique<TtsQuery>(database); }
 
 std::string ReadFieldText(const TtsQuery& query, const std::string& column) {
   std::string value = query.FieldText(column);
-  if (Db().kind == DbmsKind::PostgreSql && IsProtectedColumn(ToUpperAscii(column)) && Wide(value).size() > 20)
-    value = DecryptColumnText(value);
+  if (query.Db().Kind == DbmsKind::PostgreSql && IsProtectedColumn(ToUpperAscii(column)) && Wide(value).size() > 20)
+    value = query.Db().DecryptColumnText(value);
   return value;
 }
 

@@ -1,6 +1,7 @@
 #pragma once
-// TtsQuery: every statement of the tool runs through one of these. All of them share one provider
-// and one connection, made with the first query object and freed with the last. The connection is
+// TtsQuery: every statement of the tool runs through one of these. All of them share the
+// database's one provider and connection, made with the first query object and freed with the
+// last. The connection is
 // opened on demand; a failed statement is written to the query error log with its text and raised
 // again; a lost connection is reconnected once and the other open queries go back to their record.
 #include <cstdint>
@@ -9,24 +10,20 @@
 #include <string>
 #include <vector>
 
+#include "db/Database.h"
 #include "db/DbProvider.h"
-#include "platform/Clock.h"
-#include "platform/Ui.h"
 
 namespace updater {
 
-// The Ui and Clock the database layer shows its boxes and keeps its time with; the program entry
-// sets them before the first query object (tests set their own).
-void UseDatabaseSeams(Ui& ui, Clock& clock);
-
 class TtsQuery {
  public:
-  TtsQuery();
+  explicit TtsQuery(Database& database);
   ~TtsQuery();
   TtsQuery(const TtsQuery&) = delete;
   TtsQuery& operator=(const TtsQuery&) = delete;
 
   bool IsPostgreSql() const { return isPostgreSql_; }
+  Database& Db() const { return db_; }
   std::vector<std::string> SQL;  // the statement, one line each
 
   bool Connect();
@@ -49,26 +46,20 @@ class TtsQuery {
   enum class Operation : uint8_t { None = 0, Open = 1, Exec = 2 };
   void Run(Operation operation);
   void Call(Operation operation);
-  static void SavePositions();
-  static void ReopenAfterReconnect();
+  void ReopenAfterReconnect();
 
+  Database& db_;
   bool isPostgreSql_ = false;
   Operation lastOperation_ = Operation::None;
   size_t savedRecNo_ = 0;
   std::optional<OdbcResult> result_;
 };
 
-// The window's and each updater's query object; null would mean no database layer.
-std::unique_ptr<TtsQuery> CreateQuery();
-
-// The key (32 characters) and initialisation vector (16) of the protected columns.
-inline constexpr const char* kColumnKey = "Cvl2000#Clinic&ProtectedColumn!1";
-inline constexpr const char* kColumnIv = "Cvl2000#IV#2024!";
+// The window's and each updater's query object.
+std::unique_ptr<TtsQuery> CreateQuery(Database& database);
 
 // A field as text; under PostgreSQL a protected column whose value is longer than 20 characters
 // is deciphered (empty when that fails).
 std::string ReadFieldText(const TtsQuery& query, const std::string& column);
-// Deciphers through CVLCrypto.dll; empty when the DLL, its export or the deciphering fails.
-std::string DecryptColumnText(const std::string& text);
 
 }  // namespace updater

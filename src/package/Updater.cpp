@@ -18,7 +18,8 @@
 
 namespace updater {
 
-TUpdater::TUpdater(Ui& ui, Clock& clock, RunState& run) : ui(ui), clock(clock), run(run), Query(CreateQuery()) {}
+TUpdater::TUpdater(Ui& ui, Clock& clock, RunState& run, Database& db)
+    : ui(ui), clock(clock), run(run), Query(CreateQuery(db)) {}
 TUpdater::~TUpdater() = default;
 
 std::string ReadFixedFileVersion(const std::string& path) {

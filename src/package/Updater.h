@@ -27,9 +27,9 @@ struct TUpdateFile {
 
 class TUpdater {
  public:
-  // The run's Ui, Clock and run-wide state: every box, every wait and every run-wide list of the
-  // tool goes through them.
-  TUpdater(Ui& ui, Clock& clock, RunState& run);
+  // The run's Ui, Clock, run-wide state and database: every box, every wait, every run-wide list
+  // and every statement of the tool goes through them.
+  TUpdater(Ui& ui, Clock& clock, RunState& run, Database& db);
   ~TUpdater();
   TUpdater(const TUpdater&) = delete;
   TUpdater& operator=(const TUpdater&) = delete;

@@ -23,7 +23,7 @@ using namespace updater::test;
 namespace {
 
 
-class Database : public ::testing::Test {
+class RealServer : public ::testing::Test {
  protected:
   void SetUp() override {
     if (port.empty()) GTEST_SKIP() << "no PostgreSQL server: scripts/test starts one";
@@ -55,7 +55,7 @@ std::string ClosedPort() {
 
 }  // namespace
 
-TEST_F(Database, KoreanTextAndQuotesRoundTripThroughTheWidePath) {
+TEST_F(RealServer, KoreanTextAndQuotesRoundTripThroughTheWidePath) {
   OdbcConnection c(env);
   c.Connect(Login(), 5);  // the password holds ";" and braces: it travels braced
   ASSERT_TRUE(c.Connected());
@@ -81,7 +81,7 @@ TEST_F(Database, KoreanTextAndQuotesRoundTripThroughTheWidePath) {
   ExecuteStatement(c, "DELETE FROM TOOLLIST");
 }
 
-TEST_F(Database, FailuresCarryTheDriversTextAndState) {
+TEST_F(RealServer, FailuresCarryTheDriversTextAndState) {
   OdbcConnection c(env);
   try {
     c.Connect(Login("wrong", port), 5);
@@ -109,7 +109,7 @@ TEST_F(Database, FailuresCarryTheDriversTextAndState) {
 }
 
 // The message a lost connection gives must be one the query wrapper recognises.
-TEST_F(Database, AKilledBackendReadsAsALostConnection) {
+TEST_F(RealServer, AKilledBackendReadsAsALostConnection) {
   OdbcConnection victim(env), killer(env);
   victim.Connect(Login(), 5);
   killer.Connect(Login(), 5);
@@ -137,10 +137,10 @@ TEST_F(Database, AKilledBackendReadsAsALostConnection) {
 
 // The query wrapper on the clinic database: DBServer.ini names the server, the constants DLL double
 // hands over the login (record 0 refused, record 1 right).
-class Queries : public Database {
+class Queries : public RealServer {
  protected:
   void SetUp() override {
-    Database::SetUp();
+    RealServer::SetUp();
     if (IsSkipped()) return;
     MakeFolders("D:\\CVL2000\\Exe");
     MakeFolders("D:\\CVL2000\\Log");  // the query error log keeps the folder it was made with
@@ -149,8 +149,7 @@ class Queries : public Database {
     ::CopyFileW(Wide(BuildFolder() + "doubles\\CVLSConst.dll").c_str(), L"D:\\CVL2000\\Exe\\CVLSConst.dll", FALSE);
     WriteFileBytes("D:\\CVL2000\\Exe\\CVLSConst.ini", "[GetALLDBConstData]\r\nUser0=" + user + "\r\nPassword0=wrong\r\nUser1=" + user +
                                                       "\r\nPassword1=" + password + "\r\n");
-    Db() = DbState{};
-    Db().kind = ReadDbmsKind();
+    db.Kind = ReadDbmsKind();
   }
   // The entries of the query error log (an entry's statement may run over several lines).
   static std::vector<std::string> ErrorLog() {
@@ -162,12 +161,15 @@ class Queries : public Database {
     return entries;
   }
   CleanInstallRoots clean;
+  ScriptedUi ui;
+  FakeClock clock;
+  updater::Database db{ui, clock};
 };
 
 TEST_F(Queries, ObjectsShareOneConnectionThatGoesWithTheLast) {
-  ASSERT_EQ(Db().kind, DbmsKind::PostgreSql);
-  auto first = CreateQuery();
-  auto second = CreateQuery();
+  ASSERT_EQ(db.Kind, DbmsKind::PostgreSql);
+  auto first = CreateQuery(db);
+  auto second = CreateQuery(db);
   EXPECT_TRUE(first->IsPostgreSql());
   EXPECT_FALSE(first->Connected());  // opened on demand
   first->SQL = {"SELECT setupvalue", "FROM FOPTION", "WHERE setupsect = " + QuotedLiteral("ClosingResult")};
@@ -176,7 +178,7 @@ TEST_F(Queries, ObjectsShareOneConnectionThatGoesWithTheLast) {
   first.reset();
   EXPECT_TRUE(second->Connected());  // the connection stays for the second
   second.reset();
-  auto third = CreateQuery();
+  auto third = CreateQuery(db);
   EXPECT_FALSE(third->Connected());  // the last one took it along
   third->SQL = {"SELECT 3 AS n"};
   third->OpenQuery();
@@ -184,7 +186,7 @@ TEST_F(Queries, ObjectsShareOneConnectionThatGoesWithTheLast) {
 }
 
 TEST_F(Queries, AFailedStatementIsLoggedWithItsTextAndRaised) {
-  auto q = CreateQuery();
+  auto q = CreateQuery(db);
   q->SQL = {"SELEC wrong", "FROM FOPTION"};
   try {
     q->OpenQuery();
@@ -201,13 +203,13 @@ TEST_F(Queries, AFailedStatementIsLoggedWithItsTextAndRaised) {
 // A backend ended under a run: one log entry, one reconnect, the other open query back at its
 // record, and the caller sees no error.
 TEST_F(Queries, ALostConnectionIsReconnectedOnceAndTheOthersReopened) {
-  auto rows = CreateQuery();
+  auto rows = CreateQuery(db);
   rows->SQL = {"SELECT n FROM generate_series(1, 5) AS n"};
   rows->OpenQuery();
   rows->Next();
   rows->Next();
   ASSERT_EQ(rows->FieldText(0), "3");
-  auto q = CreateQuery();
+  auto q = CreateQuery(db);
   q->SQL = {"SELECT pg_backend_pid()"};
   q->OpenQuery();
   const std::string pid = q->FieldText(0);
@@ -227,11 +229,10 @@ TEST_F(Queries, ALostConnectionIsReconnectedOnceAndTheOthersReopened) {
 // The start-up gate end to end: a reachable server, a stopped one (the database message, its line
 // breaks as they are), a standby (the recovery error), and the server-information program.
 TEST_F(Queries, TheStartupGate) {
-  ScriptedUi ui;
   MakeFolders("D:\\CVL2000\\Tool");
   ::CopyFileW(Wide(BuildFolder() + "dummy_caller.exe").c_str(), L"D:\\CVL2000\\Tool\\Pellan.exe", FALSE);
-  PrepareDatabase();
-  EXPECT_TRUE(StartupDatabaseGate(true, ui));
+  db.Prepare();
+  EXPECT_TRUE(StartupDatabaseGate(true, db));
   EXPECT_TRUE(ui.errors.empty());
   for (int i = 0; i < 150 && !FileExists("D:\\CVL2000\\Tool\\caller.txt"); ++i) ::Sleep(20);
   const std::string pellan = ReadFileBytes("D:\\CVL2000\\Tool\\caller.txt");
@@ -242,8 +243,8 @@ TEST_F(Queries, TheStartupGate) {
   WriteFileBytes("C:\\windows\\CVL2000.ini", "[ISINTERNET]\r\nDO NOT CHECK INTERNET=1\r\n");
   WriteFileBytes("D:\\CVL2000\\DBServer.ini", "[Connection Config]\r\nDBMSKind=POSTGRESQL\r\nPGHostIpAddress=127.0.0.1\r\nPGPort=" +
                                                  ClosedPort() + "\r\n");
-  PrepareDatabase();
-  EXPECT_FALSE(StartupDatabaseGate(true, ui));
+  db.Prepare();
+  EXPECT_FALSE(StartupDatabaseGate(true, db));
   ::DeleteFileW(L"C:\\windows\\CVL2000.ini");
   ASSERT_EQ(ui.errors.size(), 1u);
   const std::string self = OwnExecutablePath();
@@ -255,9 +256,9 @@ TEST_F(Queries, TheStartupGate) {
   if (standby.empty()) GTEST_SKIP() << "no standby server";
   WriteFileBytes("D:\\CVL2000\\DBServer.ini",
                  "[Connection Config]\r\nDBMSKind=POSTGRESQL\r\nPGHostIpAddress=127.0.0.1\r\nPGPort=" + standby + "\r\n");
-  PrepareDatabase();
+  db.Prepare();
   try {
-    StartupDatabaseGate(true, ui);
+    StartupDatabaseGate(true, db);
     FAIL() << "a standby passed the gate";
   } catch (const std::exception& e) {
     EXPECT_EQ(std::string(e.what()), "DB가 복구모드입니다.");
@@ -277,13 +278,12 @@ TEST_F(Queries, TheProbeSwitchesAMovedClinicOnTheRealServer) {
   // After the switch the PostgreSQL provider logs in with the records of the first export too.
   const std::string login = "User0=" + user + "\r\nPassword0=" + password + "\r\n";
   WriteFileBytes("D:\\CVL2000\\Exe\\CVLSConst.ini", "[GetALLDBConstData]\r\n" + login + "[GetPgALLDBConstData]\r\n" + login);
-  PrepareDatabase();
-  ASSERT_EQ(Db().kind, DbmsKind::SqlAnywhere);
-  Db().installed[1] = true;  // SQL Anywhere 17 counts as installed; its driver is not there
-  ScriptedUi ui;
-  EXPECT_TRUE(StartupDatabaseGate(true, ui));
+  db.Prepare();
+  ASSERT_EQ(db.Kind, DbmsKind::SqlAnywhere);
+  db.Installed[1] = true;  // SQL Anywhere 17 counts as installed; its driver is not there
+  EXPECT_TRUE(StartupDatabaseGate(true, db));
   EXPECT_TRUE(ui.errors.empty());
-  EXPECT_EQ(Db().kind, DbmsKind::PostgreSql);  // read again after the switch-over
+  EXPECT_EQ(db.Kind, DbmsKind::PostgreSql);  // read again after the switch-over
   EXPECT_NE(ReadFileBytes("D:\\CVL2000\\DBServer.ini").find("DBMSKind=POSTGRESQL"), std::string::npos);
   EXPECT_NE(ReadCp949File("D:\\CVL2000\\Log\\AutoDBMSKindLog250724.log").find("→ AutoDBMSKind: POSTGRESQL 으로 변경"),
             std::string::npos);
@@ -322,12 +322,9 @@ std::string Encipher(const std::string& plain) {
 }  // namespace
 
 TEST_F(Queries, ProtectedColumnsAreDecipheredUnderPostgreSql) {
-  static ScriptedUi ui;  // outlive the test: the database layer keeps them
-  static FakeClock clock;
-  UseDatabaseSeams(ui, clock);
   const std::string secret = Encipher("800101-1234567");
   ASSERT_GT(secret.size(), 20u);
-  auto q = CreateQuery();
+  auto q = CreateQuery(db);
   q->SQL = {"SELECT " + QuotedLiteral(secret) + " AS regInum, '12345678901234567890' AS pregi, " + QuotedLiteral(secret) +
             " AS setupvalue"};
   q->OpenQuery();
@@ -339,6 +336,6 @@ TEST_F(Queries, ProtectedColumnsAreDecipheredUnderPostgreSql) {
   EXPECT_EQ(ReadFieldText(*q, "regInum"), "800101-1234567");
   EXPECT_EQ(ReadFieldText(*q, "pregi"), "12345678901234567890");  // 20 characters: as stored
   EXPECT_EQ(ReadFieldText(*q, "setupvalue"), secret);            // not a protected column
-  Db().kind = DbmsKind::SqlAnywhere;
+  db.Kind = DbmsKind::SqlAnywhere;
   EXPECT_EQ(ReadFieldText(*q, "regInum"), secret);  // under SQL Anywhere nothing is deciphered
 }

@@ -54,11 +54,10 @@ class Providers : public ::testing::Test {
     WriteFileBytes("D:\\CVL2000\\Exe\\CVLSConst.ini",
                    "[GetALLDBConstData]\r\nUser0=dba\r\nPassword0=sql\r\nUser1=dba2\r\nUser1Pad=4\r\nPassword1=sql2\r\n"
                    "[GetPgALLDBConstData]\r\nUser0=pg\r\nPassword0=pgpw\r\nUser1=pg2\r\nPassword1=pgpw2\r\n");
-    Db() = DbState{};
   }
   bool Sybase(bool serverRunning, std::array<bool, 2> installed) {
-    Db().installed = installed;
-    TSybaseProvider provider(ui, clock);
+    db.Installed = installed;
+    TSybaseProvider provider(db);
     provider.FindServer = [serverRunning] { return serverRunning ? std::string("CVL2000") : std::string(); };
     provider.Use(connection);
     return provider.Connect();
@@ -67,6 +66,8 @@ class Providers : public ::testing::Test {
   CleanInstallRoots clean;
   ScriptedUi ui;
   FakeClock clock;
+  // A failed statement is swallowed only in the server-information program (a test below runs as one).
+  Database db{ui, clock, IsServerInfoProgram(OwnExecutablePath())};
   OdbcDbConnection connection;
 };
 
@@ -144,7 +145,7 @@ TEST_F(Providers, SqlAnywhereSequencesByTheirConnectionStrings) {
     EXPECT_EQ(standIn.Recorded("connect"), row.expected);
     // Every attempt reaches the driver with the login timeout (SQL_ATTR_LOGIN_TIMEOUT), nothing else.
     EXPECT_EQ(standIn.Recorded("attribute"), std::vector<std::string>(row.expected.size(), "103=5"));
-    EXPECT_EQ(Db().lastMode, -1);
+    EXPECT_EQ(db.LastMode, -1);
   }
 }
 
@@ -155,9 +156,9 @@ TEST_F(Providers, TheFirstAttemptThatConnectsIsRecorded) {
   EXPECT_EQ(standIn.Recorded("connect"), (std::vector<std::string>{Remote("dba", "sql", "SQL Anywhere 17", false),
                                                                    Remote("dba", "sql", "SQL Anywhere 17", true)}));
   EXPECT_EQ(standIn.Recorded("attribute").back(), "108=1");  // SQL_ATTR_TXN_ISOLATION, read uncommitted
-  EXPECT_EQ(Db().lastLoginIndex, 0);
-  EXPECT_EQ(Db().lastMode, 1);
-  RecordLastConnection();  // makes DBServer.ini when it has something to write
+  EXPECT_EQ(db.LastLoginIndex, 0);
+  EXPECT_EQ(db.LastMode, 1);
+  db.RecordLastConnection();  // makes DBServer.ini when it has something to write
   EXPECT_EQ(ReadFileBytes("D:\\CVL2000\\DBServer.ini").substr(0, 19), "[Connection Config]");
 }
 
@@ -194,8 +195,8 @@ TEST_F(Providers, TheProbeSwitchesAMovedClinicToPostgreSql) {
 }
 
 TEST_F(Providers, PostgreSqlTriesThreeAddressesPerRecord) {
-  Db().kind = DbmsKind::PostgreSql;
-  TPostgreSqlProvider provider(ui, clock);
+  db.Kind = DbmsKind::PostgreSql;
+  TPostgreSqlProvider provider(db);
   provider.Use(connection);
   EXPECT_FALSE(provider.Connect());  // every address setting empty: six attempts all the same
   std::vector<std::string> tried = standIn.Recorded("connect");
@@ -217,13 +218,12 @@ TEST_F(Providers, PostgreSqlTriesThreeAddressesPerRecord) {
 // SQL Anywhere's own text for a dropped connection: one log entry, one reconnect, the statement
 // made once more, and the caller sees the rows.
 TEST_F(Providers, ALostSqlAnywhereConnectionIsReconnectedOnce) {
-  Db().installed = {false, true};
-  UseDatabaseSeams(ui, clock);
+  db.Installed = {false, true};
   standIn.Script("connect\tCommLinks=tcpip\taccept\n"
                  "once-statement\tFROM PCINFO\terror\t08S01\tConnection was terminated\n"
                  "statement\tFROM PCINFO\trows\tIP,NAME\t10.1.2.3,접수1\n");
   {
-    auto q = CreateQuery();
+    auto q = CreateQuery(db);
     EXPECT_FALSE(q->IsPostgreSql());
     q->SQL = {"SELECT " + TopClause(1, DbmsKind::SqlAnywhere) + " IP, NAME FROM PCINFO WHERE NAME = " + QuotedLiteral("O'Neil")};
     q->OpenQuery();
@@ -242,11 +242,10 @@ TEST_F(Providers, ALostSqlAnywhereConnectionIsReconnectedOnce) {
 // code: this test runs once more as a copy of itself named Pellan.exe.
 TEST_F(Providers, AFailedStatementIsSwallowedOnlyInsidePellan) {
   const bool insidePellan = EqualsIgnoreCase(FileNamePart(OwnExecutablePath()), "pellan.exe");
-  Db().installed = {false, true};
-  UseDatabaseSeams(ui, clock);
+  db.Installed = {false, true};
   standIn.Script("connect\t*\taccept\nstatement\t*\terror\t42000\tSyntax error near 'SELEC'\n");
   {
-    auto q = CreateQuery();
+    auto q = CreateQuery(db);
     q->SQL = {"SELEC 1"};
     if (insidePellan) {
       EXPECT_NO_THROW(q->OpenQuery());
@@ -270,12 +269,11 @@ TEST_F(Providers, AFailedStatementIsSwallowedOnlyInsidePellan) {
 // The start-up gate under SQL Anywhere: a fresh connection for the connection check and another
 // for the export query; a marker of a running export does not stop the tool.
 TEST_F(Providers, TheGateUnderSqlAnywhereConnectsTwice) {
-  Db().installed = {false, true};
-  UseDatabaseSeams(ui, clock);
+  db.Installed = {false, true};
   for (const char* marker : {"0", "1"}) {
     SCOPED_TRACE(marker);
     standIn.Script(std::string("connect\t*\taccept\nstatement\tDB Export\trows\tc\t") + marker + "\n");
-    EXPECT_TRUE(StartupDatabaseGate(true, ui));
+    EXPECT_TRUE(StartupDatabaseGate(true, db));
     EXPECT_TRUE(ui.errors.empty());
     std::vector<std::string> kinds;
     for (const std::string& line : Lines(ReadFileBytes(standIn.Folder() + "record")))
@@ -290,13 +288,13 @@ TEST_F(Providers, TheGateUnderSqlAnywhereConnectsTwice) {
 
 TEST_F(Providers, AMissingOrWrongConstantsDllShowsItsBox) {
   ::DeleteFileW(L"D:\\CVL2000\\Exe\\CVLSConst.dll");
-  EXPECT_FALSE(LoadLoginRecords("GetALLDBConstData", true, ui, Db().records));
+  EXPECT_FALSE(LoadLoginRecords("GetALLDBConstData", true, ui, db.Records));
   ASSERT_EQ(ui.errors.size(), 1u);
   EXPECT_EQ(ui.errors[0], "실행모듈(CVLSConst.dll)을 찾을 수 없습니다.\r\nCorvel 실행파일이 있는 폴더를 확인해 주시기 바랍니다");
   ::CopyFileW(Wide(BuildFolder() + "doubles\\CVLSConst_noexports.dll").c_str(), L"D:\\CVL2000\\Exe\\CVLSConst.dll", FALSE);
-  EXPECT_FALSE(LoadLoginRecords("GetALLDBConstData", true, ui, Db().records));
+  EXPECT_FALSE(LoadLoginRecords("GetALLDBConstData", true, ui, db.Records));
   ASSERT_EQ(ui.errors.size(), 2u);
   EXPECT_EQ(ui.errors[1], "실행모듈(CVLSConst.dll)이 잘못되었습니다.\r\n최신 모듈인지 확인해 주시기 바랍니다");
-  EXPECT_FALSE(LoadLoginRecords("GetALLDBConstData", false, ui, Db().records));
+  EXPECT_FALSE(LoadLoginRecords("GetALLDBConstData", false, ui, db.Records));
   EXPECT_EQ(ui.errors.size(), 2u);  // without messages, no box
 }

@@ -65,7 +65,8 @@ class Deploy : public ::testing::Test {
   ScriptedUi ui;
   FakeClock clock;
   RunState run;
-  TUpdater upd{ui, clock, run};
+  Database db{ui, clock};
+  TUpdater upd{ui, clock, run, db};
   RecordingView view;
 };
 

@@ -47,10 +47,12 @@ TEST(EngineDetection, VersionsFromTheUninstallEntries) {
     SCOPED_TRACE(row.what);
     std::vector<std::unique_ptr<Entry>> made;
     for (const auto& [name, display, view] : row.entries) made.push_back(std::make_unique<Entry>(name, display, view));
-    Db() = DbState{};
-    DetectInstalledEngines();
-    EXPECT_EQ(Db().installed, row.installed);
-    EXPECT_EQ(Db().installed64, row.installed64);
+    ScriptedUi ui;
+    FakeClock clock;
+    Database db(ui, clock);
+    DetectInstalledEngines(db);
+    EXPECT_EQ(db.Installed, row.installed);
+    EXPECT_EQ(db.Installed64, row.installed64);
   }
 }
 

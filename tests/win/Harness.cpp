@@ -1,7 +1,5 @@
 #include "Harness.h"
 
-#include "db/TsQuery.h"
-
 #include <gtest/gtest.h>
 
 #include "core/PathText.h"
@@ -22,14 +20,6 @@ void RemoveAllRoots() {
   for (const char* root : {"C:\\CVL2000", "D:\\CVL2000", "E:\\CVL2000", "F:\\CVL2000"}) RemoveTree(root);
 }
 }  // namespace
-
-// The database layer answers its boxes and keeps its time here in every Windows test.
-const bool kDatabaseSeams = [] {
-  static ScriptedUi ui;
-  static FakeClock clock;
-  UseDatabaseSeams(ui, clock);
-  return true;
-}();
 
 CleanInstallRoots::CleanInstallRoots() { RemoveAllRoots(); }
 

@@ -28,6 +28,7 @@ class MainWindow : public ::testing::Test {
   CleanInstallRoots clean;
   ScriptedUi ui;
   FakeClock clock;
+  Database db{ui, clock};
 };
 
 }  // namespace
@@ -54,7 +55,7 @@ TEST_F(MainWindow, CaptionAndTopmostMessages) {
 TEST_F(MainWindow, AToolListThatCannotBeAskedEndsTheRunAsAnEmptyOne) {
   ::CopyFileW(Wide(BuildFolder() + "dummy_caller.exe").c_str(), L"D:\\CVL2000\\Exe\\Caller.exe", FALSE);
   RecordingMainView view;
-  TUpdateRun run({"test.exe", "Caller.exe"}, ui, clock, view);
+  TUpdateRun run({"test.exe", "Caller.exe"}, ui, clock, view, db);
   run.FormCreate();
   EXPECT_TRUE(view.timerStarted);
   run.RunUpdateTools();  // no agent DLL anywhere
@@ -75,7 +76,7 @@ TEST_F(MainWindow, TheCallerIsStartedFromItsFolder) {
   ::CopyFileW(Wide(BuildFolder() + "dummy_caller.exe").c_str(), L"D:\\CVL2000\\Drg\\Dovrane.exe", FALSE);
   ::CopyFileW(Wide(BuildFolder() + "dummy_caller.exe").c_str(), L"D:\\CVL2000\\Exe\\Cvl.exe", FALSE);
   RecordingMainView view;
-  TUpdateRun run({"test.exe"}, ui, clock, view);
+  TUpdateRun run({"test.exe"}, ui, clock, view, db);
   run.RelaunchCaller("Dovrane.exe");  // this one lives in Drg
   run.RelaunchCaller("Cvl.exe");      // every other one in Exe
   for (int i = 0; i < 150 && !(FileExists("D:\\CVL2000\\Drg\\caller.txt") && FileExists("D:\\CVL2000\\Exe\\caller.txt")); ++i)
@@ -86,7 +87,7 @@ TEST_F(MainWindow, TheCallerIsStartedFromItsFolder) {
 
 TEST_F(MainWindow, OnlyAShutdownThatHappensStopsTheRun) {
   TfmMain window(::GetModuleHandleW(nullptr));
-  TUpdateRun run({"test.exe"}, ui, clock, window);
+  TUpdateRun run({"test.exe"}, ui, clock, window, db);
   window.Attach(run);
   ::SendMessageW(window.Handle(), WM_QUERYENDSESSION, 0, 0);
   EXPECT_FALSE(run.State().Terminating);
@@ -106,7 +107,7 @@ TEST_F(MainWindow, TheDeferralAnswerDecidesTheRun) {
                         Row{DeferralAnswer::Cancel, false, false}}) {
     SCOPED_TRACE(static_cast<int>(row.answer));
     RecordingMainView view;
-    TUpdateRun run({"test.exe"}, ui, clock, view);
+    TUpdateRun run({"test.exe"}, ui, clock, view, db);
     ui.deferralAnswer = row.answer;
     EXPECT_EQ(run.ConfirmToolRun(false), row.goesOn);
     EXPECT_EQ(view.shown, row.goesOn);

@@ -227,7 +227,8 @@ TEST_F(Package, AddUpdaterLoadsAToolAndTheFinishStepRecordsIt) {
       Pack(BuildFolder() + "ver_commas.dll", "D:\\pack\\Tool01_60280.exe", {Module("Main.dll", "main"), Module("Help.txt", "help")});
   ScriptedUi ui;
   FakeClock clock;
-  TUpdater upd(ui, clock, run);
+  Database db(ui, clock);
+  TUpdater upd(ui, clock, run, db);
   ASSERT_TRUE(upd.AddUpdater(tool));
   EXPECT_EQ(upd.ToolVersion, "6.0.2.80");
   ASSERT_EQ(upd.UpdateList.size(), 2u);
@@ -260,7 +261,8 @@ TEST_F(Package, ALoadErrorNamesTheStepAndTheFile) {
   const std::string tool = Pack(image, "D:\\pack\\Tool01_12.exe", {Module("..\\x.dll", "x")});
   ScriptedUi ui;
   FakeClock clock;
-  TUpdater upd(ui, clock, run);
+  Database db(ui, clock);
+  TUpdater upd(ui, clock, run, db);
   EXPECT_FALSE(upd.AddUpdater(tool));
   bool found = false;
   for (const std::string& line : run.FailureList)
