@@ -10,6 +10,7 @@
 #include <vector>
 #include <string>
 
+#include "core/RunLog.h"
 #include "deploy/CopyEngine.h"
 #include "platform/Text.h"
 
@@ -36,6 +37,7 @@ PROCESS_MEMORY_COUNTERS Memory() {
 }  // namespace
 
 int main() {
+  ProcessRunLog runLog(SystemClock());
   const std::string dir = "D:\\bench\\", source = dir + "Source.bin";
   ::CreateDirectoryW(L"D:\\bench", nullptr);
   {

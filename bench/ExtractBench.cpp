@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "core/RunLog.h"
 #include "core/ClientFolders.h"
 #include "core/PathText.h"
 #include "package/Inflate.h"
@@ -21,7 +22,7 @@
 #include "platform/Text.h"
 
 using namespace updater;
-using Clock = std::chrono::steady_clock;
+using Timer = std::chrono::steady_clock;
 
 namespace {
 
@@ -41,7 +42,7 @@ std::string Content(size_t size, unsigned seed) {
   return s;
 }
 
-double Seconds(Clock::time_point a, Clock::time_point b) { return std::chrono::duration<double>(b - a).count(); }
+double Seconds(Timer::time_point a, Timer::time_point b) { return std::chrono::duration<double>(b - a).count(); }
 
 std::string Exe(const std::string& name) {
   FolderAndName parts;
@@ -52,6 +53,7 @@ std::string Exe(const std::string& name) {
 }  // namespace
 
 int main() {
+  ProcessRunLog runLog(SystemClock());
   const std::vector<std::pair<const char*, size_t>> files = {
       {"Chromium.pak", 150u << 20}, {"Main.dll", 40u << 20}, {"Viewer.exe", 30u << 20}, {"Report.dll", 20u << 20},
       {"Help.mht", 10u << 20},      {"Small.dll", 6u << 20}};
@@ -68,7 +70,7 @@ int main() {
   }
 
   // Plain zlib inflate of the same streams, output discarded.
-  const auto t0 = Clock::now();
+  const auto t0 = Timer::now();
   for (const std::string& z : streams) {
     size_t at = 0;
     InflateStream(
@@ -80,7 +82,7 @@ int main() {
         },
         [](const void*, size_t) {});
   }
-  const double plainSeconds = Seconds(t0, Clock::now());
+  const double plainSeconds = Seconds(t0, Timer::now());
 
   const std::string probeBytes = [] {
     UniqueHandle f(::CreateFileW(Wide(Exe("package_probe.exe")).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
@@ -112,14 +114,14 @@ int main() {
   si.hStdError = out.Get();
   std::wstring cmd = Wide("\"" + toolPath + "\" --memory");
   PROCESS_INFORMATION pi{};
-  const auto t1 = Clock::now();
+  const auto t1 = Timer::now();
   if (!::CreateProcessW(nullptr, cmd.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &si, &pi)) {
     std::printf("cannot start the packed tool\n");
     return 1;
   }
   UniqueHandle process(pi.hProcess), thread(pi.hThread);
   ::WaitForSingleObject(process.Get(), INFINITE);
-  const double extractSeconds = Seconds(t1, Clock::now());
+  const double extractSeconds = Seconds(t1, Timer::now());
   out.Reset();
   DWORD code = 1;
   ::GetExitCodeProcess(process.Get(), &code);

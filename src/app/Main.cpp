@@ -2,21 +2,10 @@
 
 #include <commctrl.h>
 
-#include "app/StartupRules.h"
-#include "core/ClientFolders.h"
 #include "core/PathText.h"
-#include "core/RunLog.h"
-#include "core/RunState.h"
-#include "env/FileVersion.h"
-#include "env/Housekeeping.h"
-#include "package/Installers.h"
-#include "package/NetworkIdentity.h"
-#include "platform/Processes.h"
-#include "platform/FileSystem.h"
 #include "platform/Messages.h"
 #include "platform/Pictures.h"
 #include "platform/Text.h"
-#include "platform/Ui.h"
 
 namespace updater {
 namespace {

@@ -55,10 +55,11 @@ int RunMessageLoop() {
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
   if (IsReservedOwnName(OwnExecutablePath())) return 0;
-  // From here on the day's run log file is written back at process end, whatever path ends it.
-  TheRunLog();
-  // The only real Clock and Ui of the process; the one idle monitor lives as long as the program.
+  // The only real Clock of the process, and the run log with it: from here on the day's run log
+  // file is written back whatever path ends the program.
   Clock& clock = SystemClock();
+  ProcessRunLog runLog(clock);
+  // The only real Ui; the one idle monitor lives as long as the program.
   TCheckIdleTime checkIdleTime(clock);
   DesktopUi ui(instance, checkIdleTime);
   Database db(ui, clock, IsServerInfoProgram(OwnExecutablePath()));

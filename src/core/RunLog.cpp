@@ -1,5 +1,7 @@
 #include "core/RunLog.h"
 
+#include <stdexcept>
+
 #include "core/ClientFolders.h"
 #include "core/LogFormat.h"
 #include "platform/FileSystem.h"
@@ -33,9 +35,20 @@ std::string RunLogFilePath(Clock& clock) {
   return LogFolder() + "CvlUpdaterLogNew" + DateStampYymmdd(clock.Now()) + ".log";
 }
 
+namespace {
+ProcessRunLog* processLog = nullptr;
+}  // namespace
+
+ProcessRunLog::ProcessRunLog(Clock& clock) : log_(clock, RunLogFilePath(clock)) {
+  if (processLog) throw std::logic_error("A second run log for the process");
+  processLog = this;
+}
+
+ProcessRunLog::~ProcessRunLog() { processLog = nullptr; }
+
 RunLog& TheRunLog() {
-  static RunLog log(SystemClock(), RunLogFilePath(SystemClock()));
-  return log;
+  if (!processLog) throw std::logic_error("The process has no run log");
+  return processLog->Log();
 }
 
 void LogLine(std::string_view text, bool flush) { TheRunLog().Add(text, flush); }

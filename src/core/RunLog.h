@@ -33,7 +33,22 @@ class RunLog {
 // "CvlUpdaterLogNew" + yymmdd + ".log" in the Log folder ("C:\" when that cannot be made).
 std::string RunLogFilePath(Clock& clock);
 
-// The process-wide run log, created on first use with the system clock; saved at process end.
+// The process's run log: the program entry makes it first thing, with the process's one clock,
+// so that every path, also one that ends before the window exists, logs; it is saved when it goes.
+// There is one at a time.
+class ProcessRunLog {
+ public:
+  explicit ProcessRunLog(Clock& clock);
+  ~ProcessRunLog();
+  ProcessRunLog(const ProcessRunLog&) = delete;
+  ProcessRunLog& operator=(const ProcessRunLog&) = delete;
+  RunLog& Log() { return log_; }
+
+ private:
+  RunLog log_;
+};
+
+// The process's run log; throws std::logic_error when none was made.
 RunLog& TheRunLog();
 void LogLine(std::string_view text, bool flush = false);
 

@@ -209,6 +209,7 @@ bool TSybaseProvider::ProbePostgreSql() {
       return false;
     }
   } catch (const std::exception&) {
+    // specified: any error inside the probe answers false, silently; the caller decides what shows
   }
   return false;
 }

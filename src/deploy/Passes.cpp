@@ -42,6 +42,36 @@ bool Copy(const std::string& source, const std::string& destination, uint8_t cop
   return CopyWithRetry(source, destination, copyType, kind, updater.run, view) == CopyResult::Copied;
 }
 
+// One file of the deploy pass: its folder, the version decision and the copy. False when a copy
+// failed.
+bool DeployFile(TUpdater& updater, PassView& view, TUpdateFile& file, const TUpdateFileResource& r, const std::string& target,
+                int n) {
+  FolderAndName parts;
+  SplitAtLastBackslash(target, parts);
+  // A folder that cannot be made is not an error of its own: the copy into it fails.
+  if (!FolderExists(parts.folder) && EnsureFolder(parts.folder)) {
+    LogLine("");
+    LogLine("    폴더생성 [" + WithTrailingBackslash(parts.folder, false) + "]");
+  }
+  const bool existed = FileExists(target);
+  uint8_t copyType = 0;  // a new target is copied plainly, without the forced-copy wording
+  if (existed) {
+    file.ExistedBefore = true;
+    const CopyDecision decision = ShouldCopy(target, file.StagingPath, file.DotlessVersion, r.CopyType);
+    if (!decision.copy) {
+      LogLine(CurrentLine(n, target, decision.installedDotless, file.DotlessVersion, "복사 건너뜀"));
+      return true;
+    }
+    copyType = r.CopyType;
+  }
+  LogLine(CopyLine(n, target));
+  if (updater.run.KillFailedList.Contains(FileNamePart(target))) RenameBusyFile(target, updater.clock);
+  file.Touched = true;
+  bool ok = ReplaceFormProgramCopy(target, file.StagingPath, updater, view);
+  if (existed) RemoveChromiumFolder(target, file.StagingPath, updater);  // not for a new target
+  return ok && Copy(file.StagingPath, target, copyType, CopyKind::Normal, updater, view);
+}
+
 }  // namespace
 
 CopyDecision ShouldCopy(const std::string& installed, const std::string& staged, const std::string& stagedDotless, uint8_t copyType) {
@@ -106,36 +136,7 @@ bool ExecuteUpdate(TUpdater& updater, PassView& view, bool ok, FinishOnce& finis
     view.ShowCurrentFile(n, file.FileName, FileSizeText(file.Size));
     if (!run.Terminating && ok) {
       try {
-        FolderAndName parts;
-        SplitAtLastBackslash(target.path, parts);
-        // A folder that cannot be made is not an error of its own: the copy into it fails.
-        if (!FolderExists(parts.folder) && EnsureFolder(parts.folder)) {
-          LogLine("");
-          LogLine("    폴더생성 [" + WithTrailingBackslash(parts.folder, false) + "]");
-        }
-        auto renameIfKillFailed = [&] {
-          if (run.KillFailedList.Contains(FileNamePart(target.path))) RenameBusyFile(target.path, updater.clock);
-        };
-        if (FileExists(target.path)) {
-          file.ExistedBefore = true;
-          const CopyDecision decision = ShouldCopy(target.path, file.StagingPath, file.DotlessVersion, r.CopyType);
-          if (decision.copy) {
-            LogLine(CopyLine(n, target.path));
-            renameIfKillFailed();
-            file.Touched = true;
-            ok = ReplaceFormProgramCopy(target.path, file.StagingPath, updater, view);
-            RemoveChromiumFolder(target.path, file.StagingPath, updater);
-            if (ok) ok = Copy(file.StagingPath, target.path, r.CopyType, CopyKind::Normal, updater, view);
-          } else {
-            LogLine(CurrentLine(n, target.path, decision.installedDotless, file.DotlessVersion, "복사 건너뜀"));
-          }
-        } else {
-          LogLine(CopyLine(n, target.path));
-          renameIfKillFailed();
-          file.Touched = true;
-          ok = ReplaceFormProgramCopy(target.path, file.StagingPath, updater, view);
-          if (ok) ok = Copy(file.StagingPath, target.path, 0, CopyKind::Normal, updater, view);
-        }
+        ok = DeployFile(updater, view, file, r, target.path, n);
         if (ContainsIgnoreCase(file.FileName, "TindleAgentSetup.exe")) agentInstaller = true;
       } catch (const std::exception& e) {
         RecordError(run.FailureList, "ExecuteUpdate", e.what(), "    → ", true);

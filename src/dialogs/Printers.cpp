@@ -114,7 +114,7 @@ bool PrintSpooler::PurgePrinterJobs(const std::string& printer) {
     clock_.Sleep(2000);
     return true;
   } catch (const std::exception&) {
-    return false;
+    return false;  // specified: an error only makes the answer false; the caller's box says so
   }
 }
 

@@ -13,6 +13,7 @@
 #include "env/FileVersion.h"
 #include "platform/Processes.h"
 #include "platform/FileSystem.h"
+#include "platform/OsError.h"
 #include "platform/Settings.h"
 #include "platform/Text.h"
 
@@ -156,7 +157,7 @@ ServiceAnswer ServiceCall(uint16_t command, std::string_view request) {
   ServiceAnswer answer;
   std::string dll = FindAgentDll();
   if (dll.empty() && (command == 257 || command == 267) && InstallAgent()) dll = FindAgentDll();
-  if (dll.empty()) throw std::runtime_error(MissingDllText(kAgentDll));
+  if (dll.empty()) throw OsError("LoadLibraryW", std::string(kAgentDll), ERROR_MOD_NOT_FOUND, MissingDllText(kAgentDll));
   Library library(::LoadLibraryW(Wide(dll).c_str()));
   if (!library) {
     // The text names the DLL that failed to load and why, not what the installer left behind.
@@ -173,7 +174,7 @@ ServiceAnswer ServiceCall(uint16_t command, std::string_view request) {
     }
     if (!library) {
       const std::string system = SystemErrorText(loadError);
-      throw std::runtime_error(MissingDllText(dll) + (system.empty() ? "" : "\r\n(GetLastError: " + system + ")"));
+      throw OsError("LoadLibraryW", dll, loadError, MissingDllText(dll) + (system.empty() ? "" : "\r\n(GetLastError: " + system + ")"));
     }
   }
   const auto send = reinterpret_cast<SendMessageAutomation>(reinterpret_cast<void*>(::GetProcAddress(library.Get(), "fctSendMessageAutomation")));

@@ -2,7 +2,7 @@
 
 namespace updater {
 
-// The copy-type actions are not built yet: deployment copies files and nothing follows.
+// Stubs until the copy-type actions are built: deployment copies files and nothing follows.
 void NoteDeployedPath(int, const std::string&, const std::string&) {}
 void MobileServerRestart(const std::string&) {}
 void AfterDeployAction(const TUpdateFile&, const std::string&, int) {}

@@ -209,15 +209,15 @@ void TUpdater::Report(int result) {
   }
 }
 
-// The clinic database layer is not built yet: no TOOLLIST row can be written.
+// Stub until the tool version record is built: no ModuleSetting row is written.
 void TUpdater::RecordToolVersion(const std::string& /*version*/) {}
 
 bool CheckPrevTool(TUpdater& updater) {
   const RunState& run = updater.run;
   const int at = run.PrevToolOwnerList.IndexOf(updater.ToolPath);
   if (at < 0) return true;
-  // Whether the prerequisite has run is recorded in the clinic database, which cannot be read
-  // yet: rather than deploy over an unprepared database, the tool is not loaded.
+  // Until the prerequisite check is built, whether the prerequisite has run is not known: rather
+  // than deploy over an unprepared database, the tool is not loaded.
   LogLine("    선수 툴 확인 불가(" + FileNamePart(run.PrevToolList[static_cast<size_t>(at)]) + ")");
   return false;
 }

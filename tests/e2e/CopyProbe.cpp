@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <exception>
 
+#include "core/RunLog.h"
 #include "deploy/CopyEngine.h"
 #include "platform/Text.h"
 
@@ -17,6 +18,7 @@ class NoView final : public updater::CopyView {
 
 int wmain(int argc, wchar_t** argv) {
   if (argc != 3) return 2;
+  updater::ProcessRunLog runLog(updater::SystemClock());
   updater::RunState run;
   NoView view;
   try {

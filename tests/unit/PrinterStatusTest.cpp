@@ -1,5 +1,9 @@
-// The printer status table row by row, and what a status word says before a report prints.
+// What the printer status table must guarantee before a report prints: every status bit of the
+// printing API once, with a text that names that bit's condition, errors apart from states that
+// may print, and the offline rule.
 #include <gtest/gtest.h>
+
+#include <set>
 
 #include "dialogs/PrinterStatus.h"
 
@@ -7,70 +11,62 @@ using namespace updater;
 
 namespace {
 
-struct Row {
+// The printing API's status bits with the word of the condition each must name. The text itself
+// is the table's; a text that landed on another bit misses its word.
+struct Meaning {
   uint32_t bit;
-  bool ignored;
-  const char* text;
+  const char* api;
+  const char* word;
 };
-// The table as the warning must read it, in its order.
-const Row kRows[] = {
-    {0x200, true, "프린터가 사용 중입니다."},
-    {0x400000, false, "프린터 문이 열려 있습니다."},
-    {0x2, false, "프린터가 오류 상태에 있습니다."},
-    {0x8000, true, "프린터가 초기화되는 중입니다."},
-    {0x100, true, "프린터가 활성 입력/출력 상태입니다."},
-    {0x20, true, "프린터가 수동 피드 상태입니다."},
-    {0x40000, false, "프린터의 토너가 떨어졌습니다."},
-    {0x1000, false, "프린터를 인쇄할 수 없습니다."},
-    {0x80, false, "프린터가 오프라인 상태입니다."},
-    {0x200000, false, "프린터 메모리가 부족합니다."},
-    {0x800, true, "프린터의 출력함이 꽉 찼습니다."},
-    {0x80000, false, "User 프린터에서 현재 페이지를 인쇄할 수 없습니다."},
-    {0x8, false, "프린터에 용지가 걸려 있습니다."},
-    {0x10, false, "프린터가 용지가 부족합니다."},
-    {0x40, false, "프린터에 용지 문제가 있습니다."},
-    {0x1, false, "프린터가 일시 중지되었습니다."},
-    {0x4, false, "프린터가 삭제되고 있습니다."},
-    {0x1000000, true, "프린터가 절전 모드에 있습니다."},
-    {0x400, true, "프린터가 인쇄되고 있습니다."},
-    {0x4000, true, "프린터가 인쇄 작업을 처리하고 있습니다."},
-    {0x800000, false, "프린터 상태를 알 수 없습니다."},
-    {0x20000, true, "프린터가 토너가 부족합니다."},
-    {0x100000, false, "프린터에 사용자가 작업을 수행해야 하는 오류가 있습니다."},
-    {0x2000, true, "프린터가 대기 중입니다."},
-    {0x10000, true, "프린터가 예열 중입니다."},
+const Meaning kMeanings[] = {
+    {0x1, "PAUSED", "일시 중지"},           {0x2, "ERROR", "오류 상태"},          {0x4, "PENDING_DELETION", "삭제"},
+    {0x8, "PAPER_JAM", "걸려"},             {0x10, "PAPER_OUT", "용지가 부족"},   {0x20, "MANUAL_FEED", "수동 피드"},
+    {0x40, "PAPER_PROBLEM", "용지 문제"},   {0x80, "OFFLINE", "오프라인"},        {0x100, "IO_ACTIVE", "입력/출력"},
+    {0x200, "BUSY", "사용 중"},             {0x400, "PRINTING", "인쇄되고"},      {0x800, "OUTPUT_BIN_FULL", "출력함"},
+    {0x1000, "NOT_AVAILABLE", "인쇄할 수 없습니다"}, {0x2000, "WAITING", "대기"}, {0x4000, "PROCESSING", "처리"},
+    {0x8000, "INITIALIZING", "초기화"},     {0x10000, "WARMING_UP", "예열"},      {0x20000, "TONER_LOW", "토너가 부족"},
+    {0x40000, "NO_TONER", "토너가 떨어"},   {0x80000, "PAGE_PUNT", "현재 페이지"}, {0x100000, "USER_INTERVENTION", "사용자가"},
+    {0x200000, "OUT_OF_MEMORY", "메모리"},  {0x400000, "DOOR_OPEN", "문이 열려"}, {0x800000, "SERVER_UNKNOWN", "알 수 없습니다"},
+    {0x1000000, "POWER_SAVE", "절전"},
 };
+// States in which a report may still print: busy, printing, warming up and the like.
+constexpr uint32_t kMayPrint = 0x100 | 0x200 | 0x400 | 0x800 | 0x2000 | 0x4000 | 0x8000 | 0x10000 | 0x20000 | 0x20 | 0x1000000;
 
 }  // namespace
 
-TEST(PrinterStatus, EachBitAloneGivesItsTextUnlessIgnored) {
-  ASSERT_EQ(PrinterStatusTable().size(), std::size(kRows));
-  uint32_t ignored = 0, all = 0;
-  for (size_t i = 0; i < std::size(kRows); ++i) {
-    const Row& row = kRows[i];
-    SCOPED_TRACE(row.text);
-    EXPECT_EQ(PrinterStatusTable()[i].bit, row.bit);
-    EXPECT_EQ(PrinterStatusTable()[i].ignored, row.ignored);
-    EXPECT_EQ(PrinterStatusTable()[i].text, row.text);
-    EXPECT_EQ(PrinterErrorTexts(row.bit), row.ignored ? std::vector<std::string>{} : std::vector<std::string>{row.text});
-    if (row.ignored) ignored |= row.bit;
-    EXPECT_EQ(all & row.bit, 0u) << "a bit listed twice";
-    all |= row.bit;
+TEST(PrinterStatus, EveryBitHasOneRowNamingItsCondition) {
+  ASSERT_EQ(PrinterStatusTable().size(), std::size(kMeanings));
+  std::set<uint32_t> seen;
+  for (const Meaning& m : kMeanings) {
+    SCOPED_TRACE(m.api);
+    int rows = 0;
+    for (const PrinterStatusRow& row : PrinterStatusTable()) {
+      if (row.bit != m.bit) continue;
+      ++rows;
+      EXPECT_NE(row.text.find(m.word), std::string_view::npos) << row.text;
+      EXPECT_EQ(row.ignored, (kMayPrint & m.bit) != 0);
+      // Alone, the bit gives its own text, or nothing when the printer may print.
+      EXPECT_EQ(PrinterErrorTexts(m.bit), row.ignored ? std::vector<std::string>{} : std::vector<std::string>{std::string(row.text)});
+    }
+    EXPECT_EQ(rows, 1);
+    seen.insert(m.bit);
   }
-  EXPECT_EQ(all, 0x1FFFFFFu);  // the 25 status bits, each once
+  EXPECT_EQ(seen.size(), 25u);
   EXPECT_TRUE(PrinterErrorTexts(0).empty());
-  EXPECT_TRUE(PrinterErrorTexts(ignored).empty()) << "busy, printing, warming up and the like together still print";
+  EXPECT_TRUE(PrinterErrorTexts(kMayPrint).empty());
 }
 
-TEST(PrinterStatus, SeveralBitsGiveTheirTextsInTableOrder) {
-  // Offline with paper out and busy: the table's order, the busy bit left out.
+TEST(PrinterStatus, TextsComeInTableOrder) {
+  // Offline with paper out and busy: offline comes first in the table, busy is left out.
   EXPECT_EQ(PrinterErrorTexts(0x80 | 0x10 | 0x200), (std::vector<std::string>{"프린터가 오프라인 상태입니다.", "프린터가 용지가 부족합니다."}));
-  // A printer that is not there reads with every bit set: every error text, in order.
+  // A printer that is not there reads with every bit set: every error text, in table order.
   std::vector<std::string> every;
-  for (const Row& row : kRows)
-    if (!row.ignored) every.push_back(row.text);
+  for (const PrinterStatusRow& row : PrinterStatusTable())
+    if (!row.ignored) every.emplace_back(row.text);
   EXPECT_EQ(PrinterErrorTexts(0xFFFFFFFFu), every);
   EXPECT_EQ(every.size(), 14u);
+  EXPECT_EQ(every.front(), "프린터 문이 열려 있습니다.");
+  EXPECT_EQ(every.back(), "프린터에 사용자가 작업을 수행해야 하는 오류가 있습니다.");
 }
 
 TEST(PrinterStatus, AnIdlePrinterMarkedOfflineReadsAsOffline) {

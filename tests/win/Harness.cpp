@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "core/PathText.h"
+#include "core/RunLog.h"
 #include "package/PackageFormat.h"
 #include "platform/FileSystem.h"
 #include "platform/Text.h"
@@ -19,6 +20,11 @@ namespace {
 void RemoveAllRoots() {
   for (const char* root : {"C:\\CVL2000", "D:\\CVL2000", "E:\\CVL2000", "F:\\CVL2000"}) RemoveTree(root);
 }
+}  // namespace
+
+// The run log every test program writes to, as the program's entry makes one.
+namespace {
+ProcessRunLog testRunLog(SystemClock());
 }  // namespace
 
 CleanInstallRoots::CleanInstallRoots() { RemoveAllRoots(); }
@@ -128,7 +134,6 @@ ChildResult RunProgram(std::string_view commandLine, uint32_t timeoutMs) {
 
 }  // namespace updater::test
 
-#include "core/RunLog.h"
 
 #include <sddl.h>
 

@@ -15,6 +15,7 @@
 
 int main(int argc, char** argv) {
   using namespace updater;
+  ProcessRunLog runLog(SystemClock());
   const bool memory = argc > 1 && std::string(argv[1]) == "--memory";
   const std::string self = OwnExecutablePath();
   std::string current;

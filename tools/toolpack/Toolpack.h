@@ -1,9 +1,8 @@
 #pragma once
 // The package builder and inspector: makes update tools from UpdateTool.exe and reads the
-// package of any update tool.
+// package of any update tool. One file per command (Build, List, Check, Extract) over the shared
+// reading of PackageEntry.
 #include <cstdint>
-#include <filesystem>
-#include <fstream>
 #include <iosfwd>
 #include <optional>
 #include <stdexcept>
@@ -11,7 +10,6 @@
 #include <vector>
 
 #include "package/PackageFormat.h"
-#include "PEWriter.h"
 
 namespace updater::toolpack {
 
@@ -64,31 +62,5 @@ void List(const std::string& toolPath, std::ostream& out);
 // True when every name parses, every MODULE inflates and no name is unsafe; problems are printed.
 bool Check(const std::string& toolPath, std::ostream& out);
 void Extract(const std::string& toolPath, const std::string& folder, std::ostream& out);
-
-// A small file whole (an image, a manifest).
-std::vector<unsigned char> ReadBinary(const std::string& path);
-
-// A file written through a temporary file beside the target and renamed into place by Commit;
-// without Commit (an error on the way) the temporary file goes and the target stays as it was.
-class OutputFile final : public ImageSink {
- public:
-  explicit OutputFile(const std::string& path);
-  ~OutputFile() override;
-  OutputFile(const OutputFile&) = delete;
-  OutputFile& operator=(const OutputFile&) = delete;
-  void Append(const void* data, size_t n) override;
-  void Patch(uint64_t offset, const void* data, size_t n) override;
-  uint64_t Size() const override { return size_; }
-  void ReadBack(const DataWriter& part) override;
-  void Commit();
-
- private:
-  void Check();
-  std::string path_;
-  std::filesystem::path temp_;
-  std::fstream file_;
-  uint64_t size_ = 0;
-  bool committed_ = false;
-};
 
 }  // namespace updater::toolpack

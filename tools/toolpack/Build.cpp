@@ -1,15 +1,15 @@
-#include "Toolpack.h"
-
-#include <filesystem>
+// toolpack build: the manifest, the version of each file, and the tool written in one step.
 #include <fstream>
-#include <iterator>
 #include <ostream>
 #include <set>
 
 #include "core/PathText.h"
+#include "OutputFile.h"
+#include "PackageEntry.h"
+#include "PEWriter.h"
+#include "Toolpack.h"
 #include "package/Inflate.h"
 #include "package/pe/PEFile.h"
-#include "PEWriter.h"
 #include "package/pe/VersionInfo.h"
 
 #include <zlib.h>
@@ -18,12 +18,6 @@ namespace updater::toolpack {
 namespace fs = std::filesystem;
 
 namespace {
-
-fs::path Path(const std::string& utf8) { return fs::path(std::u8string(utf8.begin(), utf8.end())); }
-std::string Utf8(const fs::path& p) {
-  const std::u8string s = p.u8string();
-  return std::string(s.begin(), s.end());
-}
 
 int Integer(const std::string& text, const std::string& file, int line, const char* what) {
   try {
@@ -41,107 +35,7 @@ std::string ControlName(const char* fileName) {
   return MakeResourceName(r);
 }
 
-uint64_t InflatedSize(const TResourceDetails& r) { return InflateStream(r.Reader(), [](const void*, size_t) {}); }
-
-struct PackageEntry {
-  const TResourceDetails* resource;
-  std::optional<TUpdateFileResource> fields;
-  std::string error;
-};
-
-std::vector<PackageEntry> Entries(const TPEResourceModule& m) {
-  std::vector<PackageEntry> entries;
-  for (size_t i = 0; i < m.ResourceCount(); ++i) {
-    const TResourceDetails& r = m.ResourceDetails(i);
-    PackageEntry e{&r, std::nullopt, {}};
-    const std::vector<std::string> fields = SplitResourceName(r.Name());
-    if (fields.size() >= 7) {
-      try {
-        e.fields = ParseResourceName(r.Type(), fields);
-      } catch (const std::exception& ex) {
-        e.error = ex.what();
-      }
-    }
-    entries.push_back(std::move(e));
-  }
-  return entries;
-}
-
-bool IsPackageType(const std::string& type) {
-  const std::string t = ToUpperAscii(type);
-  return t == kModuleType || t == kPrevToolType || t == kUpdateConfigType;
-}
-
-std::string Printable(const std::string& name) {
-  std::string out;
-  for (char c : name) out += c == kNameSeparator ? std::string("|") : std::string(1, c);
-  return out;
-}
-
 }  // namespace
-
-std::vector<unsigned char> ReadBinary(const std::string& path) {
-  std::ifstream in(Path(path), std::ios::binary | std::ios::ate);
-  if (!in) throw Error(path, "cannot open the file");
-  std::vector<unsigned char> bytes(static_cast<size_t>(in.tellg()));
-  in.seekg(0);
-  in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-  if (!in) throw Error(path, "cannot read the file");
-  return bytes;
-}
-
-OutputFile::OutputFile(const std::string& path)
-    : path_(path), temp_(Path(path).parent_path() / (Path(path).filename().u8string() + u8".toolpack-tmp")) {
-  file_.open(temp_, std::ios::in | std::ios::out | std::ios::binary | std::ios::trunc);
-  if (!file_) throw Error(path_, "cannot create the file");
-}
-
-OutputFile::~OutputFile() {
-  if (committed_) return;
-  file_.close();
-  std::error_code ignored;
-  fs::remove(temp_, ignored);
-}
-
-void OutputFile::Check() {
-  if (!file_) throw Error(path_, "cannot write the file (disk full?)");
-}
-
-void OutputFile::Append(const void* data, size_t n) {
-  file_.write(static_cast<const char*>(data), static_cast<std::streamsize>(n));
-  Check();
-  size_ += n;
-}
-
-void OutputFile::Patch(uint64_t offset, const void* data, size_t n) {
-  file_.seekp(static_cast<std::streamoff>(offset));
-  file_.write(static_cast<const char*>(data), static_cast<std::streamsize>(n));
-  file_.seekp(0, std::ios::end);
-  Check();
-}
-
-void OutputFile::ReadBack(const DataWriter& part) {
-  file_.flush();
-  file_.seekg(0);
-  std::vector<char> block(1 << 20);
-  for (uint64_t left = size_; left > 0;) {
-    const size_t n = static_cast<size_t>(std::min<uint64_t>(left, block.size()));
-    file_.read(block.data(), static_cast<std::streamsize>(n));
-    if (!file_) throw Error(path_, "cannot read back the file");
-    part(block.data(), n);
-    left -= n;
-  }
-  file_.seekp(0, std::ios::end);
-}
-
-void OutputFile::Commit() {
-  file_.close();
-  if (!file_) throw Error(path_, "cannot write the file (disk full?)");
-  std::error_code ec;
-  fs::rename(temp_, Path(path_), ec);
-  if (ec) throw Error(path_, "cannot replace the file");
-  committed_ = true;
-}
 
 Manifest ParseManifest(const std::string& text, const std::string& manifestPath) {
   Manifest m;
@@ -349,105 +243,6 @@ void Build(const std::string& imagePath, const std::string& manifestPath, const 
   if (manifest.anyOption) out << "  UPDATECONFIG\n";
   if (manifest.prevTool) out << "  PREVTOOL " << *manifest.prevTool << "\n";
   out << "wrote " << outPath << " (" << tool.Size() << " bytes, " << added.size() << " package resources)\n";
-}
-
-void List(const std::string& toolPath, std::ostream& out) {
-  TPEResourceModule m(toolPath);
-  for (const PackageEntry& e : Entries(m)) {
-    const TResourceDetails& r = *e.resource;
-    out << r.Type() << "\tlang " << r.Language() << "\t" << r.DataSize() << " bytes";
-    if (e.fields) {
-      const TUpdateFileResource& f = *e.fields;
-      out << "\t" << f.FileName << " | " << f.Version << " | copy " << int(f.CopyType) << " | base " << int(f.BaseKind)
-          << " | index " << f.SubFolderIndex << " | " << f.FolderText << " | " << (f.StoredPlain ? "plain" : "zlib");
-      if (!f.RequiredFolder.empty()) out << " | required " << f.RequiredFolder;
-      if (!f.StoredPlain && IsPackageType(r.Type())) {
-        try {
-          out << "\tinflated " << InflatedSize(r) << " bytes";
-        } catch (const std::exception& ex) {
-          out << "\tdamaged: " << ex.what();
-        }
-      }
-    } else {
-      out << "\t" << Printable(r.Name());
-      if (!e.error.empty()) out << "\tunparsable: " << e.error;
-    }
-    out << "\n";
-  }
-}
-
-bool Check(const std::string& toolPath, std::ostream& out) {
-  TPEResourceModule m(toolPath);
-  bool ok = true;
-  size_t modules = 0;
-  std::set<std::string> seen;
-  for (const PackageEntry& e : Entries(m)) {
-    const TResourceDetails& r = *e.resource;
-    if (!IsPackageType(r.Type())) continue;
-    const std::string name = Printable(r.Name());
-    if (!e.fields) {
-      out << "problem: " << r.Type() << " " << name << ": " << (e.error.empty() ? "fewer than 7 fields" : e.error) << "\n";
-      ok = false;
-      continue;
-    }
-    std::optional<std::string> damage = FileNameDamage(e.fields->FileName);
-    if (!damage && r.Type() == kModuleType) damage = PlaceDamage(*e.fields);
-    if (damage) {
-      out << "problem: " << name << ": " << *damage << "\n";
-      ok = false;
-    }
-    // The tool would deploy the second one's content at the first one's target.
-    if (r.Type() == kModuleType && !seen.insert(ToLowerAscii(e.fields->FileName)).second) {
-      out << "problem: " << name << ": a second file of the same name\n";
-      ok = false;
-    }
-    if (r.Language() != kPackageLanguage) {
-      out << "problem: " << name << ": language " << r.Language() << ", not " << kPackageLanguage << "\n";
-      ok = false;
-    }
-    if (!e.fields->StoredPlain) {
-      try {
-        InflatedSize(r);
-      } catch (const std::exception& ex) {
-        out << "problem: " << name << ": " << ex.what() << "\n";
-        ok = false;
-      }
-    }
-    modules += r.Type() == kModuleType;
-  }
-  out << (ok ? "ok: " : "damaged: ") << modules << " files in the package\n";
-  return ok;
-}
-
-// Exactly what the tool stages: MODULE resources in list order, each read in the package language
-// (or neutral), refused as the tool refuses them.
-void Extract(const std::string& toolPath, const std::string& folder, std::ostream& out) {
-  TPEResourceModule m(toolPath);
-  fs::create_directories(Path(folder));
-  for (size_t i = 0; i < m.ResourceCount(); ++i) {
-    const TResourceDetails& listed = m.ResourceDetails(i);
-    if (listed.Type() != kModuleType) continue;
-    const std::vector<std::string> fields = SplitResourceName(listed.Name());
-    if (fields.size() < 7) continue;
-    const TUpdateFileResource record = ParseResourceName(listed.Type(), fields);
-    std::optional<std::string> damage = FileNameDamage(record.FileName);
-    if (!damage) damage = PlaceDamage(record);
-    if (damage) throw Error(toolPath, "damaged resource: " + *damage + " " + record.FileName);
-    const TResourceDetails* r = m.FindResourceDetails(listed.Type(), listed.Name(), kPackageLanguage);
-    if (!r) throw Error(toolPath, record.FileName + ": no resource in language " + std::to_string(kPackageLanguage) + " or 0");
-    const std::string target = Utf8(Path(folder) / Path(record.FileName));
-    OutputFile file(target);
-    const DataWriter write = [&](const void* d, size_t n) { file.Append(d, n); };
-    if (record.StoredPlain) {
-      const InputReader read = r->Reader();
-      std::vector<char> block(1 << 20);
-      while (const size_t n = read(block.data(), block.size())) write(block.data(), n);
-    } else {
-      InflateStream(r->Reader(), write);
-    }
-    file.Commit();
-    out << target << " (" << file.Size() << " bytes)\n";
-  }
 }
 
 }  // namespace updater::toolpack

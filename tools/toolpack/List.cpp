@@ -1,0 +1,35 @@
+// toolpack list: every resource of a tool with its fields and sizes.
+#include <ostream>
+
+#include "PackageEntry.h"
+#include "Toolpack.h"
+
+namespace updater::toolpack {
+namespace fs = std::filesystem;
+
+void List(const std::string& toolPath, std::ostream& out) {
+  TPEResourceModule m(toolPath);
+  for (const PackageEntry& e : Entries(m)) {
+    const TResourceDetails& r = *e.resource;
+    out << r.Type() << "\tlang " << r.Language() << "\t" << r.DataSize() << " bytes";
+    if (e.fields) {
+      const TUpdateFileResource& f = *e.fields;
+      out << "\t" << f.FileName << " | " << f.Version << " | copy " << int(f.CopyType) << " | base " << int(f.BaseKind)
+          << " | index " << f.SubFolderIndex << " | " << f.FolderText << " | " << (f.StoredPlain ? "plain" : "zlib");
+      if (!f.RequiredFolder.empty()) out << " | required " << f.RequiredFolder;
+      if (!f.StoredPlain && IsPackageType(r.Type())) {
+        try {
+          out << "\tinflated " << InflatedSize(r) << " bytes";
+        } catch (const std::exception& ex) {
+          out << "\tdamaged: " << ex.what();
+        }
+      }
+    } else {
+      out << "\t" << Printable(r.Name());
+      if (!e.error.empty()) out << "\tunparsable: " << e.error;
+    }
+    out << "\n";
+  }
+}
+
+}  // namespace updater::toolpack

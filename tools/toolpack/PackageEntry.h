@@ -1,0 +1,36 @@
+#pragma once
+// What every command reads of a tool: its resources, each with its parsed package name (or why
+// it does not parse), and the small helpers of paths and names they share.
+#include <cstdint>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "Toolpack.h"
+#include "package/PackageFormat.h"
+#include "package/pe/PEFile.h"
+
+namespace updater::toolpack {
+
+// Paths as UTF-8 text, whatever the system's code page.
+std::filesystem::path Path(const std::string& utf8);
+std::string Utf8(const std::filesystem::path& p);
+
+struct PackageEntry {
+  const TResourceDetails* resource;
+  std::optional<TUpdateFileResource> fields;  // none when the name has fewer than 7 fields or does not parse
+  std::string error;                          // why it does not parse
+};
+std::vector<PackageEntry> Entries(const TPEResourceModule& m);
+
+bool IsPackageType(const std::string& type);
+// A resource name with its separators shown as "|".
+std::string Printable(const std::string& name);
+// The inflated size of a zlib resource; throws when it does not inflate.
+uint64_t InflatedSize(const TResourceDetails& r);
+
+// A small file whole (an image, a manifest).
+std::vector<unsigned char> ReadBinary(const std::string& path);
+
+}  // namespace updater::toolpack
