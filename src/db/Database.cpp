@@ -44,12 +44,12 @@ DbmsKind ReadDbmsKind() {
                                                                                                    : DbmsKind::PostgreSql;
 }
 
-void WriteDbmsKind(const std::string& value) {
-  if (!FileExists(DbServerIniPath())) return;
+bool WriteDbmsKind(const std::string& value) {
+  if (!FileExists(DbServerIniPath())) return false;
   const std::string missing = "\x01missing";
   const std::string current = ReadIniString(DbServerIniPath(), kSection, "DBMSKind", missing);
-  if (current != missing && ToUpperAscii(current) == value) return;
-  WriteIniString(DbServerIniPath(), kSection, "DBMSKind", value);
+  if (current != missing && ToUpperAscii(current) == value) return true;
+  return WriteIniString(DbServerIniPath(), kSection, "DBMSKind", value);
 }
 
 bool IsServerInfoProgram(const std::string& executablePath) {
@@ -62,6 +62,7 @@ Database::Database(Ui& ui, Clock& clock, bool swallowFailedStatements)
 Database::~Database() = default;
 
 void Database::Prepare() {
+  errorLog_ = std::make_unique<TLogMan>(clock, "QueryError", true, LogFolder());
   Installed = {};
   Installed64 = {};
   Records = {};

@@ -31,7 +31,8 @@ DbSettings ReadDbSettings();
 // "DBMSKind" upper-cased: exactly "SYBASE" is SQL Anywhere, any other value PostgreSQL; no file
 // is SQL Anywhere.
 DbmsKind ReadDbmsKind();
-void WriteDbmsKind(const std::string& value);
+// True when DBServer.ini says the value afterwards; a missing file is not made.
+bool WriteDbmsKind(const std::string& value);
 
 // One login record as the constants DLL fills it: two length-prefixed texts of 256 bytes.
 struct LoginRecord {

@@ -15,9 +15,18 @@
 namespace updater {
 namespace {
 
-std::string Replace(std::string text, const std::string& what, const std::string& with) {
-  for (size_t at = 0; (at = text.find(what, at)) != std::string::npos; at += with.size()) text.replace(at, what.size(), with);
-  return text;
+// %1 and %2 filled in one pass, so a path that holds "%2" stays as it is.
+std::string FillPlaceholders(const std::string& text, const std::string& first, const std::string& second) {
+  std::string out;
+  for (size_t i = 0; i < text.size(); ++i) {
+    if (text[i] == '%' && i + 1 < text.size() && (text[i + 1] == '1' || text[i + 1] == '2')) {
+      out += text[i + 1] == '1' ? first : second;
+      ++i;
+    } else {
+      out += text[i];
+    }
+  }
+  return out;
 }
 
 // A boolean as the component library reads a field: a number counts as true when it is not 0,
@@ -39,7 +48,9 @@ bool ToBoolean(const std::string& text) {
 
 bool StartupDatabaseGate(bool showMessages, Database& db) {
   const bool ok = CheckDatabaseConnection(showMessages, db);
-  db.Kind = ReadDbmsKind();  // after a switch-over the rest of the run works with PostgreSQL
+  // After a switch-over the rest of the run works with PostgreSQL, also when DBServer.ini could
+  // not be rewritten.
+  if (db.Kind != DbmsKind::PostgreSql) db.Kind = ReadDbmsKind();
   if (!ok) return false;
   CheckDbExport(db);
   return CheckRecoveryMode(db);
@@ -56,10 +67,9 @@ bool CheckDatabaseConnection(bool showMessages, Database& db) {
   if (showMessages) {
     const std::string self = OwnExecutablePath();
     if (CheckInternetState())
-      ui.Error(Replace(Replace("Corvel 데이터베이스 연결정보가 잘못 설정되어 있거나\r\n데이터베이스 서버가 실행되어 있지 않아 서버와 연결을\r\n"
-                               "할 수 없습니다. 프로그램을 종료합니다.\r\r\n - 실행모듈: %1\r\n - 호출모듈(실행모듈 DLL인 경우 참고): %2",
-                               "%1", self),
-                       "%2", self));
+      ui.Error(FillPlaceholders("Corvel 데이터베이스 연결정보가 잘못 설정되어 있거나\r\n데이터베이스 서버가 실행되어 있지 않아 서버와 연결을\r\n"
+                                "할 수 없습니다. 프로그램을 종료합니다.\r\r\n - 실행모듈: %1\r\n - 호출모듈(실행모듈 DLL인 경우 참고): %2",
+                                self, self));
     else
       ui.Error("인터넷 연결상태를 확인하여 주시기 바랍니다.\r\n인터넷 연결상태가 계속해서 원활하지 않을 경우\r\n"
                "인터넷 서비스 공급업체에 문의해 주시기 바랍니다.");
@@ -69,7 +79,7 @@ bool CheckDatabaseConnection(bool showMessages, Database& db) {
 
 bool CheckInternetState() {
   // Named without a folder: the profile functions look in the Windows folder.
-  if (Trim(ReadIniString("CVL2000.ini", "ISINTERNET", "DO NOT CHECK INTERNET", "0")) == "1") return true;
+  if (ReadIniInteger("CVL2000.ini", "ISINTERNET", "DO NOT CHECK INTERNET", 0) == 1) return true;
   DWORD flags = 0;
   if (!::InternetGetConnectedState(&flags, 0)) return false;
   return !(flags & INTERNET_CONNECTION_OFFLINE);

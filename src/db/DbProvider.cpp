@@ -14,6 +14,10 @@ namespace {
 constexpr const char* kConstantsDll = "CVLSConst.dll";
 using ConstData = void(__stdcall*)(LoginRecord* records, int32_t highestIndex);
 
+// A login text of a record as the program's text: the deciphered bytes are in the system's code
+// page, so a Korean user name or password reaches the driver as itself.
+std::string Login(const unsigned char* shortString) { return FromAnsi(DecipherLoginText(LoginText(shortString))); }
+
 std::string ReplaceFirst(std::string text, const std::string& what, const std::string& with) {
   const size_t at = text.find(what);
   return at == std::string::npos ? text : text.replace(at, what.size(), with);
@@ -25,13 +29,22 @@ std::string ReplaceFirst(std::string text, const std::string& what, const std::s
 
 void OdbcDbConnection::Connect() {
   connection_.Connect(ConnectionString(Driver, UserName, Password, Attributes), timeout_);
-  connection_.SetIsolation(SQL_TXN_READ_UNCOMMITTED);  // the query wrapper's isolation level 1
+  try {
+    connection_.SetIsolation(SQL_TXN_READ_UNCOMMITTED);  // the query wrapper's isolation level 1
+  } catch (...) {
+    connection_.Terminate();  // not connected means not connected, for the driver too
+    throw;
+  }
 }
 
 void OdbcDbConnection::Disconnect() {
   if (!connection_.Connected()) return;
   if (BeforeDisconnect) BeforeDisconnect();
-  connection_.Disconnect();
+  try {
+    connection_.Disconnect();
+  } catch (const std::exception&) {
+    // Called inside connection sequences, which never raise: the handle is already fresh.
+  }
 }
 
 void OdbcDbConnection::Terminate() {
@@ -85,8 +98,8 @@ void TDbProvider::PreparePgEntries() {
   for (size_t i = 0; i < Entries.size(); ++i) {
     TDBConnection_Info& e = Entries[i];
     e = {};
-    e.UserName = DecipherLoginText(LoginText(db_.Records[i].user));
-    e.Password = DecipherLoginText(LoginText(db_.Records[i].password));
+    e.UserName = Login(db_.Records[i].user);
+    e.Password = Login(db_.Records[i].password);
     e.PgHostIpAddress = s.PgHostIpAddress;
     e.PgHostIpAddress2 = s.PgHostIpAddress2;
     e.PgHostName = s.PgHostName;
@@ -147,8 +160,8 @@ void TSybaseProvider::PrepareEntries(int version, bool remote) {
     TDBConnection_Info& e = Entries[i];
     e = {};
     e.Driver = kSybaseDrivers[version];
-    e.UserName = DecipherLoginText(LoginText(db_.Records[i].user));
-    e.Password = DecipherLoginText(LoginText(db_.Records[i].password));
+    e.UserName = Login(db_.Records[i].user);
+    e.Password = Login(db_.Records[i].password);
     if (!remote) continue;  // a local attempt names no server
     e.EngineName = s.EngineName;
     e.CommLinks = s.CommLinks;
@@ -190,26 +203,30 @@ bool TSybaseProvider::ProbePostgreSql() {
     probe.PgHostIpAddress = settings.PgHostIpAddress;
     probe.PgPort = settings.PgPort;
     for (size_t i = 0; i < 2; ++i) {
-      probe.UserName = DecipherLoginText(LoginText(records[i].user));
-      probe.Password = DecipherLoginText(LoginText(records[i].password));
+      probe.UserName = Login(records[i].user);
+      probe.Password = Login(records[i].password);
       ApplyPgAttributes(probe, 0);
       if (!Attempt()) continue;
       const OdbcResult r = connection_->Run(
           "SELECT CASE WHEN EXISTS (\r\n  SELECT\r\n    setupvalue\r\n  FROM\r\n    FOPTION\r\n  WHERE \r\n"
           "    setupsect = 'ClosingResult' AND setupvalue = '완료' \r\n)\r\nTHEN 1 ELSE 0 END");
-      if (r.Eof()) continue;
-      if (r.Text(0) == "1") {
-        WriteDbmsKind("POSTGRESQL");
-        log.Write("AutoDBMSKind", "POSTGRESQL 으로 변경");
+      if (!r.Eof() && r.Text(0) == "1") {
+        // The connection is a PostgreSQL one from here on, whether or not the file could say so;
+        // only a switch-over that was written is logged as one.
+        db_.Kind = DbmsKind::PostgreSql;
+        if (WriteDbmsKind("POSTGRESQL")) log.Write("AutoDBMSKind", "POSTGRESQL 으로 변경");
         return true;
       }
       // Not moved yet: the PostgreSQL connection is closed again rather than left open under a
       // SQL Anywhere kind, where the next statement would run against the wrong database.
-      connection_->Disconnect();
+      connection_->Terminate();
+      if (r.Eof()) continue;
       return false;
     }
   } catch (const std::exception&) {
-    // specified: any error inside the probe answers false, silently; the caller decides what shows
+    // specified: any error inside the probe answers false, silently; the caller decides what
+    // shows. A PostgreSQL connection it opened does not stay open under the SQL Anywhere kind.
+    connection_->Terminate();
   }
   return false;
 }

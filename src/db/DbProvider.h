@@ -29,6 +29,7 @@ class DbConnection {
   virtual bool Connected() const = 0;
   // Opens with the properties above; throws OdbcError.
   virtual void Connect() = 0;
+  // Closes the connection, never raising; a failed disconnect frees the handle.
   virtual void Disconnect() = 0;
   // Disconnects when connected and frees the handle, never raising.
   virtual void Terminate() = 0;

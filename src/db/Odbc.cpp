@@ -65,21 +65,33 @@ void OdbcConnection::Allocate() {
 }
 
 void OdbcConnection::Connect(const std::string& connectionString, uint32_t loginTimeoutSeconds) {
-  if (!dbc_) Allocate();
   if (connected_) Disconnect();
+  if (!dbc_) Allocate();
   ::SQLSetConnectAttrW(dbc_.Get(), SQL_ATTR_LOGIN_TIMEOUT, reinterpret_cast<SQLPOINTER>(static_cast<uintptr_t>(loginTimeoutSeconds)), 0);
   std::wstring text = Wide(connectionString);
   SQLSMALLINT outLength = 0;
-  Check(::SQLDriverConnectW(dbc_.Get(), nullptr, reinterpret_cast<SQLWCHAR*>(text.data()), SQL_NTS, nullptr, 0, &outLength,
-                            SQL_DRIVER_NOPROMPT),
-        SQL_HANDLE_DBC, dbc_.Get(), "SQLDriverConnectW");
+  try {
+    Check(::SQLDriverConnectW(dbc_.Get(), nullptr, reinterpret_cast<SQLWCHAR*>(text.data()), SQL_NTS, nullptr, 0, &outLength,
+                              SQL_DRIVER_NOPROMPT),
+          SQL_HANDLE_DBC, dbc_.Get(), "SQLDriverConnectW");
+  } catch (...) {
+    Terminate();  // a failed attempt leaves a fresh handle for the next one
+    throw;
+  }
   connected_ = true;
 }
 
 void OdbcConnection::Disconnect() {
   if (!connected_) return;
+  try {
+    Check(::SQLDisconnect(dbc_.Get()), SQL_HANDLE_DBC, dbc_.Get(), "SQLDisconnect");
+  } catch (...) {
+    // A disconnect that failed would leave the driver connected and every later connect failing:
+    // the handle goes, and the next Connect starts anew.
+    Terminate();
+    throw;
+  }
   connected_ = false;
-  Check(::SQLDisconnect(dbc_.Get()), SQL_HANDLE_DBC, dbc_.Get(), "SQLDisconnect");
 }
 
 void OdbcConnection::Terminate() {

@@ -62,15 +62,17 @@ void TtsQuery::Call(Operation operation) {
 
 void TtsQuery::Run(Operation operation) {
   lastOperation_ = operation;
-  if (!Connected()) Connect();  // when it failed, the statement fails with its own error
+  // A connection that could not be made is not a lost one: the statement fails with its own
+  // error, logged once and raised, and the connection sequence (with its boxes) is not run again.
+  const bool notConnected = !Connected() && !Connect();
   try {
-    if (!Connected()) throw OdbcError("no connection to the server", "08003", 0);
+    if (notConnected) throw OdbcError("Connection not open", "08003", 0);
     Call(operation);
     return;
   } catch (const OdbcError& e) {
     if (!db_.errorLog_) db_.errorLog_ = std::make_unique<TLogMan>(db_.clock, "QueryError", true, LogFolder());
     db_.errorLog_->Write(std::string(operation == Operation::Open ? "[Open] " : "[ExecSQL] ") + e.what(), Text());
-    if (!IsConnectionLostMessage(e.what()) || db_.reconnecting_) {
+    if (notConnected || !IsConnectionLostMessage(e.what()) || db_.reconnecting_) {
       if (db_.SwallowFailedStatements) return;
       throw std::runtime_error(e.what());
     }

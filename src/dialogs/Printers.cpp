@@ -57,7 +57,7 @@ DWORD ServiceState(SC_HANDLE service) {
 bool WaitForState(SC_HANDLE service, DWORD state, Clock& clock) {
   for (int i = 0; i < 40; ++i) {
     if (ServiceState(service) == state) return true;
-    clock.Sleep(250);
+    SleepProcessingMessages(clock, 250);
   }
   return ServiceState(service) == state;
 }
@@ -108,10 +108,9 @@ bool PrintSpooler::PurgePrinterJobs(const std::string& printer) {
       if (needed == 0) break;  // no job left to describe
       std::vector<BYTE> buffer(needed);
       if (::EnumJobsW(handle.Get(), 0, 0xFFFF, 1, buffer.data(), needed, &needed, &jobs) && jobs == 0) break;
-      ProcessPendingMessages();
-      clock_.Sleep(1000);
+      SleepProcessingMessages(clock_, 1000);
     }
-    clock_.Sleep(2000);
+    SleepProcessingMessages(clock_, 2000);
     return true;
   } catch (const std::exception&) {
     return false;  // specified: an error only makes the answer false; the caller's box says so
@@ -131,7 +130,7 @@ bool PrintSpooler::StartSpooler() {
   ServiceHandle service = OpenSpooler(SERVICE_START | SERVICE_QUERY_STATUS);
   if (!service) return false;
   if (!::StartServiceW(service.Get(), 0, nullptr)) return ::GetLastError() == ERROR_SERVICE_ALREADY_RUNNING;
-  clock_.Sleep(1000);
+  SleepProcessingMessages(clock_, 1000);
   // A service that dies while starting is no restarted spooler: the answer waits for "running".
   return WaitForState(service.Get(), SERVICE_RUNNING, clock_);
 }

@@ -184,6 +184,9 @@ void ExtractPackage(const std::string& toolPath, const std::string& stagingFolde
     const std::string& name = record.FileName;
     currentFile = name + "_LoadFromStream";
     CheckEntry(record, true);
+    // Deployed as always (a plain copy, to the Exe folder), but not silently.
+    if (const std::optional<std::string> unknown = UnknownFieldDamage(record))
+      LogLine("    → [" + name + "] 정의되지 않은 값(" + *unknown + "), 일반 복사로 배포");
     const TResourceDetails& resource = FindOrThrow(module, listed);
     const std::string target = stagingFolder + name;
     if (record.StoredPlain != 0) {

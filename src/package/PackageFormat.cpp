@@ -110,6 +110,18 @@ bool HasParentSegment(std::string_view folder) {
   return false;
 }
 
+// A segment the file system would not keep as written ("...", "a."): a target there is written
+// elsewhere or not at all, so such a folder is a damaged entry, as such a file name is.
+bool HasDotSegment(std::string_view folder) {
+  for (size_t start = 0; start <= folder.size();) {
+    const size_t end = std::min(folder.find_first_of("\\/", start), folder.size());
+    const std::string_view segment = folder.substr(start, end - start);
+    if (!segment.empty() && segment.back() == '.') return true;
+    start = end + 1;
+  }
+  return false;
+}
+
 bool IsAbsoluteFolder(std::string_view f) {
   const bool drive = f.size() >= 3 && std::isalpha(static_cast<unsigned char>(f[0])) && f[1] == ':' && (f[2] == '\\' || f[2] == '/');
   const bool unc = f.size() > 2 && f.substr(0, 2) == "\\\\" && f[2] != '\\' && f[2] != '?' && f[2] != '.';
@@ -123,6 +135,7 @@ std::optional<std::string> PlaceDamage(const TUpdateFileResource& r) {
   switch (r.BaseKind) {
     case 0:
       if (!IsAbsoluteFolder(folder) || HasParentSegment(folder)) return "folder \"" + r.FolderText + "\" is not an absolute folder";
+      if (HasDotSegment(folder)) return "folder \"" + r.FolderText + "\" has a segment ending in a dot";
       return std::nullopt;
     case 1:
       if (r.SubFolderIndex < 0 || r.SubFolderIndex >= kSubFolderCount)
@@ -130,10 +143,17 @@ std::optional<std::string> PlaceDamage(const TUpdateFileResource& r) {
       if (r.SubFolderIndex == 0 && (folder.find(':') != std::string::npos || folder.starts_with('\\') ||
                                     folder.starts_with('/') || HasParentSegment(folder)))
         return "folder \"" + r.FolderText + "\" leaves the install root";
+      if (r.SubFolderIndex == 0 && HasDotSegment(folder)) return "folder \"" + r.FolderText + "\" has a segment ending in a dot";
       return std::nullopt;
     default:
       return std::nullopt;
   }
+}
+
+std::optional<std::string> UnknownFieldDamage(const TUpdateFileResource& r) {
+  if (r.CopyType > kHighestCopyType) return "unknown copy type " + std::to_string(r.CopyType);
+  if (r.BaseKind != 0 && r.BaseKind != 1) return "unknown base kind " + std::to_string(r.BaseKind);
+  return std::nullopt;
 }
 
 std::vector<std::string> TextLines(std::string_view text) {

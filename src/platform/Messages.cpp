@@ -16,4 +16,14 @@ void ProcessPendingMessages() {
   }
 }
 
+void SleepProcessingMessages(Clock& clock, uint32_t milliseconds) {
+  for (uint32_t slept = 0; slept < milliseconds;) {
+    ProcessPendingMessages();
+    const uint32_t step = milliseconds - slept < 100 ? milliseconds - slept : 100;
+    clock.Sleep(step);
+    slept += step;
+  }
+  ProcessPendingMessages();
+}
+
 }  // namespace updater

@@ -14,8 +14,12 @@ std::string ReadIniString(std::string_view file, std::string_view section, std::
   }
 }
 
-void WriteIniString(std::string_view file, std::string_view section, std::string_view key, std::string_view value) {
-  ::WritePrivateProfileStringW(Wide(section).c_str(), Wide(key).c_str(), Wide(value).c_str(), Wide(file).c_str());
+int ReadIniInteger(std::string_view file, std::string_view section, std::string_view key, int fallback) {
+  return static_cast<int>(::GetPrivateProfileIntW(Wide(section).c_str(), Wide(key).c_str(), fallback, Wide(file).c_str()));
+}
+
+bool WriteIniString(std::string_view file, std::string_view section, std::string_view key, std::string_view value) {
+  return ::WritePrivateProfileStringW(Wide(section).c_str(), Wide(key).c_str(), Wide(value).c_str(), Wide(file).c_str());
 }
 
 }  // namespace updater

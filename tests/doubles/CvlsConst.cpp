@@ -24,9 +24,9 @@ std::wstring IniPath() {
 void Put(unsigned char* field, const wchar_t* section, const wchar_t* key) {
   wchar_t value[256] = {};
   ::GetPrivateProfileStringW(section, key, L"", value, 256, IniPath().c_str());
-  char utf8[512] = {};
-  ::WideCharToMultiByte(CP_UTF8, 0, value, -1, utf8, sizeof utf8, nullptr, nullptr);
-  const std::string cipher = updater::EncipherLoginText(utf8);
+  char ansi[512] = {};
+  ::WideCharToMultiByte(CP_ACP, 0, value, -1, ansi, sizeof ansi, nullptr, nullptr);  // as the client product: the system code page
+  const std::string cipher = updater::EncipherLoginText(ansi);
   const size_t n = cipher.size() < 255 ? cipher.size() : 255;
   // "<key>Pad" makes the length byte larger than the text: zero bytes follow it.
   const UINT pad = ::GetPrivateProfileIntW(section, (std::wstring(key) + L"Pad").c_str(), 0, IniPath().c_str());
@@ -35,6 +35,11 @@ void Put(unsigned char* field, const wchar_t* section, const wchar_t* key) {
 }
 
 void Fill(unsigned char* records, int32_t highest, const wchar_t* section) {
+  // [Fault] WriteToAddressZero=1: the export faults, as a broken DLL of the client product would.
+  if (::GetPrivateProfileIntW(L"Fault", L"WriteToAddressZero", 0, IniPath().c_str())) {
+    volatile int* volatile nowhere = nullptr;
+    *nowhere = 1;
+  }
   for (int32_t i = 0; i <= highest && i < 2; ++i) {
     unsigned char* record = records + 512 * i;
     const std::wstring n = std::to_wstring(i);

@@ -53,7 +53,7 @@ TEST_F(DiskFull, DuringExtractionNothingIsDeployed) {
   const uint64_t free = FreeBytes();
   const std::string tool = Pack("Tool01_8101.exe", {Module("Small.txt", "small"), Module("Huge.dat", Noise(free + (4u << 20), 1), 5)}, tools);
   Script("267 0\n");
-  EXPECT_EQ(RunProgram("\"" + tool + "\"", 180000).exitCode, 0u);
+  EXPECT_EQ(RunTool("\"" + tool + "\"", 180000).exitCode, 0u);
   EXPECT_FALSE(FileExists("D:\\CVL2000\\Exe\\Small.txt"));
   EXPECT_FALSE(FileExists("D:\\CVL2000\\Etc\\Huge.dat"));
   std::vector<std::string> left;
@@ -82,7 +82,7 @@ TEST_F(DiskFull, DuringDeploymentWhatWasDeployedIsRolledBack) {
   const std::string tool = Pack("Tool01_8102.exe",
                                 {Module("Main.dll", ReadFileBytes(BuildFolder() + "ver_plain.dll")), Module("Zbig.dat", Noise(big, 4), 5)}, tools);
   Script("267 0\n");
-  EXPECT_EQ(RunProgram("\"" + tool + "\"", 180000).exitCode, 0u);
+  EXPECT_EQ(RunTool("\"" + tool + "\"", 180000).exitCode, 0u);
   EXPECT_TRUE(LogHas("[D:\\CVL2000\\Temp\\FX4\\New\\Tool01_8102\\Main.dll] to [D:\\CVL2000\\Exe\\Main.dll] 파일복사"))
       << "Main.dll was deployed before the disk filled up";
   EXPECT_EQ(ReadFileBytes("D:\\CVL2000\\Exe\\Main.dll"), installed) << "rolled back";

@@ -132,9 +132,45 @@ struct RunningTool {
     }
     return nullptr;
   }
-  uint32_t Wait(DWORD ms = 120000) {
-    DWORD code = 259;
-    if (::WaitForSingleObject(pi.hProcess, ms) != WAIT_OBJECT_0) ::TerminateProcess(pi.hProcess, 99);
+  // A box of this process, visible (the first one found); null when none.
+  struct BoxSearch {
+    DWORD pid;
+    HWND found;
+  };
+  static BOOL CALLBACK FindBox(HWND w, LPARAM p) {
+    auto* s = reinterpret_cast<BoxSearch*>(p);
+    DWORD owner = 0;
+    ::GetWindowThreadProcessId(w, &owner);
+    wchar_t cls[16] = {};
+    ::GetClassNameW(w, cls, 16);
+    if (owner != s->pid || !::IsWindowVisible(w) || std::wstring(cls) != L"#32770") return TRUE;
+    s->found = w;
+    return FALSE;
+  }
+  HWND Box() const {
+    BoxSearch search{pi.dwProcessId, nullptr};
+    ::EnumWindows(FindBox, reinterpret_cast<LPARAM>(&search));
+    return search.found;
+  }
+  // The exit code. A tool that stops at a box nobody answers fails the test within boxMs and
+  // names the box, rather than waiting for the test runner's limit.
+  uint32_t Wait(DWORD ms = 120000, DWORD boxMs = 20000) {
+    DWORD code = 259, boxSince = 0;
+    bool ended = false;
+    for (DWORD waited = 0; waited < ms && !ended; waited += 200) {
+      ended = ::WaitForSingleObject(pi.hProcess, 200) == WAIT_OBJECT_0;
+      if (ended) break;
+      if (HWND box = Box()) {
+        boxSince += 200;
+        if (boxSince < boxMs) continue;
+        std::string texts;
+        for (const std::string& t : ChildTexts(box)) texts += "[" + t + "] ";
+        ADD_FAILURE() << "the tool stopped at a box: " << texts;
+        break;
+      }
+      boxSince = 0;
+    }
+    if (!ended) ::TerminateProcess(pi.hProcess, 99);
     ::GetExitCodeProcess(pi.hProcess, &code);
     ::CloseHandle(pi.hProcess);
     ::CloseHandle(pi.hThread);
@@ -145,5 +181,15 @@ struct RunningTool {
     if (pi.hProcess) Wait(1);
   }
 };
+
+// Runs the tool to its end: a box nobody answers fails the test within seconds and is named.
+inline ChildResult RunTool(const std::string& commandLine, DWORD ms = 120000) {
+  RunningTool run(commandLine);
+  ChildResult result;
+  result.started = run.pi.hProcess != nullptr;
+  result.exitCode = run.Wait(ms);
+  result.finished = result.exitCode != 99;
+  return result;
+}
 
 }  // namespace updater::test

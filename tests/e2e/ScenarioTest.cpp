@@ -47,7 +47,7 @@ TEST_F(Scenario, TwoRefusedToolsAndTheCallerStartedAgain) {
   const std::string a = Pack("Tool01_7001.exe", {Module("A.txt", "a")});
   const std::string b = Pack("Tool01_7002.exe", {Module("B.txt", "b")});
   Script("260 0 " + a + ", " + b + "\n267 100017 지금은 실행할 수 없는 툴입니다\n267 10060\n");
-  EXPECT_EQ(RunProgram("\"" + a + "\" Caller.exe admin").exitCode, 0u);
+  EXPECT_EQ(RunTool("\"" + a + "\" Caller.exe admin").exitCode, 0u);
   EXPECT_FALSE(FileExists("D:\\CVL2000\\Exe\\A.txt"));
   EXPECT_FALSE(FileExists("D:\\CVL2000\\Exe\\B.txt"));
   EXPECT_TRUE(AgentGot("260\t[Update:item_code=01;run_version="));
@@ -60,7 +60,7 @@ TEST_F(Scenario, AFailedLoadEndsTheRun) {
   const std::string a = Pack("Tool01_7101.exe", {Module("..\\evil.txt", "x")});
   const std::string b = Pack("Tool01_7102.exe", {Module("B.txt", "b")});
   Script("260 0 " + a + "," + b + "\n267 0\n");
-  EXPECT_EQ(RunProgram("\"" + a + "\" Caller.exe").exitCode, 0u);
+  EXPECT_EQ(RunTool("\"" + a + "\" Caller.exe").exitCode, 0u);
   EXPECT_TRUE(LogHas("    AddUpdater(에러발생,Err.Message:Damaged resource: unsafe file name"));
   EXPECT_FALSE(LogHas("업데이트 툴 자동실행 [" + b + "]"));
   EXPECT_FALSE(FileExists("D:\\CVL2000\\Exe\\B.txt"));
@@ -106,7 +106,7 @@ TEST_F(Scenario, AFailedLastCopyOfATool08RunRollsBackAndBypasses) {
   const std::string tool = Pack("Tool08_1.exe", {Module("Last.dat", "newer content")});
   ::CopyFileW(Wide(BuildFolder() + "dummy_caller.exe").c_str(), L"D:\\tools\\Caller.exe", FALSE);
   Script("260 0 " + tool + "\n267 0\n");
-  EXPECT_EQ(RunProgram("\"" + tool + "\" Caller.exe").exitCode, 0u);
+  EXPECT_EQ(RunTool("\"" + tool + "\" Caller.exe").exitCode, 0u);
   EXPECT_TRUE(LogHas("    백업파일롤백"));
   EXPECT_TRUE(AgentGot("259\t[Result:item_code=08;run_version=1.0.0.1;result_code=1;]"));
   EXPECT_EQ(CallerLine("D:\\tools\\"), "Caller.exe UPDATE_BYPASS");
@@ -210,7 +210,7 @@ TEST_F(Scenario, DamagedToolsAreRefusedAndReportedAsFailed) {
     }
     ::DeleteFileW(L"D:\\CVL2000\\Exe\\appinterface.log");
     Script("260 0 " + tool + "\n267 0\n");
-    EXPECT_EQ(RunProgram("\"" + runner + "\" Caller.exe").exitCode, 0u);
+    EXPECT_EQ(RunTool("\"" + runner + "\" Caller.exe").exitCode, 0u);
     EXPECT_TRUE(AgentGot("result_code=1;]"));
     EXPECT_FALSE(AgentGot("result_code=0;]"));
     EXPECT_TRUE(LogHas("    AddUpdater(에러발생,Err.Message:"));
@@ -238,7 +238,7 @@ TEST_F(Scenario, ABlockedBackupOrMiddleCopyLeavesTheClientAsItWas) {
                                   {Module("A.txt", "new A!"), Module("B.txt", "new B!"), Module("B2.txt", "new"), Module("C.txt", "new C!")});
     ::DeleteFileW(L"D:\\CVL2000\\Exe\\appinterface.log");
     Script("267 0\n");
-    EXPECT_EQ(RunProgram("\"" + tool + "\"").exitCode, 0u);
+    EXPECT_EQ(RunTool("\"" + tool + "\"").exitCode, 0u);
     for (const char* f : {"A.txt", "B.txt", "C.txt"})
       EXPECT_EQ(ReadFileBytes(std::string("D:\\CVL2000\\Exe\\") + f), std::string("old ") + f) << f;
     EXPECT_EQ(FolderExists("D:\\CVL2000\\Exe\\B2.txt"), !backupBlocked);
@@ -264,7 +264,7 @@ TEST_F(Scenario, NothingDeployedMeansTheCallerIsBypassed) {
     SCOPED_TRACE(script);
     ::DeleteFileW(L"D:\\tools\\caller.txt");
     Script(script);
-    EXPECT_EQ(RunProgram("\"" + tool + "\" Caller.exe").exitCode, 0u);
+    EXPECT_EQ(RunTool("\"" + tool + "\" Caller.exe").exitCode, 0u);
     EXPECT_EQ(CallerLine("D:\\tools\\"), "Caller.exe UPDATE_BYPASS");
     EXPECT_FALSE(FileExists("D:\\CVL2000\\Exe\\T.txt"));
   }
@@ -303,7 +303,27 @@ TEST_F(Scenario, TheDatabaseGateEndsTheToolBeforeItTouchesAFile) {
     EXPECT_EQ(run.Wait(), row.exitCode);
     EXPECT_EQ(ReadFileBytes("D:\\CVL2000\\Exe\\Gate.txt"), "installed");
     EXPECT_FALSE(LogHas("업데이트 툴 실행시작"));
+    EXPECT_TRUE(LogHas(std::string("StartupDatabaseGate [에러발생(") + row.message));  // the log says why
     EXPECT_TRUE(AgentLog().empty());
   }
   ::DeleteFileW(L"C:\\windows\\CVL2000.ini");
+}
+
+// A fault inside the constants DLL ends the tool with a box of its own and a line in the run log
+// naming the fault and the module, not with the system's crash dialog and no trace.
+TEST_F(Scenario, AFaultInsideAnOutsideDllLeavesALogLine) {
+  WriteFileBytes("D:\\CVL2000\\Exe\\CVLSConst.ini",
+                 ReadFileBytes("D:\\CVL2000\\Exe\\CVLSConst.ini") + "[Fault]\r\nWriteToAddressZero=1\r\n");
+  WriteFileBytes("D:\\CVL2000\\Exe\\Fault.txt", "installed");
+  const std::string tool = Pack("Tool01_9301.exe", {Module("Fault.txt", "newer")});
+  RunningTool run("\"" + tool + "\"");
+  HWND box = run.WaitForWindow(L"#32770", L"업데이트", 30000);
+  ASSERT_NE(box, nullptr) << "no box of our own";
+  const std::vector<std::string> texts = ChildTexts(box);
+  EXPECT_TRUE(std::any_of(texts.begin(), texts.end(), [](const std::string& t) { return t.rfind("업데이트 툴 실행 에러", 0) == 0; }));
+  ::PostMessageW(box, WM_COMMAND, IDOK, 0);
+  EXPECT_EQ(run.Wait(30000), 0xC0000005u);
+  EXPECT_TRUE(LogHas("UnhandledException [에러발생(0xC0000005 at 0x"));
+  EXPECT_TRUE(LogHas(", CVLSConst.dll)]"));
+  EXPECT_EQ(ReadFileBytes("D:\\CVL2000\\Exe\\Fault.txt"), "installed");
 }

@@ -104,6 +104,9 @@ TEST(DamagedEntries, ItemFoldersThatLeaveTheClientFolders) {
       {1, 0, "..\\..\\..\\evil", true}, {1, 0, "Exe\\..\\..\\evil", true}, {1, 0, "Exe\\..", true}, {1, 0, ". .\\evil", true},
       {1, 0, "Exe/../../evil", true}, {1, 0, "C:\\evil", true}, {1, 0, "C:evil", true}, {1, 0, "\\evil", true},
       {1, 0, "\\\\server\\share", true}, {1, 0, "a:b", true},
+      // A segment the file system would not keep as written: only dots, or ending in one.
+      {1, 0, "a\\...\\x", true}, {1, 0, "a\\.\\x", true}, {1, 0, "Extra.\\x", true}, {1, 0, "a\\b. ", true}, {1, 0, "v1.2\\x", false},
+      {0, 0, "C:\\a\\...\\x", true}, {0, 0, "C:\\a.", true},
       // Base kind 0: an absolute folder, drive and backslash or UNC.
       {0, 0, "C:\\Program Files\\X", false}, {0, -1, "d:/tools", false}, {0, 0, "\\\\server\\share\\x", false},
       {0, 0, "", true}, {0, 0, "..\\..\\evil", true}, {0, 0, "evil", true}, {0, 0, "C:evil", true}, {0, 0, "\\evil", true},
@@ -119,6 +122,18 @@ TEST(DamagedEntries, ItemFoldersThatLeaveTheClientFolders) {
     r.FolderText = row.folder;
     EXPECT_EQ(PlaceDamage(r).has_value(), row.damaged) << row.baseKind << "/" << row.index << "/" << row.folder;
   }
+}
+
+// Fields outside the defined values are no damage to the program (it deploys them as a plain copy
+// to Exe and says so), but toolpack refuses them.
+TEST(DamagedEntries, CopyTypesAndBaseKindsOutsideTheDefinedOnes) {
+  for (int copyType = 0; copyType <= 255; ++copyType)
+    for (int baseKind : {0, 1, 2, 255}) {
+      TUpdateFileResource r;
+      r.CopyType = static_cast<uint8_t>(copyType);
+      r.BaseKind = static_cast<uint8_t>(baseKind);
+      EXPECT_EQ(UnknownFieldDamage(r).has_value(), copyType > 10 || baseKind > 1) << copyType << "/" << baseKind;
+    }
 }
 
 TEST(Options, UpdateConfigKeysCountOnlyWhenExactlyOne) {

@@ -162,7 +162,7 @@ TEST_F(Providers, TheFirstAttemptThatConnectsIsRecorded) {
   EXPECT_EQ(ReadFileBytes("D:\\CVL2000\\DBServer.ini").substr(0, 19), "[Connection Config]");
 }
 
-TEST_F(Providers, TheProbeSwitchesAMovedClinicToPostgreSql) {
+TEST_F(Providers, TheProbeSwitchesOnlyAMovedClinicAndClosesEveryOtherConnection) {
   const std::string check =
       "SELECT CASE WHEN EXISTS (\\r\\n  SELECT\\r\\n    setupvalue\\r\\n  FROM\\r\\n    FOPTION\\r\\n  WHERE \\r\\n"
       "    setupsect = 'ClosingResult' AND setupvalue = '완료' \\r\\n)\\r\\nTHEN 1 ELSE 0 END";
@@ -170,28 +170,41 @@ TEST_F(Providers, TheProbeSwitchesAMovedClinicToPostgreSql) {
     const char* what;
     std::string script;
     bool answer;
-    DbmsKind kind;
+    DbmsKind fileKind, memoryKind;
+    size_t statements = 1;
+    bool ini = true, logged = false;
   };
+  const std::string pg = "connect\tPostgreSQL UNICODE\taccept\n";
   const Row rows[] = {
-      {"moved", "connect\tPostgreSQL UNICODE\taccept\nstatement\tClosingResult\trows\tc\t1\n", true, DbmsKind::PostgreSql},
-      {"not moved yet: the PostgreSQL connection does not stay open",
-       "connect\tPostgreSQL UNICODE\taccept\nstatement\tClosingResult\trows\tc\t0\n", false, DbmsKind::SqlAnywhere},
+      {"moved", pg + "statement\tClosingResult\trows\tc\t1\n", true, DbmsKind::PostgreSql, DbmsKind::PostgreSql, 1, true, true},
+      {"not moved yet: the PostgreSQL connection does not stay open", pg + "statement\tClosingResult\trows\tc\t0\n", false,
+       DbmsKind::SqlAnywhere, DbmsKind::SqlAnywhere},
       {"the first probe login refused, the second moved",
-       "connect\tUID=pg;\trefuse\t28000\tpassword authentication failed\nconnect\tPostgreSQL UNICODE\taccept\n"
-       "statement\tClosingResult\trows\tc\t1\n",
-       true, DbmsKind::PostgreSql},
+       "connect\tUID=pg;\trefuse\t28000\tpassword authentication failed\n" + pg + "statement\tClosingResult\trows\tc\t1\n", true,
+       DbmsKind::PostgreSql, DbmsKind::PostgreSql, 1, true, true},
+      {"the check fails: false, and the connection closed", pg + "statement\tClosingResult\terror\t42P01\trelation does not exist\n",
+       false, DbmsKind::SqlAnywhere, DbmsKind::SqlAnywhere},
+      {"no row: the next login is tried", pg + "statement\tClosingResult\trows\tc\n", false, DbmsKind::SqlAnywhere,
+       DbmsKind::SqlAnywhere, 2},
+      {"moved, but no DBServer.ini to say so: PostgreSQL in memory, no switch logged", pg + "statement\tClosingResult\trows\tc\t1\n",
+       true, DbmsKind::SqlAnywhere, DbmsKind::PostgreSql, 1, false, false},
   };
+  const std::string autoLog = "D:\\CVL2000\\Log\\AutoDBMSKindLog250724.log";
   for (const Row& row : rows) {
     SCOPED_TRACE(row.what);
-    WriteFileBytes("D:\\CVL2000\\DBServer.ini", "[Connection Config]\r\nDBMSKind=SYBASE\r\n");
+    ::DeleteFileW(Wide(autoLog).c_str());
+    ::DeleteFileW(L"D:\\CVL2000\\DBServer.ini");
+    if (row.ini) WriteFileBytes("D:\\CVL2000\\DBServer.ini", "[Connection Config]\r\nDBMSKind=SYBASE\r\n");
+    db.Kind = DbmsKind::SqlAnywhere;
     standIn.Script(row.script);
     EXPECT_EQ(Sybase(false, {false, true}), row.answer);
     EXPECT_EQ(connection.Connected(), row.answer);
-    EXPECT_EQ(ReadDbmsKind(), row.kind);
-    EXPECT_EQ(standIn.Recorded("statement"), std::vector<std::string>{check});
+    EXPECT_EQ(ReadDbmsKind(), row.fileKind);
+    EXPECT_EQ(db.Kind, row.memoryKind);
+    EXPECT_EQ(standIn.Recorded("statement"), std::vector<std::string>(row.statements, check));
+    EXPECT_EQ(ReadCp949File(autoLog).find("POSTGRESQL 으로 변경") != std::string::npos, row.logged);
     connection.Disconnect();
   }
-  EXPECT_NE(ReadFileBytes("D:\\CVL2000\\Log\\AutoDBMSKindLog250724.log").find("AutoDBMSKind"), std::string::npos);
 }
 
 TEST_F(Providers, PostgreSqlTriesThreeAddressesPerRecord) {
@@ -213,6 +226,47 @@ TEST_F(Providers, PostgreSqlTriesThreeAddressesPerRecord) {
   const std::vector<std::string> servers = {"Server=127.0.0.1;Port=5432;", "Server=clinic-db;Port=5432;", "Server=127.0.0.2;Port=5433;"};
   ASSERT_EQ(tried.size(), 6u);
   for (size_t i = 0; i < 6; ++i) EXPECT_NE(tried[i].find(servers[i % 3]), std::string::npos) << tried[i];
+}
+
+// The login texts are in the system's code page, as the constants DLL hands them over: a Korean
+// user name and password reach the driver as themselves.
+TEST_F(Providers, AKoreanLoginReachesTheDriverAsItself) {
+  WriteFileBytes("D:\\CVL2000\\Exe\\CVLSConst.ini",
+                 ToAnsi("[GetALLDBConstData]\r\nUser0=사용자\r\nPassword0=비밀번호1\r\nUser1=dba2\r\nPassword1=sql2\r\n"));
+  db.Kind = DbmsKind::PostgreSql;
+  TPostgreSqlProvider provider(db);
+  provider.Use(connection);
+  EXPECT_FALSE(provider.Connect());
+  const std::vector<std::string> tried = standIn.Recorded("connect");
+  ASSERT_FALSE(tried.empty());
+  EXPECT_EQ(tried[0].substr(0, tried[0].find(";DRIVER")), "UID=사용자;PWD=비밀번호1");
+}
+
+// A statement while the server cannot be reached fails with its own error: one log entry, one
+// connection sequence (its boxes once), no reconnect.
+TEST_F(Providers, AStatementAfterAFailedConnectFailsOnce) {
+  db.Installed = {false, true};
+  ::DeleteFileW(L"D:\\CVL2000\\Exe\\CVLSConst.dll");  // every sequence shows the constants box
+  {
+    auto q = CreateQuery(db);
+    q->SQL = {"SELECT 1"};
+    EXPECT_THROW(q->OpenQuery(), std::runtime_error);
+  }
+  EXPECT_EQ(ui.errors.size(), 1u);
+  ::CopyFileW(Wide(BuildFolder() + "doubles\\CVLSConst.dll").c_str(), L"D:\\CVL2000\\Exe\\CVLSConst.dll", FALSE);
+  {
+    auto q = CreateQuery(db);
+    q->SQL = {"SELECT 1"};
+    EXPECT_THROW(q->ExecQuery(), std::runtime_error);
+  }
+  // One remote sequence (two records, two forms each) and the probe's two logins, once.
+  EXPECT_EQ(standIn.Recorded("connect").size(), 6u);
+  EXPECT_TRUE(standIn.Recorded("statement").empty());
+  const std::string log = ReadCp949File("D:\\CVL2000\\Log\\QueryErrorErrLog250724.log");
+  size_t entries = 0;
+  for (size_t at = 0; (at = log.find("Connection not open", at)) != std::string::npos; ++at) ++entries;
+  EXPECT_EQ(entries, 2u) << log;
+  EXPECT_NE(log.find("[ExecSQL] Connection not open"), std::string::npos);
 }
 
 // SQL Anywhere's own text for a dropped connection: one log entry, one reconnect, the statement

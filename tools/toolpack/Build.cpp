@@ -93,6 +93,7 @@ Manifest ParseManifest(const std::string& text, const std::string& manifestPath)
       if (f.size() == 7) file.fields.RequiredFolder = f[6];
       std::optional<std::string> damage = FileNameDamage(file.fields.FileName);
       if (!damage) damage = PlaceDamage(file.fields);
+      if (!damage) damage = UnknownFieldDamage(file.fields);
       if (damage) throw Error(manifestPath, "line " + std::to_string(lineNo) + ": " + *damage + " " + file.fields.FileName);
       for (const std::string& field : {file.fields.FileName, file.fields.FolderText, file.fields.RequiredFolder})
         if (field.find_first_of("\b\"'") != std::string::npos)

@@ -25,6 +25,7 @@ bool Check(const std::string& toolPath, std::ostream& out) {
     }
     std::optional<std::string> damage = FileNameDamage(e.fields->FileName);
     if (!damage && r.Type() == kModuleType) damage = PlaceDamage(*e.fields);
+    if (!damage && r.Type() == kModuleType) damage = UnknownFieldDamage(*e.fields);
     if (damage) {
       out << "problem: " << name << ": " << *damage << "\n";
       ok = false;
