@@ -53,6 +53,8 @@ pg_clinic() {
   export UPDATER_PGUSER=cvluser UPDATER_PGPASSWORD='cvl;pass{1}'
   pg_sql postgres -c "CREATE ROLE $UPDATER_PGUSER LOGIN PASSWORD '${UPDATER_PGPASSWORD//\'/\'\'}'" \
     -c "CREATE DATABASE cvl2000 OWNER $UPDATER_PGUSER ENCODING 'UTF8'" >/dev/null
+  # A login whose name and password are Korean, as a clinic may have.
+  pg_sql postgres -c "CREATE ROLE \"사용자\" LOGIN PASSWORD '비밀번호1'" >/dev/null
   pg_sql cvl2000 -f "$here/tests/fixtures/db/clinic.sql" >/dev/null
   pg_sql cvl2000 -c "ALTER ROLE $UPDATER_PGUSER SET search_path = dba, public" -c "GRANT ALL ON SCHEMA dba TO $UPDATER_PGUSER" \
     -c "GRANT ALL ON ALL TABLES IN SCHEMA dba TO $UPDATER_PGUSER" >/dev/null

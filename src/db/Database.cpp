@@ -57,7 +57,7 @@ bool IsServerInfoProgram(const std::string& executablePath) {
 }
 
 Database::Database(Ui& ui, Clock& clock, bool swallowFailedStatements)
-    : ui(ui), clock(clock), SwallowFailedStatements(swallowFailedStatements) {}
+    : ui(ui), clock(clock), SwallowFailedStatements(swallowFailedStatements), StatementTimeoutSeconds(kStatementTimeoutSeconds) {}
 
 Database::~Database() = default;
 

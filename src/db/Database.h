@@ -5,6 +5,7 @@
 // the one provider and connection that every query object shares: made with the first query
 // object, freed with the last.
 #include <array>
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <vector>
@@ -73,6 +74,7 @@ class Database {
   std::array<bool, 2> Installed64{};
   std::array<LoginRecord, 2> Records{};
   int LastLoginIndex = -1, LastMode = -1;  // -1: nothing recorded
+  uint32_t StatementTimeoutSeconds;  // kStatementTimeoutSeconds; shorter only in tests
 
  private:
   friend class TtsQuery;

@@ -36,18 +36,25 @@ class DbConnection {
   virtual OdbcResult Run(const std::string& sql) = 0;
 };
 
+// The longest a statement of the clinic may take before it fails as any failed statement does (never
+// a reconnect). The tool's statements read or write a handful of rows; a minute is far beyond any
+// of them on a working server, and short enough that a lock held by another program or a stalled
+// server does not freeze the tool.
+inline constexpr uint32_t kStatementTimeoutSeconds = 60;
+
 // The real one, over ODBC; login timeout in seconds so that a dead address fails in seconds.
 class OdbcDbConnection final : public DbConnection {
  public:
-  explicit OdbcDbConnection(uint32_t loginTimeoutSeconds = 5) : timeout_(loginTimeoutSeconds) {}
+  explicit OdbcDbConnection(uint32_t loginTimeoutSeconds = 5, uint32_t statementTimeoutSeconds = kStatementTimeoutSeconds)
+      : timeout_(loginTimeoutSeconds), statementTimeout_(statementTimeoutSeconds) {}
   bool Connected() const override { return connection_.Connected(); }
   void Connect() override;
   void Disconnect() override;
   void Terminate() override;
-  OdbcResult Run(const std::string& sql) override { return ExecuteStatement(connection_, sql); }
+  OdbcResult Run(const std::string& sql) override { return ExecuteStatement(connection_, sql, statementTimeout_); }
 
  private:
-  uint32_t timeout_;
+  uint32_t timeout_, statementTimeout_;
   OdbcEnvironment environment_;
   OdbcConnection connection_{environment_};
 };
@@ -61,7 +68,9 @@ class TDbProvider {
  public:
   explicit TDbProvider(Database& db) : db_(db) {}
   virtual ~TDbProvider() = default;
-  virtual std::unique_ptr<DbConnection> CreateConnection() { return std::make_unique<OdbcDbConnection>(); }
+  virtual std::unique_ptr<DbConnection> CreateConnection() {
+    return std::make_unique<OdbcDbConnection>(5, db_.StatementTimeoutSeconds);
+  }
   bool IsConnected() const { return connection_ && connection_->Connected(); }
   virtual bool Connect() = 0;
   // The provider works on the shared connection; the query wrapper owns it.

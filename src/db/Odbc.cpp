@@ -124,10 +124,12 @@ int64_t OdbcResult::Integer(const std::string& name) const {
   return v;
 }
 
-OdbcResult ExecuteStatement(OdbcConnection& connection, const std::string& sql) {
+OdbcResult ExecuteStatement(OdbcConnection& connection, const std::string& sql, uint32_t timeoutSeconds) {
   SQLHANDLE handle = SQL_NULL_HANDLE;
   Check(::SQLAllocHandle(SQL_HANDLE_STMT, connection.Handle(), &handle), SQL_HANDLE_DBC, connection.Handle(), "SQLAllocHandle");
   UniqueResource<OdbcTraits<SQL_HANDLE_STMT>> statement(handle);
+  if (timeoutSeconds > 0)
+    ::SQLSetStmtAttrW(handle, SQL_ATTR_QUERY_TIMEOUT, reinterpret_cast<SQLPOINTER>(static_cast<uintptr_t>(timeoutSeconds)), 0);
   std::wstring text = Wide(sql);
   const SQLRETURN r = ::SQLExecDirectW(handle, reinterpret_cast<SQLWCHAR*>(text.data()), SQL_NTS);
   OdbcResult result;

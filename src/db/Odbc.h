@@ -87,6 +87,8 @@ class OdbcResult {
 };
 
 // Runs a statement; the rows of a result set, or none.
-OdbcResult ExecuteStatement(OdbcConnection& connection, const std::string& sql);
+// Runs one statement and reads all its rows. A timeout (seconds, 0 for none) ends a statement that
+// the server does not finish in time with an ordinary statement error.
+OdbcResult ExecuteStatement(OdbcConnection& connection, const std::string& sql, uint32_t timeoutSeconds = 0);
 
 }  // namespace updater

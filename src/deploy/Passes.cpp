@@ -1,6 +1,7 @@
 #include "deploy/Passes.h"
 
 #include <stdexcept>
+#include <vector>
 
 #include "core/ClientFolders.h"
 #include "core/PathText.h"
@@ -48,11 +49,21 @@ bool DeployFile(TUpdater& updater, PassView& view, TUpdateFile& file, const TUpd
                 int n) {
   FolderAndName parts;
   SplitAtLastBackslash(target, parts);
+  // The folders this run makes, deepest first: a rollback removes those that end empty.
+  std::vector<std::string> missing;
+  for (std::string f = WithoutTrailingBackslash(parts.folder); !f.empty() && !FolderExists(f);) {
+    missing.push_back(f);
+    FolderAndName up;
+    if (!SplitAtLastBackslash(f, up)) break;
+    f = WithoutTrailingBackslash(up.folder);
+  }
   // A folder that cannot be made is not an error of its own: the copy into it fails.
-  if (!FolderExists(parts.folder) && EnsureFolder(parts.folder)) {
+  if (!missing.empty() && EnsureFolder(parts.folder)) {
     LogLine("");
     LogLine("    폴더생성 [" + WithTrailingBackslash(parts.folder, false) + "]");
   }
+  for (const std::string& f : missing)
+    if (FolderExists(f)) updater.CreatedFolders.AddUnique(f);
   const bool existed = FileExists(target);
   uint8_t copyType = 0;  // a new target is copied plainly, without the forced-copy wording
   if (existed) {

@@ -1,5 +1,6 @@
 #include "package/Updater.h"
 
+#include <algorithm>
 #include <stdexcept>
 
 #include "core/ClientFolders.h"
@@ -185,15 +186,20 @@ void TUpdater::Rollback() {
         const std::string line = "[" + backup + "] to [" + place.targetPath + "] " + (ok ? "파일복사(롤백) 성공" : "파일복사(롤백) 실패");
         LogLine("    → " + line);
         if (!ok) run.FailureList.Add(line);
-      } else if (!file.ExistedBefore) {
+      } else if (!file.ExistedBefore && FileExists(place.targetPath)) {
+        // Only what this run wrote is undone, and only what was undone is logged: a file whose
+        // copy never arrived has nothing to delete.
         LogLine("    파일삭제(롤백)[" + n + place.targetPath + "]");
-        // A file that never arrived is as good as deleted.
         const bool ok = ::DeleteFileW(Wide(place.targetPath).c_str()) || !FileExists(place.targetPath);
         const std::string line = "[" + place.targetPath + "] " + (ok ? "파일삭제(롤백) 성공" : "파일삭제(롤백) 실패");
         LogLine("    → " + line);
         if (!ok) run.FailureList.Add(line);
       }
     }
+    std::vector<std::string> folders = CreatedFolders.Items();
+    std::sort(folders.begin(), folders.end(), [](const std::string& a, const std::string& b) { return a.size() > b.size(); });
+    for (const std::string& folder : folders)  // deepest first: a parent is empty only after its children went
+      if (::RemoveDirectoryW(Wide(folder).c_str())) LogLine("    → [" + WithTrailingBackslash(folder, false) + "] 폴더삭제(롤백) 성공");
   } catch (const std::exception& e) {
     RecordError(run.FailureList, "백업파일롤백", e.what(), "    → ", true);
   }

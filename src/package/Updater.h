@@ -63,6 +63,8 @@ class TUpdater {
   bool Tool08 = false;  // the running program's item code: selects the history file
   // Backups this run's backup pass wrote: the only ones rollback restores.
   StringList WrittenBackups;
+  // Folders the deploy pass made: rollback removes those that end empty.
+  StringList CreatedFolders;
 
  private:
   void FailLoad(const std::string& task, const std::string& message);

@@ -37,8 +37,8 @@ void Put(unsigned char* field, const wchar_t* section, const wchar_t* key) {
 void Fill(unsigned char* records, int32_t highest, const wchar_t* section) {
   // [Fault] WriteToAddressZero=1: the export faults, as a broken DLL of the client product would.
   if (::GetPrivateProfileIntW(L"Fault", L"WriteToAddressZero", 0, IniPath().c_str())) {
-    volatile int* volatile nowhere = nullptr;
-    *nowhere = 1;
+    static volatile uintptr_t zero = 0;  // read at run time: the store really goes to address 0
+    *reinterpret_cast<volatile int*>(zero) = 1;
   }
   for (int32_t i = 0; i <= highest && i < 2; ++i) {
     unsigned char* record = records + 512 * i;

@@ -2,6 +2,8 @@
 // scripts/test starts the server (scripts/lib/pg.sh) and passes its port and login.
 #include <gtest/gtest.h>
 
+#include <cstdio>
+
 #include <winsock2.h>
 #include <wincrypt.h>
 
@@ -224,6 +226,45 @@ TEST_F(Queries, ALostConnectionIsReconnectedOnceAndTheOthersReopened) {
   EXPECT_EQ(rows->FieldText(0), "3");
   EXPECT_NE(q->FieldText(0), pid);
   EXPECT_EQ(ErrorLog().size(), 1u);  // one entry, for the statement that met the lost connection
+}
+
+// The constants DLL hands over its login texts in the system's code page: a role whose name and
+// password are Korean logs in.
+TEST_F(Queries, AKoreanLoginConnects) {
+  // scripts/test makes the role.
+  WriteFileBytes("D:\\CVL2000\\Exe\\CVLSConst.ini",
+                 ToAnsi("[GetALLDBConstData]\r\nUser0=사용자\r\nPassword0=비밀번호1\r\nUser1=사용자\r\nPassword1=비밀번호1\r\n"));
+  {
+    auto q = CreateQuery(db);
+    q->SQL = {"SELECT current_user AS who"};
+    q->OpenQuery();
+    EXPECT_EQ(q->FieldText("who"), "사용자");
+  }
+}
+
+// A statement that a lock held by another session blocks ends with the statement time-out: an
+// ordinary failed statement, logged once and raised, never a reconnect; the connection stays usable.
+TEST_F(Queries, AStatementBlockedByALockEndsWithTheStatementTimeout) {
+  db.StatementTimeoutSeconds = 3;  // the program's is a minute
+  OdbcConnection holder(env);
+  holder.Connect(Login(), 5);
+  ExecuteStatement(holder, "BEGIN");
+  ExecuteStatement(holder, "LOCK TABLE FOPTION IN ACCESS EXCLUSIVE MODE");
+  auto q = CreateQuery(db);
+  q->SQL = {"SELECT SETUPVALUE FROM FOPTION"};
+  const DWORD start = ::GetTickCount();
+  EXPECT_THROW(q->OpenQuery(), std::runtime_error);
+  const DWORD took = ::GetTickCount() - start;
+  std::printf("a statement blocked by a lock ended after %lu ms (time-out 3 s)\n", static_cast<unsigned long>(took));
+  EXPECT_GE(took, 2500u);
+  EXPECT_LT(took, 15000u);
+  ExecuteStatement(holder, "ROLLBACK");
+  const std::vector<std::string> log = ErrorLog();
+  ASSERT_EQ(log.size(), 1u);
+  EXPECT_NE(log[0].find("[Open] "), std::string::npos) << log[0];
+  q->SQL = {"SELECT 7 AS n"};
+  q->OpenQuery();  // the same connection goes on
+  EXPECT_EQ(q->FieldInteger("n"), 7);
 }
 
 // The start-up gate end to end: a reachable server, a stopped one (the database message, its line

@@ -228,20 +228,6 @@ TEST_F(Providers, PostgreSqlTriesThreeAddressesPerRecord) {
   for (size_t i = 0; i < 6; ++i) EXPECT_NE(tried[i].find(servers[i % 3]), std::string::npos) << tried[i];
 }
 
-// The login texts are in the system's code page, as the constants DLL hands them over: a Korean
-// user name and password reach the driver as themselves.
-TEST_F(Providers, AKoreanLoginReachesTheDriverAsItself) {
-  WriteFileBytes("D:\\CVL2000\\Exe\\CVLSConst.ini",
-                 ToAnsi("[GetALLDBConstData]\r\nUser0=사용자\r\nPassword0=비밀번호1\r\nUser1=dba2\r\nPassword1=sql2\r\n"));
-  db.Kind = DbmsKind::PostgreSql;
-  TPostgreSqlProvider provider(db);
-  provider.Use(connection);
-  EXPECT_FALSE(provider.Connect());
-  const std::vector<std::string> tried = standIn.Recorded("connect");
-  ASSERT_FALSE(tried.empty());
-  EXPECT_EQ(tried[0].substr(0, tried[0].find(";DRIVER")), "UID=사용자;PWD=비밀번호1");
-}
-
 // A statement while the server cannot be reached fails with its own error: one log entry, one
 // connection sequence (its boxes once), no reconnect.
 TEST_F(Providers, AStatementAfterAFailedConnectFailsOnce) {
@@ -337,6 +323,77 @@ TEST_F(Providers, TheGateUnderSqlAnywhereConnectsTwice) {
               std::vector<std::string>{"\\r\\nSELECT IF EXISTS (\\r\\n  SELECT\\r\\n    *\\r\\n  FROM\\r\\n    FOPTION\\r\\n  WHERE \\r\\n"
                                        "    SETUPROOM = 'FINALE' and SETUPUSER = 'FINALE' and  \\r\\n    SETUPSECT = 'DB Export' and \\r\\n"
                                        "    SETUPVALUE LIKE 'Begin_%' \\r\\n)\\r\\nTHEN 1 ELSE 0\\r\\nENDIF"});
+  }
+}
+
+// The gate under PostgreSQL: a connection for the check, another for the recovery question, and no
+// export query; the answer decides, and an answer that is no boolean is a conversion error.
+TEST_F(Providers, TheGateUnderPostgreSqlAsksOnlyAboutRecovery) {
+  struct Row {
+    const char* value;
+    bool passes;
+    const char* error;
+  };
+  const Row rows[] = {
+      {"1", true, nullptr}, {"true", true, nullptr}, {"TRUE", true, nullptr}, {"-1", true, nullptr},
+      {"0", false, "DB가 복구모드입니다."}, {"false", false, "DB가 복구모드입니다."},
+      {"maybe", false, "'maybe' is not a valid boolean value"},
+  };
+  WriteFileBytes("D:\\CVL2000\\DBServer.ini", "[Connection Config]\r\nDBMSKind=POSTGRESQL\r\nPGHostIpAddress=127.0.0.1\r\n");
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.value);
+    standIn.Script(std::string("connect\t*\taccept\nstatement\tpg_is_in_recovery\trows\tIsMaster\t") + row.value + "\n");
+    db.Prepare();
+    if (row.passes) {
+      EXPECT_TRUE(StartupDatabaseGate(true, db));
+    } else {
+      try {
+        StartupDatabaseGate(true, db);
+        ADD_FAILURE() << "the gate passed";
+      } catch (const std::exception& e) {
+        EXPECT_EQ(std::string(e.what()), row.error);
+      }
+    }
+    std::vector<std::string> kinds;
+    for (const std::string& line : Lines(ReadFileBytes(standIn.Folder() + "record")))
+      if (line.rfind("attribute", 0) != 0) kinds.push_back(line.substr(0, line.find('\t')));
+    EXPECT_EQ(kinds, (std::vector<std::string>{"connect", "disconnect", "connect", "statement", "disconnect"}));
+    EXPECT_EQ(standIn.Recorded("statement"), std::vector<std::string>{"SELECT not pg_is_in_recovery() AS IsMaster"});
+  }
+  EXPECT_TRUE(ui.errors.empty());
+}
+
+// What worked is written into DBServer.ini as its two indexes, and only where they differ.
+TEST_F(Providers, TheLastConnectionIsRecordedByItsValues) {
+  struct Row {
+    const char* what;
+    int mode, login;
+    const char* before;
+    const char* priority;  // DBMSConnPriorityLastConnectedIndex afterwards, null when absent
+    const char* record;    // DBMSLastConnectedLogInInfoIndex afterwards
+  };
+  const Row rows[] = {
+      {"a remote success with record 0", 1, 0, "DBMSLastConnectedLogInInfoIndex=1\r\n", "1", "0"},
+      {"a local success with record 1", 0, 1, "DBMSConnPriorityLastConnectedIndex=1\r\n", "0", "1"},
+      // A missing key reads as 0: recording 0 there writes nothing.
+      {"a local success with record 0 on a fresh file", 0, 0, "", nullptr, nullptr},
+      {"nothing connected: nothing written", -1, -1, "", nullptr, nullptr},
+      {"equal values are not rewritten (their spelling stays)", 1, 0,
+       "DBMSConnPriorityLastConnectedIndex=01\r\nDBMSLastConnectedLogInInfoIndex=00\r\n", "01", "00"},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.what);
+    WriteFileBytes("D:\\CVL2000\\DBServer.ini", std::string("[Connection Config]\r\n") + row.before);
+    db.LastMode = row.mode;
+    db.LastLoginIndex = row.login;
+    db.RecordLastConnection();
+    auto read = [](const char* key) {
+      wchar_t value[64] = L"\x1";
+      ::GetPrivateProfileStringW(L"Connection Config", Wide(key).c_str(), L"\x1", value, 64, L"D:\\CVL2000\\DBServer.ini");
+      return Narrow(value);
+    };
+    EXPECT_EQ(read("DBMSConnPriorityLastConnectedIndex"), row.priority ? row.priority : "\x1");
+    EXPECT_EQ(read("DBMSLastConnectedLogInInfoIndex"), row.record ? row.record : "\x1");
   }
 }
 

@@ -407,3 +407,27 @@ TEST_F(Deploy, AFileWithoutARecordIsNeitherDeployedNorInTheWayOfRollback) {
   EXPECT_FALSE(FileExists(exe + "Fresh.dll"));  // rolled back all the same
   for (const std::string& line : run.FailureList) EXPECT_EQ(line.find("백업파일롤백 에러발생"), std::string::npos);
 }
+
+// Rollback undoes only what this run did and says only that: a new file whose copy never arrived
+// gets no line, and the folders the run made for its new files go when they end empty.
+TEST_F(Deploy, RollbackRemovesTheFoldersTheRunMadeAndNothingItDidNotWrite) {
+  WriteFileBytes(staging + "X.dll", "new x");
+  upd.ResourceList.push_back({"MODULE", "X.dll", "", 0, 1, 0, "Extra\\Deep", "", 0});
+  TUpdateFile x;
+  x.FileName = "X.dll";
+  x.StagingPath = staging + "X.dll";
+  x.Size = 5;
+  x.DotlessVersion = "0000";
+  x.ResourceIndex = static_cast<int32_t>(upd.ResourceList.size() - 1);
+  upd.UpdateList.push_back(x);
+  Stage("Late.dll", "late");
+  MakeFolders(exe + "Late.dll");  // a folder where the file must go: its copy fails
+  EXPECT_FALSE(BothPasses());
+  EXPECT_FALSE(FolderExists("D:\\CVL2000\\Extra"));
+  EXPECT_TRUE(RunLogHas("    → [D:\\CVL2000\\Extra\\Deep\\X.dll] 파일삭제(롤백) 성공"));
+  EXPECT_TRUE(RunLogHas("    → [D:\\CVL2000\\Extra\\Deep\\] 폴더삭제(롤백) 성공"));
+  EXPECT_TRUE(RunLogHas("    → [D:\\CVL2000\\Extra\\] 폴더삭제(롤백) 성공"));
+  EXPECT_FALSE(RunLogHas("[" + exe + "Late.dll] 파일삭제(롤백)"));
+  EXPECT_TRUE(FolderExists(exe + "Late.dll"));  // not the run's: left alone
+  EXPECT_TRUE(FolderExists("D:\\CVL2000\\Exe"));
+}
