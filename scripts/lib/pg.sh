@@ -54,7 +54,7 @@ pg_clinic() {
   pg_sql postgres -c "CREATE ROLE $UPDATER_PGUSER LOGIN PASSWORD '${UPDATER_PGPASSWORD//\'/\'\'}'" \
     -c "CREATE DATABASE cvl2000 OWNER $UPDATER_PGUSER ENCODING 'UTF8'" >/dev/null
   # A login whose name and password are Korean, as a clinic may have.
-  pg_sql postgres -c "CREATE ROLE \"사용자\" LOGIN PASSWORD '비밀번호1'" >/dev/null
+  pg_sql postgres -c "CREATE ROLE \"사용자\" LOGIN PASSWORD '학교비번1'" >/dev/null
   pg_sql cvl2000 -f "$here/tests/fixtures/db/clinic.sql" >/dev/null
   pg_sql cvl2000 -c "ALTER ROLE $UPDATER_PGUSER SET search_path = dba, public" -c "GRANT ALL ON SCHEMA dba TO $UPDATER_PGUSER" \
     -c "GRANT ALL ON ALL TABLES IN SCHEMA dba TO $UPDATER_PGUSER" >/dev/null
@@ -87,3 +87,19 @@ pg_stop() {
     _pg_as "$(_pg_bin)/pg_ctl" -D "$dir/data" -m immediate -w stop >/dev/null 2>&1 || true
   done
 }
+
+# pg_faults FOLDER: the stall and black-hole stand-ins in front of the running server
+# (tests/doubles/stall_proxy.py); exports UPDATER_PGSTALLPORT and UPDATER_PGBLACKHOLEPORT.
+pg_faults() {
+  local here dir=$1 n
+  here=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
+  mkdir -p "$dir"
+  rm -f "$dir/ports"
+  /usr/bin/python3 "$here/tests/doubles/stall_proxy.py" "$UPDATER_PGPORT" "$dir/ports" >"$dir/proxy.out" 2>&1 &
+  _pg_faults_pid=$!
+  for n in $(seq 50); do [ -s "$dir/ports" ] && break; sleep 0.1; done
+  [ -s "$dir/ports" ] || { cat "$dir/proxy.out"; return 1; }
+  read -r UPDATER_PGSTALLPORT UPDATER_PGBLACKHOLEPORT <"$dir/ports"
+  export UPDATER_PGSTALLPORT UPDATER_PGBLACKHOLEPORT
+}
+pg_faults_stop() { [ -z "${_pg_faults_pid:-}" ] || kill "$_pg_faults_pid" 2>/dev/null || true; }

@@ -11,6 +11,8 @@
 #include "platform/Settings.h"
 #include "platform/Text.h"
 
+#include <wininet.h>
+
 namespace updater {
 namespace {
 
@@ -57,7 +59,14 @@ bool IsServerInfoProgram(const std::string& executablePath) {
 }
 
 Database::Database(Ui& ui, Clock& clock, bool swallowFailedStatements)
-    : ui(ui), clock(clock), SwallowFailedStatements(swallowFailedStatements), StatementTimeoutSeconds(kStatementTimeoutSeconds) {}
+    : ui(ui),
+      clock(clock),
+      SwallowFailedStatements(swallowFailedStatements),
+      StatementTimeoutSeconds(kStatementTimeoutSeconds),
+      ConnectedState([] {
+        DWORD flags = 0;
+        return ::InternetGetConnectedState(&flags, 0) && !(flags & INTERNET_CONNECTION_OFFLINE);
+      }) {}
 
 Database::~Database() = default;
 

@@ -6,6 +6,7 @@
 // object, freed with the last.
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -75,6 +76,9 @@ class Database {
   std::array<LoginRecord, 2> Records{};
   int LastLoginIndex = -1, LastMode = -1;  // -1: nothing recorded
   uint32_t StatementTimeoutSeconds;  // kStatementTimeoutSeconds; shorter only in tests
+  // Whether the system says the PC is online (WinINet); replaced in tests, where the system
+  // cannot be made to answer offline.
+  std::function<bool()> ConnectedState;
 
  private:
   friend class TtsQuery;

@@ -10,7 +10,6 @@
 #include "platform/Settings.h"
 #include "platform/Text.h"
 
-#include <wininet.h>
 
 namespace updater {
 namespace {
@@ -66,7 +65,7 @@ bool CheckDatabaseConnection(bool showMessages, Database& db) {
   }
   if (showMessages) {
     const std::string self = OwnExecutablePath();
-    if (CheckInternetState())
+    if (CheckInternetState(db))
       ui.Error(FillPlaceholders("Corvel 데이터베이스 연결정보가 잘못 설정되어 있거나\r\n데이터베이스 서버가 실행되어 있지 않아 서버와 연결을\r\n"
                                 "할 수 없습니다. 프로그램을 종료합니다.\r\r\n - 실행모듈: %1\r\n - 호출모듈(실행모듈 DLL인 경우 참고): %2",
                                 self, self));
@@ -77,12 +76,10 @@ bool CheckDatabaseConnection(bool showMessages, Database& db) {
   return false;
 }
 
-bool CheckInternetState() {
+bool CheckInternetState(const Database& db) {
   // Named without a folder: the profile functions look in the Windows folder.
   if (ReadIniInteger("CVL2000.ini", "ISINTERNET", "DO NOT CHECK INTERNET", 0) == 1) return true;
-  DWORD flags = 0;
-  if (!::InternetGetConnectedState(&flags, 0)) return false;
-  return !(flags & INTERNET_CONNECTION_OFFLINE);
+  return db.ConnectedState();
 }
 
 void LaunchServerInfoTool() {

@@ -10,7 +10,8 @@ namespace updater {
 // is set. Throws for a server in recovery (the caller shows the text and ends).
 bool StartupDatabaseGate(bool showMessages, Database& db);
 bool CheckDatabaseConnection(bool showMessages, Database& db);
-bool CheckInternetState();
+// True when CVL2000.ini switches the check off or the connection state says online.
+bool CheckInternetState(const Database& db);
 void LaunchServerInfoTool();
 bool CheckDbExport(Database& db);
 bool CheckRecoveryMode(Database& db);

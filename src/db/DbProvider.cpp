@@ -7,6 +7,7 @@
 #include "db/LoginCipher.h"
 #include "platform/FileSystem.h"
 #include "platform/Text.h"
+#include "platform/Watchdog.h"
 
 namespace updater {
 namespace {
@@ -27,29 +28,67 @@ std::string ReplaceFirst(std::string text, const std::string& what, const std::s
 
 // ---- the connection over ODBC ----
 
+OdbcDbConnection::OdbcDbConnection(uint32_t loginTimeoutSeconds, uint32_t statementTimeoutSeconds)
+    : timeout_(loginTimeoutSeconds), statementTimeout_(statementTimeoutSeconds), link_(std::make_unique<Link>()) {}
+
+OdbcDbConnection::~OdbcDbConnection() = default;
+
+// The call that did not come back still uses the link: it is left to it, never freed.
+void OdbcDbConnection::Abandon() {
+  static_cast<void>(link_.release());
+  link_ = std::make_unique<Link>();
+}
+
 void OdbcDbConnection::Connect() {
-  connection_.Connect(ConnectionString(Driver, UserName, Password, Attributes), timeout_);
-  try {
-    connection_.SetIsolation(SQL_TXN_READ_UNCOMMITTED);  // the query wrapper's isolation level 1
-  } catch (...) {
-    connection_.Terminate();  // not connected means not connected, for the driver too
-    throw;
-  }
+  const std::string text = ConnectionString(Driver, UserName, Password, Attributes);
+  Link* link = link_.get();
+  const uint32_t timeout = timeout_;
+  const bool back = RunWithin((timeout_ + kDriverAllowanceSeconds) * 1000, [link, text, timeout] {
+    link->connection.Connect(text, timeout);
+    try {
+      link->connection.SetIsolation(SQL_TXN_READ_UNCOMMITTED);  // the query wrapper's isolation level 1
+    } catch (...) {
+      link->connection.Terminate();  // not connected means not connected, for the driver too
+      throw;
+    }
+  });
+  if (back) return;
+  Abandon();
+  throw OdbcError("the server did not answer the login within " + std::to_string(timeout_ + kDriverAllowanceSeconds) + " s",
+                  "HYT00", 0);
+}
+
+OdbcResult OdbcDbConnection::Run(const std::string& sql) {
+  auto result = std::make_shared<OdbcResult>();  // outlives this call if the driver does not come back
+  Link* link = link_.get();
+  const uint32_t timeout = statementTimeout_;
+  const uint32_t bound = statementTimeout_ + kDriverAllowanceSeconds;
+  if (RunWithin(bound * 1000, [link, sql, timeout, result] { *result = ExecuteStatement(link->connection, sql, timeout); }))
+    return std::move(*result);
+  if (BeforeDisconnect) BeforeDisconnect();  // the statements go with the connection
+  Abandon();
+  throw OdbcError("the server did not answer the statement within " + std::to_string(bound) + " s", "HYT00", 0);
 }
 
 void OdbcDbConnection::Disconnect() {
-  if (!connection_.Connected()) return;
+  if (!Connected()) return;
   if (BeforeDisconnect) BeforeDisconnect();
+  Link* link = link_.get();
   try {
-    connection_.Disconnect();
+    if (!RunWithin(kDriverAllowanceSeconds * 1000, [link] { link->connection.Disconnect(); })) Abandon();
   } catch (const std::exception&) {
     // Called inside connection sequences, which never raise: the handle is already fresh.
   }
 }
 
 void OdbcDbConnection::Terminate() {
-  if (connection_.Connected() && BeforeDisconnect) BeforeDisconnect();
-  connection_.Terminate();
+  if (Connected() && BeforeDisconnect) BeforeDisconnect();
+  Link* link = link_.get();
+  try {
+    if (!RunWithin(kDriverAllowanceSeconds * 1000, [link] { link->connection.Terminate(); })) Abandon();
+  } catch (const std::exception&) {
+    Abandon();  // no thread for it: the link is left as it is
+  }
 }
 
 // ---- settings and login records ----

@@ -42,21 +42,33 @@ class DbConnection {
 // server does not freeze the tool.
 inline constexpr uint32_t kStatementTimeoutSeconds = 60;
 
-// The real one, over ODBC; login timeout in seconds so that a dead address fails in seconds.
+// What the driver may take beyond its own time-outs before the program stops waiting for it: the
+// login time-out does not cover the set-up statements a driver runs after the login, and a server
+// that stopped answering (paused, or its network gone) answers no time-out at all.
+inline constexpr uint32_t kDriverAllowanceSeconds = 10;
+
+// The real one, over ODBC; login timeout in seconds so that a dead address fails in seconds. Every
+// call into the driver is bounded (its time-out plus the allowance); a call that is not back by
+// then leaves its connection behind, unusable, and fails like a refused login or a failed
+// statement: the next connect starts on a fresh one.
 class OdbcDbConnection final : public DbConnection {
  public:
-  explicit OdbcDbConnection(uint32_t loginTimeoutSeconds = 5, uint32_t statementTimeoutSeconds = kStatementTimeoutSeconds)
-      : timeout_(loginTimeoutSeconds), statementTimeout_(statementTimeoutSeconds) {}
-  bool Connected() const override { return connection_.Connected(); }
+  explicit OdbcDbConnection(uint32_t loginTimeoutSeconds = 5, uint32_t statementTimeoutSeconds = kStatementTimeoutSeconds);
+  ~OdbcDbConnection() override;
+  bool Connected() const override { return link_->connection.Connected(); }
   void Connect() override;
   void Disconnect() override;
   void Terminate() override;
-  OdbcResult Run(const std::string& sql) override { return ExecuteStatement(connection_, sql, statementTimeout_); }
+  OdbcResult Run(const std::string& sql) override;
 
  private:
+  struct Link {
+    OdbcEnvironment environment;
+    OdbcConnection connection{environment};
+  };
+  void Abandon();
   uint32_t timeout_, statementTimeout_;
-  OdbcEnvironment environment_;
-  OdbcConnection connection_{environment_};
+  std::unique_ptr<Link> link_;
 };
 
 // Fills both login records from CVLSConst.dll's export; false (after its box) when the DLL or the

@@ -397,6 +397,37 @@ TEST_F(Providers, TheLastConnectionIsRecordedByItsValues) {
   }
 }
 
+// A server that cannot be reached gets the internet box when the PC is offline, else the database
+// box; "DO NOT CHECK INTERNET" is an integer ("01" switches the check off too).
+TEST_F(Providers, TheUnreachableServerBoxFollowsTheInternetState) {
+  const std::string offline = "인터넷 연결상태를 확인하여 주시기 바랍니다.\r\n인터넷 연결상태가 계속해서 원활하지 않을 경우\r\n"
+                              "인터넷 서비스 공급업체에 문의해 주시기 바랍니다.";
+  const std::string database = "Corvel 데이터베이스 연결정보가 잘못 설정되어 있거나";
+  struct Row {
+    const char* ini;  // CVL2000.ini in the Windows folder, none when null
+    bool online;
+    bool offlineBox;
+  };
+  const Row rows[] = {
+      {nullptr, false, true}, {nullptr, true, false}, {"DO NOT CHECK INTERNET=1", false, false},
+      {"DO NOT CHECK INTERNET=01", false, false}, {"DO NOT CHECK INTERNET=0", false, true},
+  };
+  WriteFileBytes("D:\\CVL2000\\DBServer.ini", "[Connection Config]\r\nDBMSKind=POSTGRESQL\r\n");
+  for (const Row& row : rows) {
+    SCOPED_TRACE(std::string(row.ini ? row.ini : "no CVL2000.ini") + (row.online ? ", online" : ", offline"));
+    ::DeleteFileW(L"C:\\windows\\CVL2000.ini");
+    if (row.ini) WriteFileBytes("C:\\windows\\CVL2000.ini", std::string("[ISINTERNET]\r\n") + row.ini + "\r\n");
+    db.ConnectedState = [&row] { return row.online; };
+    ui.errors.clear();
+    db.Prepare();
+    EXPECT_FALSE(StartupDatabaseGate(true, db));
+    ASSERT_EQ(ui.errors.size(), 1u);
+    if (row.offlineBox) EXPECT_EQ(ui.errors[0], offline);
+    else EXPECT_EQ(ui.errors[0].rfind(database, 0), 0u) << ui.errors[0];
+  }
+  ::DeleteFileW(L"C:\\windows\\CVL2000.ini");
+}
+
 TEST_F(Providers, AMissingOrWrongConstantsDllShowsItsBox) {
   ::DeleteFileW(L"D:\\CVL2000\\Exe\\CVLSConst.dll");
   EXPECT_FALSE(LoadLoginRecords("GetALLDBConstData", true, ui, db.Records));
