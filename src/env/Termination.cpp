@@ -160,9 +160,7 @@ bool FindModuleUsers(RunState& run, const StringList& moduleNames, StringList& f
         }
       }
     } catch (const std::exception& e) {
-      const std::string line = "GetProcessListUsingDll2ByList [에러발생(" + std::string(e.what()) + ")]";
-      LogLine("    " + line, true);
-      run.FailureList.Add(line);
+      RecordBracketedError(run.FailureList, "GetProcessListUsingDll2ByList", e.what(), "    ", true);
       const std::string where = "→ " + p.exeName + ", ModuleName: " + Trim(modulePath);
       LogLine("    " + where);
       run.FailureList.Add(where);

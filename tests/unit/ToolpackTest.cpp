@@ -87,6 +87,9 @@ TEST_F(Toolpack, BadManifestsNameTheFileAndLeaveNothingBehind) {
   EXPECT_NE(ErrorOfBuild("[options]\nFAST=1\n").find("unknown option FAST"), std::string::npos);
   EXPECT_NE(ErrorOfBuild("[stuff]\n").find("unknown section"), std::string::npos);
   EXPECT_NE(ErrorOfBuild("[files]\nfiles/.. | 0 | 1 | 6 | Exe | zlib\n").find("unsafe file name"), std::string::npos);
+  EXPECT_NE(ErrorOfBuild("[files]\nfiles/a | 11 | 1 | 6 | Exe | zlib\n").find("unknown copy type 11"), std::string::npos);
+  EXPECT_NE(ErrorOfBuild("[files]\nfiles/a | 0 | 2 | 6 | Exe | zlib\n").find("unknown base kind 2"), std::string::npos);
+  EXPECT_NE(ErrorOfBuild("[files]\nfiles/a | 0 | 1 | 0 | a\\...\\x | zlib\n").find("segment ending in a dot"), std::string::npos);
   Write("files/q'uote.dll", "x");
   EXPECT_NE(ErrorOfBuild("[files]\nfiles/q'uote.dll | 0 | 1 | 6 | Exe | zlib\n").find("quotes"), std::string::npos);
   EXPECT_FALSE(fs::exists(dir / "Tool01_1.exe"));

@@ -278,6 +278,24 @@ TEST_F(Providers, ALostSqlAnywhereConnectionIsReconnectedOnce) {
   EXPECT_EQ(log.find("Connection was terminated"), log.rfind("Connection was terminated"));
 }
 
+// An exec statement that met a lost connection is made once more on the new one, not opened.
+TEST_F(Providers, AnExecThatMetALostConnectionIsMadeOnceMore) {
+  db.Installed = {false, true};
+  standIn.Script("connect\tCommLinks=tcpip\taccept\n"
+                 "once-statement\tUPDATE TOOLLIST\terror\t08S01\tConnection was terminated\n");
+  {
+    auto q = CreateQuery(db);
+    q->SQL = {"UPDATE TOOLLIST SET EXECHK = 'Y'"};
+    q->ExecQuery();
+    EXPECT_FALSE(q->Active());
+  }
+  EXPECT_EQ(standIn.Recorded("statement"), (std::vector<std::string>(2, "UPDATE TOOLLIST SET EXECHK = 'Y'")));
+  EXPECT_EQ(standIn.Recorded("connect").size(), 2u);
+  const std::string log = ReadCp949File("D:\\CVL2000\\Log\\QueryErrorErrLog250724.log");
+  EXPECT_NE(log.find("[ExecSQL] Connection was terminated"), std::string::npos) << log;
+  EXPECT_EQ(log.find("Connection was terminated"), log.rfind("Connection was terminated"));
+}
+
 // A failed statement is raised, except in the server-information program, which shares the query
 // code: this test runs once more as a copy of itself named Pellan.exe.
 TEST_F(Providers, AFailedStatementIsSwallowedOnlyInsidePellan) {
