@@ -24,6 +24,8 @@ class TfmMain final : public Form, public MainView {
   void Attach(TUpdateRun& run) { run_ = &run; }
 
   void SetRunCaption(std::string_view text) override;
+  // By the user message + 2, as any program may ask.
+  void SetTopmost(bool on) override { ::SendMessageW(Handle(), kMsgSetTopmost, on ? 1 : 0, 0); }
   void PrepareToolProgress(const std::string& toolPath, size_t fileCount) override;
   void SetTotalProgress(int position) override;
   void ShowMainWindow() override;

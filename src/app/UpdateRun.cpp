@@ -45,7 +45,7 @@ void TUpdateRun::FormCreate() {
   StopStartOfRunProcesses(run_);
   StartOfRunCleanup(IsTool08, run_.FailureList);
   Query = CreateQuery(db_);
-  LocalAddress = RegisteredLocalAddress(Query.get());
+  LocalAddress = RegisteredLocalAddress(*Query);
   view_.StartRunTimer();
   Cancelled = false;
 }
@@ -67,7 +67,7 @@ void TUpdateRun::PreScan(const std::vector<std::string>& tools, ScanErrors& scan
   for (size_t i = 0; i < tools.size(); ++i) {
     if (i == 0)
       run_.RunSummary = FileNamePart(tools[0]) + ",업데이트" + std::to_string(run_.ToolCount) + "개," +
-                        BaseName(LatestDataTool(Query.get(), true, true));
+                        BaseName(LatestDataTool(*Query, true, true));
     // A damaged tool (a download cut short, say) must not end the run unreported: it is never
     // deployed, and its turn reports it as a failed load.
     try {
@@ -98,6 +98,8 @@ bool TUpdateRun::RunTool(const std::string& tool, const ScanErrors& scanErrors, 
   run_.KillFailedList.Clear();
   TUpdater updater(ui_, clock_, run_, db_);  // the current updater, released at the end of its turn
   updater.Tool08 = IsTool08;
+  updater.RegisteredIp = LocalAddress;
+  updater.Window = &view_;
   LogLine("업데이트 툴 자동실행 [" + tool + "]");
   LogLine("업데이트 툴 유효성 검사");
   const ServiceAnswer answer = AskValidity(IsTool08);
@@ -194,8 +196,8 @@ void TUpdateRun::Close() {
 void TUpdateRun::FormClose() {
   RunState& run = run_;
   if (!Cancelled && UpdateOk) {
-    EndOfRunDataTool(Query.get(), LocalAddress);
-    OpenDocumentsStep();
+    EndOfRunDataTool(run, *Query, LocalAddress, ui_);
+    OpenDocumentsStep(run, clock_);
   }
   std::string joined;
   for (const std::string& line : run.FailureList) joined += (joined.empty() ? "" : "\r\n") + line;
@@ -216,7 +218,7 @@ void TUpdateRun::FormClose() {
     LogLine("업데이트 종료");
     LogLine("");
   }
-  if (!report.empty()) SendRunReport(Query.get(), "CvlUpdaterErrLog", report, true);
+  if (!report.empty()) SendRunReport(*Query, "CvlUpdaterErrLog", report, true);
   view_.Quit();
 }
 

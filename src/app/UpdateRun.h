@@ -19,9 +19,8 @@
 namespace updater {
 
 // What the run needs of the main window besides the passes' view.
-class MainView : public PassView {
+class MainView : public PassView, public ToolWindow {
  public:
-  virtual void SetRunCaption(std::string_view text) = 0;
   // Caption, total progress maximum and file count of a tool; installs the total progress step.
   virtual void PrepareToolProgress(const std::string& toolPath, size_t fileCount) = 0;
   virtual void SetTotalProgress(int position) = 0;

@@ -102,7 +102,7 @@ bool ExecuteBackup(TUpdater& updater, PassView& view) {
       const TUpdateFileResource& r = updater.ResourceOf(file);
       const BackupAnswer place = BackupAndTarget(PlaceOf(file, r));
       if (!place.ok) continue;
-      NoteDeployedPath(r.SubFolderIndex, file.FileName, place.targetPath);
+      NoteDeployedPath(updater.run, r.SubFolderIndex, file.FileName, place.targetPath);
       if (!FileExists(place.targetPath)) continue;
       view.ShowFileCountLabels(false);
       view.ShowStatus(file.FileName + " 파일백업 중");
@@ -155,13 +155,13 @@ bool ExecuteUpdate(TUpdater& updater, PassView& view, bool ok, FinishOnce& finis
       }
     }
     if (view.HasTotalProgress() && ok) {
-      MobileServerRestart(file.FileName);
-      AfterDeployAction(file, target.path, n);
+      MobileServerRestart(run, file.FileName);
+      AfterDeployAction(updater, file, target.path, n);
       view.StepTotalProgress();
     }
     view.ProcessMessages();
   }
-  if (agentInstaller) TindleAgentStep(updater.Query.get());
+  if (agentInstaller) TindleAgentStep(*updater.Query);
   finish(ok);
   LogLine("Finished procedure ExecuteUpdate", true);
   LogLine("");

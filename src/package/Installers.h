@@ -1,22 +1,36 @@
 #pragma once
 // What follows the deployment of a file, by its copy type: installers, RunOnce registration,
 // the mobile server, the Tindle agent, data tools and documents.
+#include <cstdint>
 #include <string>
 
+#include "core/RunState.h"
 #include "db/TsQuery.h"
 #include "package/Updater.h"
+#include "platform/Clock.h"
+#include "platform/Ui.h"
 
 namespace updater {
 
-void NoteDeployedPath(int subFolderIndex, const std::string& fileName, const std::string& targetPath);
-void MobileServerRestart(const std::string& fileName);
-void AfterDeployAction(const TUpdateFile& file, const std::string& targetPath, int position);
-void TindleAgentStep(TtsQuery* query);
-// At close after a successful run: registers the data tools and starts the flagged one.
-void EndOfRunDataTool(TtsQuery* query, const std::string& registeredIp);
+// The run log's name of a copy type; empty outside 0 to 10.
+std::string CopyTypeName(uint8_t copyType);
+
+// A deployed data tool or document takes its name's place in the run-wide lists.
+void NoteDeployedPath(RunState& run, int subFolderIndex, const std::string& fileName, const std::string& targetPath);
+// Starts the mobile server again after one of its modules was deployed, when the run ended it.
+void MobileServerRestart(const RunState& run, const std::string& fileName);
+// The action of the file's copy type; position is the file's 1-based place in the update list.
+void AfterDeployAction(TUpdater& updater, const TUpdateFile& file, const std::string& targetPath, int position);
+// Starts the Tindle agent installer on the one PC meant to run the agent.
+void TindleAgentStep(TtsQuery& query);
+// At close after a successful run: registers the data tools in TOOLLIST and starts the flagged one
+// when this PC may run data tools; a failed insert is shown and the rest goes on.
+void EndOfRunDataTool(RunState& run, TtsQuery& query, const std::string& registeredIp, Ui& ui);
 // At close after a successful run: opens the packages' documents when OpenDocuments is set.
-void OpenDocumentsStep();
+void OpenDocumentsStep(const RunState& run, Clock& clock);
+// Whether TOOLLIST records the data tool as run (EXECHK 'Y').
+bool DataToolHasRun(const std::string& fileName, TtsQuery& query);
 // TOOLNAME (wantName) or VERSION of the newest VEROZ4/VEROZ5 data tool in TOOLLIST; empty when none.
-std::string LatestDataTool(TtsQuery* query, bool executedOnly, bool wantName);
+std::string LatestDataTool(TtsQuery& query, bool executedOnly, bool wantName);
 
 }  // namespace updater

@@ -6,14 +6,18 @@
 #include "core/ClientFolders.h"
 #include "core/PathText.h"
 #include "core/RunLog.h"
+#include "db/Dialect.h"
 #include "core/RunState.h"
 #include "env/FileVersion.h"
 #include "env/Housekeeping.h"
 #include "env/ServiceCalls.h"
 #include "env/Termination.h"
+#include "package/Installers.h"
+#include "package/NetworkIdentity.h"
 #include "package/Package.h"
 #include "platform/FileSystem.h"
 #include "platform/Handles.h"
+#include "platform/Processes.h"
 #include "platform/Text.h"
 #include "platform/Ui.h"
 
@@ -215,17 +219,124 @@ void TUpdater::Report(int result) {
   }
 }
 
-// Stub until the tool version record is built: no ModuleSetting row is written.
-void TUpdater::RecordToolVersion(const std::string& /*version*/) {}
+std::string TUpdater::FindPcId() {
+  TtsQuery query(Query->Db());
+  query.SQL = {"SELECT PCID FROM PCINFO ", "WHERE IPADDR = " + QuotedLiteral(FirstHostAddress())};
+  query.OpenQuery();
+  return query.Eof() ? std::string{} : query.FieldText("PCID");
+}
+
+bool TUpdater::ToolVersionRowExists(const std::string& pcId) {
+  Query->SQL = {"SELECT * FROM ModuleSetting", "WHERE UserId = " + QuotedLiteral(pcId), "AND Module = " + QuotedLiteral("CvlChart"),
+                "AND Type = " + QuotedLiteral("Updated Tool Version")};
+  Query->OpenQuery();
+  return !Query->Eof();
+}
+
+void TUpdater::RecordToolVersion(const std::string& version) {
+  const std::string pcId = FindPcId();
+  if (pcId.empty()) return;
+  if (ToolVersionRowExists(pcId))
+    Query->SQL = {"UPDATE ModuleSetting", "SET", " Value = " + QuotedLiteral(version) + ", ", " ModifiedDateTime = Now()",
+                  "WHERE UserId = " + QuotedLiteral(pcId), "AND Module = " + QuotedLiteral("CvlChart"),
+                  "AND Type = " + QuotedLiteral("Updated Tool Version")};
+  else
+    Query->SQL = {"INSERT INTO ModuleSetting", "(UserID, Module, Type, Value, ModifiedDateTime)", "VALUES", "(",
+                  QuotedLiteral(pcId) + ", ", QuotedLiteral("CvlChart") + ", ", QuotedLiteral("Updated Tool Version") + ", ",
+                  QuotedLiteral(version) + ", ", "Now()", ")"};
+  Query->ExecQuery();
+}
 
 bool CheckPrevTool(TUpdater& updater) {
   const RunState& run = updater.run;
+  if (updater.Window) updater.Window->SetRunCaption("업데이트(선수 툴 확인) " + FileNamePart(updater.ToolPath));
+  LogLine("선수 툴 체크");
+  bool ok = true;
   const int at = run.PrevToolOwnerList.IndexOf(updater.ToolPath);
-  if (at < 0) return true;
-  // Until the prerequisite check is built, whether the prerequisite has run is not known: rather
-  // than deploy over an unprepared database, the tool is not loaded.
-  LogLine("    선수 툴 확인 불가(" + FileNamePart(run.PrevToolList[static_cast<size_t>(at)]) + ")");
-  return false;
+  if (at < 0) LogLine("    선수 툴 없음");
+  else ok = RunPrevTool(updater, run.PrevToolList[static_cast<size_t>(at)]);
+  if (updater.Window) updater.Window->SetTopmost(true);
+  LogLine("Finished 선수 툴 체크");
+  LogLine("");
+  return ok;
+}
+
+namespace {
+
+std::string Fill(std::string text, const std::string& first, const std::string& second = {}) {
+  const size_t a = text.find("%s");
+  if (a == std::string::npos) return text;
+  text.replace(a, 2, first);
+  const size_t b = text.find("%s", a + first.size());
+  if (b != std::string::npos) text.replace(b, 2, second);
+  return text;
+}
+
+constexpr const char* kAsk = "실행되지 않은 툴이 있습니다.\r\n%s 실행 후 업데이트가 진행됩니다. 업데이트를 실행하시겠습니까?";
+constexpr const char* kNotFound = "선수 툴(%s) 파일이 존재하지 않습니다.\r\n업데이트를 종료합니다.";
+constexpr const char* kFailed = "선수 툴(%s) 실행 중 오류가 발생하였습니다.\r\n(%s)\r\n업데이트를 종료합니다.";
+
+void Fail(TUpdater& updater, const std::string& line) {
+  LogLine("    " + line);
+  updater.run.FailureList.Add(line);
+}
+
+// "사용자선수툴실행종료(툴버전 name, registered IP)", with the holders of package files when any.
+void Declined(TUpdater& updater, const std::string& name) {
+  std::string line = "사용자선수툴실행종료(툴버전 " + name + ", " + updater.RegisteredIp + ")";
+  if (!updater.run.RunningHolderList.Empty()) line += RunningHolderText(updater.run);
+  Fail(updater, line);
+}
+
+}  // namespace
+
+bool RunPrevTool(TUpdater& updater, const std::string& prevToolPath) {
+  RunState& run = updater.run;
+  const std::string name = FileNamePart(prevToolPath);
+  if (DataToolHasRun(name, *updater.Query)) {
+    LogLine("    선수 툴 이미 실행완료됨 [" + prevToolPath + "]");
+    return true;
+  }
+  if (run.HiddenRun) return false;  // hidden operation starts no prerequisite, silently
+  std::string parameters;
+  if (ToUpperAscii(BaseName(name)) < kPrevToolThreshold) {
+    parameters = " \"0\"";
+    if (!updater.ui.Confirm(Fill(kAsk, name))) {
+      Declined(updater, name);
+      return false;
+    }
+  } else {
+    parameters = run.PrevToolRan ? " \"0\" \"2\"" : " \"0\" \"1\"";
+  }
+  std::string program = FileExists(prevToolPath) ? prevToolPath : ToolFolder() + name;
+  if (!FileExists(program)) {
+    const std::string message = Fill(kNotFound, name);
+    updater.ui.Error(message);
+    LogLine("    " + LineBreaksToBlank(message));
+    run.FailureList.Add(message);
+    return false;
+  }
+  try {
+    if (updater.Window) updater.Window->SetTopmost(false);
+    // Waited for without limit, as specified: the prerequisite may work on the database for long.
+    const int32_t code = StartAndWait(program + parameters, StartMode::Console, 0);
+    if (code != 0) {
+      Fail(updater, LineBreaksToBlank(Trim(Fill(kFailed, name, "선수 툴 강제종료 등"))));
+      return false;
+    }
+    if (!DataToolHasRun(name, *updater.Query)) {
+      Declined(updater, name);
+      return false;
+    }
+    LogLine("    선수 툴 실행완료 [" + prevToolPath + "]");
+    run.PrevToolRan = true;
+    return true;
+  } catch (const std::exception& e) {
+    const std::string message = Fill(kFailed, name, e.what());
+    updater.ui.Error(message);
+    Fail(updater, LineBreaksToBlank(Trim(message)));
+    return false;
+  }
 }
 
 }  // namespace updater

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "core/RunState.h"
@@ -23,6 +24,15 @@ struct TUpdateFile {
   // The deploy pass began writing this file's target; rollback leaves every other file alone.
   bool Touched = false;
   int32_t ResourceIndex = -1;
+};
+
+// What the prerequisite step shows on the main window: its caption, and whether it stays on top
+// (it leaves the top while a prerequisite tool runs, so that tool's window can come to the front).
+class ToolWindow {
+ public:
+  virtual ~ToolWindow() = default;
+  virtual void SetRunCaption(std::string_view text) = 0;
+  virtual void SetTopmost(bool on) = 0;
 };
 
 class TUpdater {
@@ -46,8 +56,12 @@ class TUpdater {
   void Rollback();
   // Reports the result to the update service.
   void Report(int result);
-  // Records the tool version in the clinic database (TOOLLIST).
+  // Records the tool version as this PC's "Updated Tool Version" of "CvlChart" in ModuleSetting,
+  // when PCINFO knows the PC.
   void RecordToolVersion(const std::string& version);
+  // This PC's PCID from PCINFO by its first host address; empty when there is none.
+  std::string FindPcId();
+  bool ToolVersionRowExists(const std::string& pcId);
   int32_t FindResourceIndex(const TUpdateFile& file) const;
   // The resource record of an update file; throws when it has none.
   const TUpdateFileResource& ResourceOf(const TUpdateFile& file) const;
@@ -61,6 +75,8 @@ class TUpdater {
   std::string ToolPath;
   std::string ToolVersion;
   bool Tool08 = false;  // the running program's item code: selects the history file
+  std::string RegisteredIp;      // this PC's registered IP, for the prerequisite's failure line
+  ToolWindow* Window = nullptr;  // the main window, when there is one
   // Backups this run's backup pass wrote: the only ones rollback restores.
   StringList WrittenBackups;
   // Folders the deploy pass made: rollback removes those that end empty.
@@ -72,7 +88,12 @@ class TUpdater {
 
 // "a.b.c.d" from the fixed version information; throws when the file has none.
 std::string ReadFixedFileVersion(const std::string& path);
-// Whether the tool's prerequisite data tool has run; false ends the load.
+// The step "ProcessPrevTool" of the load: makes sure the tool's prerequisite data tool has run on
+// this clinic database, running it when needed; false ends the load.
 bool CheckPrevTool(TUpdater& updater);
+// Checks, asks, starts and confirms one prerequisite; false when the tool must not be deployed.
+bool RunPrevTool(TUpdater& updater, const std::string& prevToolPath);
+// The prerequisite threshold: an upper-cased base name that sorts before it is an older tool.
+inline constexpr const char* kPrevToolThreshold = "VEROZ5417";
 
 }  // namespace updater

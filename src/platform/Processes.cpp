@@ -3,6 +3,7 @@
 #include "platform/Messages.h"
 #include "platform/Text.h"
 
+#include <shellapi.h>
 #include <tlhelp32.h>
 
 namespace updater {
@@ -32,6 +33,13 @@ UniqueHandle StartProgram(std::string_view commandLine, StartMode mode) {
   if (!::CreateProcessW(nullptr, cmd.data(), nullptr, nullptr, inherit, flags, nullptr, nullptr, &si, &pi)) return UniqueHandle();
   ::CloseHandle(pi.hThread);
   return UniqueHandle(pi.hProcess);
+}
+
+bool OpenWithShell(std::string_view path, std::string_view parameters, std::string_view folder, int show, std::string_view verb) {
+  const std::wstring v = Wide(verb), p = Wide(path), a = Wide(parameters), f = Wide(folder);
+  const auto r = reinterpret_cast<INT_PTR>(::ShellExecuteW(::GetActiveWindow(), verb.empty() ? nullptr : v.c_str(), p.c_str(),
+                                                           a.empty() ? nullptr : a.c_str(), f.empty() ? nullptr : f.c_str(), show));
+  return r > 32;
 }
 
 int32_t StartAndWait(std::string_view commandLine, StartMode mode, int32_t waitMode) {

@@ -23,6 +23,11 @@ enum class StartMode {
 // Starts a program from its command line alone. Empty when it could not be started.
 UniqueHandle StartProgram(std::string_view commandLine, StartMode mode);
 
+// Opens a file with the shell (the "open" verb, or the default one when verb is empty); nothing
+// waits for it. False when the shell refused.
+bool OpenWithShell(std::string_view path, std::string_view parameters = {}, std::string_view folder = {},
+                   int show = SW_SHOWNORMAL, std::string_view verb = "open");
+
 // Exit code of the child; -1 when it could not be started. waitMode 0 waits without limit, a
 // negative value polls every 200 ms keeping windows alive, a positive value waits at most that
 // many milliseconds (259 when the time ran out and the child still runs).

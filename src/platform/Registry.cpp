@@ -37,6 +37,14 @@ void EnsureRegistryKey(HKEY root, std::string_view subKey) {
   ::RegCreateKeyExW(root, Wide(subKey).c_str(), 0, nullptr, 0, KEY_READ, nullptr, key.Put(), nullptr);
 }
 
+bool WriteStringToExistingKey(HKEY root, std::string_view subKey, std::string_view name, std::string_view value) {
+  RegKey key;
+  if (::RegOpenKeyExW(root, Wide(subKey).c_str(), 0, KEY_SET_VALUE, key.Put()) != ERROR_SUCCESS) return false;
+  const std::wstring w = Wide(value);
+  return ::RegSetValueExW(key.Get(), Wide(name).c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(w.c_str()),
+                          static_cast<DWORD>((w.size() + 1) * sizeof(wchar_t))) == ERROR_SUCCESS;
+}
+
 void WriteRegistryExpandString(HKEY root, std::string_view subKey, std::string_view name, std::string_view value) {
   RegKey key;
   const std::string where = std::string(subKey) + "\\" + std::string(name);

@@ -101,6 +101,8 @@ class RecordingMainView final : public MainView {
   int quits = 0, totalSteps = 0;
   size_t totalFiles = 0;
   void SetRunCaption(std::string_view text) override { captions.emplace_back(text); }
+  void SetTopmost(bool on) override { topmost.push_back(on); }
+  std::vector<bool> topmost;
   void PrepareToolProgress(const std::string& toolPath, size_t fileCount) override {
     captions.push_back("업데이트 " + toolPath.substr(toolPath.rfind('\\') + 1));
     totalFiles = fileCount;
