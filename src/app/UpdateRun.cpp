@@ -45,7 +45,13 @@ void TUpdateRun::FormCreate() {
   StopStartOfRunProcesses(run_);
   StartOfRunCleanup(IsTool08, run_.FailureList);
   Query = CreateQuery(db_);
-  LocalAddress = RegisteredLocalAddress(*Query);
+  // The gate found the database a moment ago; should it fail now, the run goes on without the
+  // registered IP (no data tool is then started), and the log says why.
+  try {
+    LocalAddress = RegisteredLocalAddress(*Query);
+  } catch (const std::exception& e) {
+    LogLine("    " + BracketedErrorText("RegisteredLocalAddress", e.what()));
+  }
   view_.StartRunTimer();
   Cancelled = false;
 }
@@ -65,9 +71,15 @@ std::vector<std::string> TUpdateRun::ToolList() {
 void TUpdateRun::PreScan(const std::vector<std::string>& tools, ScanErrors& scanErrors) {
   run_.ToolCount = static_cast<int>(tools.size());
   for (size_t i = 0; i < tools.size(); ++i) {
-    if (i == 0)
-      run_.RunSummary = FileNamePart(tools[0]) + ",업데이트" + std::to_string(run_.ToolCount) + "개," +
-                        BaseName(LatestDataTool(*Query, true, true));
+    if (i == 0) {
+      std::string latest;
+      try {
+        latest = BaseName(LatestDataTool(*Query, true, true));
+      } catch (const std::exception& e) {
+        LogLine("    " + BracketedErrorText("LatestDataTool", e.what()));  // the summary goes without it
+      }
+      run_.RunSummary = FileNamePart(tools[0]) + ",업데이트" + std::to_string(run_.ToolCount) + "개," + latest;
+    }
     // A damaged tool (a download cut short, say) must not end the run unreported: it is never
     // deployed, and its turn reports it as a failed load.
     try {

@@ -12,6 +12,7 @@
 #include "env/Termination.h"
 #include "core/VersionRules.h"
 #include "Harness.h"
+#include "package/Installers.h"
 #include "package/Updater.h"
 #include "platform/FileSystem.h"
 #include "platform/Text.h"
@@ -430,4 +431,121 @@ TEST_F(Deploy, RollbackRemovesTheFoldersTheRunMadeAndNothingItDidNotWrite) {
   EXPECT_FALSE(RunLogHas("[" + exe + "Late.dll] 파일삭제(롤백)"));
   EXPECT_TRUE(FolderExists(exe + "Late.dll"));  // not the run's: left alone
   EXPECT_TRUE(FolderExists("D:\\CVL2000\\Exe"));
+}
+
+// A deployed data tool or document takes its name's place in the run-wide lists; other names do not.
+TEST_F(Deploy, DeployedDataToolsAndDocumentsAreNoted) {
+  struct Row {
+    const char* name;
+    int index;
+    bool dataTool, document;
+  };
+  const Row rows[] = {
+      {"VEROZ5521.exe", 15, true, false}, {"veroz5521.exe", 15, true, false}, {"VEROZ55210.exe", 15, false, false},
+      {"TETBLabcd.exe", 15, false, false}, {"VEROZ55A1.exe", 15, false, false}, {"Guide.mht", 12, false, true},
+      {"Chart.pdf", 23, false, true},    {"Guide.mht", 6, false, false},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(std::string(row.name) + "/" + std::to_string(row.index));
+    RunState noted;
+    noted.DataToolList.Add(row.name);
+    noted.OpenFileList.Add(row.name);
+    NoteDeployedPath(noted, row.index, row.name, "D:\\CVL2000\\X\\" + std::string(row.name));
+    EXPECT_EQ(noted.DataToolList[0] != row.name, row.dataTool);
+    EXPECT_EQ(noted.OpenFileList[0] != row.name, row.document);
+  }
+}
+
+namespace {
+
+constexpr wchar_t kRunOnce[] = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\RunOnce";
+
+std::string RunOnceValue(const std::string& name) {
+  wchar_t value[512] = {};
+  DWORD size = sizeof value;
+  if (::RegGetValueW(HKEY_LOCAL_MACHINE, kRunOnce, Wide(name).c_str(), RRF_RT_REG_SZ, nullptr, value, &size) != ERROR_SUCCESS) return "";
+  return Narrow(value);
+}
+
+// The recording double under a path; the lines it recorded, waited for (the shell starts it).
+std::vector<std::string> StartedAs(const std::string& path, bool expectStart) {
+  for (int i = 0; i < (expectStart ? 250 : 25) && !FileExists(path + ".log"); ++i) ::Sleep(40);
+  return Lines(ReadFileBytes(path + ".log"));
+}
+
+}  // namespace
+
+// Types 2 and 3 register the file in RunOnce (never making the key), with /qn for an exactly
+// ".msi" file and /verysilent for anything else.
+TEST_F(Deploy, RunOnceValuesOnlyWhereTheKeyExists) {
+  struct Row {
+    const char* name;
+    uint8_t type;
+    bool key;
+    const char* value;  // empty: none written
+  };
+  const Row rows[] = {
+      {"Setup.exe", 2, true, ""}, {"setup.msi", 3, true, " /qn"}, {"setup.MSI", 3, true, " /verysilent"},
+      {"Setup.exe", 3, true, " /verysilent"}, {"Setup.exe", 2, false, nullptr}, {"setup.msi", 3, false, nullptr},
+  };
+  HKEY made = nullptr;
+  ::RegCreateKeyExW(HKEY_LOCAL_MACHINE, kRunOnce, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &made, nullptr);
+  ::RegCloseKey(made);
+  int position = 0;
+  for (const Row& row : rows) {
+    SCOPED_TRACE(std::string(row.name) + " type " + std::to_string(row.type) + (row.key ? "" : ", no key"));
+    if (!row.key) ::RegDeleteKeyW(HKEY_LOCAL_MACHINE, kRunOnce);
+    TUpdateFile& f = Stage(row.name, "x", row.type);
+    const std::string target = exe + row.name;
+    const std::string valueName = "win_deploy_tests_" + std::to_string(++position);
+    const size_t mark = RunLogMark();
+    AfterDeployAction(upd, f, target, position);
+    EXPECT_EQ(RunOnceValue(valueName), row.value ? target + row.value : "");
+    EXPECT_TRUE(RunLogHas("    → " + CopyTypeName(row.type) + "(" + target + ",RegistryKey: " + valueName + ")", mark));
+    if (!row.key) {
+      ::RegCreateKeyExW(HKEY_LOCAL_MACHINE, kRunOnce, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &made, nullptr);
+      ::RegCloseKey(made);
+    }
+    ::RegDeleteKeyValueW(HKEY_LOCAL_MACHINE, kRunOnce, Wide(valueName).c_str());
+  }
+}
+
+// Types 1, 4, 6, 9 and 10 open the deployed file: 1 as it is, the others silently; 9 only when its
+// required folder exists, 10 only on PostgreSQL.
+TEST_F(Deploy, OpeningCopyTypesStartTheFileAsTheirConditionsSay) {
+  struct Row {
+    uint8_t type;
+    const char* required;
+    bool postgres;
+    const char* arguments;  // null: not started
+  };
+  const Row rows[] = {
+      {1, "", false, ""}, {4, "", false, " /verysilent /norestart"}, {6, "", false, " /verysilent /norestart"},
+      {9, "Exe", false, " /verysilent /norestart"}, {9, "NoSuchFolder", false, nullptr}, {9, "  ", false, nullptr},
+      {10, "", true, " /verysilent /norestart"}, {10, "", false, nullptr}, {0, "", false, nullptr}, {7, "", false, nullptr},
+  };
+  int n = 0;
+  for (const Row& row : rows) {
+    SCOPED_TRACE("type " + std::to_string(row.type) + " " + row.required + (row.postgres ? " on PostgreSQL" : ""));
+    const std::string name = "Installer" + std::to_string(++n) + ".exe";
+    const std::string target = exe + name;
+    ::CopyFileW(Wide(BuildFolder() + "data_tool.exe").c_str(), Wide(target).c_str(), FALSE);
+    db.Kind = row.postgres ? DbmsKind::PostgreSql : DbmsKind::SqlAnywhere;
+    TUpdater owner(ui, clock, run, db);
+    owner.ResourceList.push_back({"MODULE", name, "", row.type, 1, 6, "", row.required, 0});
+    TUpdateFile f;
+    f.FileName = name;
+    f.ResourceIndex = 0;
+    AfterDeployAction(owner, f, target, n);
+    const std::vector<std::string> started = StartedAs(target, row.arguments != nullptr);
+    if (!row.arguments) {
+      EXPECT_TRUE(started.empty());
+      continue;
+    }
+    ASSERT_EQ(started.size(), 1u);
+    EXPECT_NE(started[0].find(name), std::string::npos) << started[0];
+    EXPECT_EQ(started[0].substr(started[0].size() - std::string(row.arguments).size()), row.arguments) << started[0];
+    EXPECT_TRUE(RunLogHas("    → " + CopyTypeName(row.type) + "(" + target + ")"));
+  }
+  db.Kind = DbmsKind::SqlAnywhere;
 }

@@ -53,6 +53,8 @@ TEST_F(MainWindow, CaptionAndTopmostMessages) {
 }
 
 TEST_F(MainWindow, AToolListThatCannotBeAskedEndsTheRunAsAnEmptyOne) {
+  if (!UseClinicDatabase()) GTEST_SKIP() << "no clinic database: scripts/test starts one";
+  db.Kind = DbmsKind::PostgreSql;
   ::CopyFileW(Wide(BuildFolder() + "dummy_caller.exe").c_str(), L"D:\\CVL2000\\Exe\\Caller.exe", FALSE);
   RecordingMainView view;
   TUpdateRun run({"test.exe", "Caller.exe"}, ui, clock, view, db);

@@ -1,0 +1,66 @@
+// Stands in for a data tool (VEROZnnnn.exe), an installer or any program the tool starts: appends
+// its command line (UTF-8) to <own path>.log, then does what <own path>.script says:
+//   mark     marks itself run in TOOLLIST (EXECHK 'Y') through ODBC, with the test server's login
+//   exit N   ends with code N (after the rest)
+// Without a script it only records and ends with 0.
+#include <windows.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+
+#include "db/ConnectionEntry.h"
+#include "db/Dialect.h"
+#include "db/Odbc.h"
+#include "platform/Text.h"
+
+namespace {
+
+std::string Environment(const wchar_t* name) {
+  wchar_t value[512] = {};
+  return ::GetEnvironmentVariableW(name, value, 512) ? updater::Narrow(value) : std::string{};
+}
+
+void Mark(const std::string& toolName) {
+  using namespace updater;
+  OdbcEnvironment env;
+  OdbcConnection c(env);
+  c.Connect(ConnectionString(kPostgreSqlDriver, Environment(L"UPDATER_PGUSER"), Environment(L"UPDATER_PGPASSWORD"),
+                             {std::string("Driver=") + kPostgreSqlDriver, "Database=cvl2000", "Server=127.0.0.1",
+                              "Port=" + Environment(L"UPDATER_PGPORT")}),
+            5);
+  const OdbcResult rows = ExecuteStatement(c, "SELECT TOOLNAME FROM TOOLLIST WHERE TOOLNAME = " + QuotedLiteral(toolName));
+  if (rows.Eof())
+    ExecuteStatement(c, "INSERT INTO TOOLLIST (TOOLNAME, VERSION, EXECHK, TOOLDATE) VALUES (" + QuotedLiteral(toolName) +
+                            ", '0.0.0.0', 'Y', CURRENT_DATE)");
+  else
+    ExecuteStatement(c, "UPDATE TOOLLIST SET EXECHK = 'Y' WHERE TOOLNAME = " + QuotedLiteral(toolName));
+}
+
+}  // namespace
+
+int wmain() {
+  wchar_t path[MAX_PATH];
+  ::GetModuleFileNameW(nullptr, path, MAX_PATH);
+  const std::string self = updater::Narrow(path);
+  {
+    std::ofstream log(std::filesystem::path(updater::Wide(self + ".log")), std::ios::app | std::ios::binary);
+    log << updater::Narrow(::GetCommandLineW()) << "\n";
+  }
+  int code = 0;
+  std::ifstream script(std::filesystem::path(updater::Wide(self + ".script")));
+  for (std::string line; std::getline(script, line);) {
+    std::istringstream words(line);
+    std::string word;
+    words >> word;
+    try {
+      if (word == "mark") Mark(self.substr(self.rfind('\\') + 1));
+      if (word == "exit") words >> code;
+    } catch (const std::exception& e) {
+      std::ofstream(std::filesystem::path(updater::Wide(self + ".log")), std::ios::app | std::ios::binary) << "error: " << e.what() << "\n";
+      return 99;
+    }
+  }
+  return code;
+}

@@ -1,0 +1,185 @@
+// The steps that use the clinic database around the deployment: prerequisite data tools, the tool
+// version record, the data tool look-ups and the end-of-run data tool. Against the real test
+// server; the data tools are the recording double (tests/doubles/DataTool.cpp).
+#include <gtest/gtest.h>
+
+#include "Harness.h"
+#include "core/ClientFolders.h"
+#include "db/ConnectionEntry.h"
+#include "db/Dialect.h"
+#include "db/Odbc.h"
+#include "db/TsQuery.h"
+#include "package/Installers.h"
+#include "package/NetworkIdentity.h"
+#include "package/Updater.h"
+#include "platform/FileSystem.h"
+#include "platform/Text.h"
+
+using namespace updater;
+using namespace updater::test;
+
+namespace {
+
+class DataTools : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (port.empty()) GTEST_SKIP() << "no PostgreSQL server: scripts/test starts one";
+    UseClinicDatabase();
+    MakeFolders("D:\\CVL2000\\Tool");
+    MakeFolders("D:\\CVL2000\\Log");
+    db.Kind = DbmsKind::PostgreSql;
+    admin.Connect(ConnectionString(kPostgreSqlDriver, user, password,
+                                   {std::string("Driver=") + kPostgreSqlDriver, "Database=cvl2000", "Server=127.0.0.1", "Port=" + port}),
+                  5);
+    for (const char* table : {"TOOLLIST", "PCINFO", "FOPTION", "ModuleSetting"}) Sql(std::string("DELETE FROM ") + table);
+  }
+  void Sql(const std::string& statement) { ExecuteStatement(admin, statement); }
+  // The double as a program of the given path, doing what the script says.
+  static void PlaceTool(const std::string& path, const std::string& script) {
+    MakeFolders(path.substr(0, path.rfind('\\')));
+    ::CopyFileW(Wide(BuildFolder() + "data_tool.exe").c_str(), Wide(path).c_str(), FALSE);
+    ::DeleteFileW(Wide(path + ".log").c_str());
+    if (script.empty()) ::DeleteFileW(Wide(path + ".script").c_str());
+    else WriteFileBytes(path + ".script", script);
+  }
+  static std::vector<std::string> Started(const std::string& path) { return Lines(ReadFileBytes(path + ".log")); }
+
+  const std::string port = EnvironmentValue("UPDATER_PGPORT"), user = EnvironmentValue("UPDATER_PGUSER"),
+                    password = EnvironmentValue("UPDATER_PGPASSWORD");
+  CleanInstallRoots clean;
+  ScriptedUi ui;
+  FakeClock clock;
+  RunState run;
+  Database db{ui, clock};
+  OdbcEnvironment env;
+  OdbcConnection admin{env};
+};
+
+}  // namespace
+
+TEST_F(DataTools, APrerequisiteRunsOnceAndOnlyAsItsRowsSay) {
+  const std::string staged = "D:\\CVL2000\\Temp\\FX4\\New\\Tool01_1\\", tool = "D:\\CVL2000\\Tool\\";
+  struct Row {
+    const char* what;
+    std::string name, placedAt, script;
+    bool alreadyRun = false, hidden = false, confirm = true, ranBefore = false;
+    bool answer = false;
+    std::string parameters;  // what the double was started with; empty when it was not started
+    std::string failure;     // the start of the failure line; empty for none
+  };
+  const Row rows[] = {
+      {"carried in the package, marks itself", "VEROZ5521.exe", staged, "mark\n", false, false, true, false, true, "\"0\" \"1\"", ""},
+      {"after another prerequisite ran", "VEROZ5600.exe", tool, "mark\n", false, false, true, true, true, "\"0\" \"2\"", ""},
+      {"already recorded in TOOLLIST", "VEROZ5521.exe", tool, "mark\n", true, false, true, false, true, "", ""},
+      {"older than the threshold, declined", "VEROZ5300.exe", tool, "mark\n", false, false, false, false, false, "",
+       "사용자선수툴실행종료(툴버전 VEROZ5300.exe, 10.0.0.9)"},
+      {"older than the threshold, accepted", "VEROZ5300.exe", tool, "mark\n", false, false, true, false, true, "\"0\"", ""},
+      {"ends with 0 without marking itself", "VEROZ5521.exe", tool, "", false, false, true, false, false, "\"0\" \"1\"",
+       "사용자선수툴실행종료(툴버전 VEROZ5521.exe, 10.0.0.9)"},
+      {"ends with 3", "VEROZ5521.exe", tool, "exit 3\n", false, false, true, false, false, "\"0\" \"1\"",
+       "선수 툴(VEROZ5521.exe) 실행 중 오류가 발생하였습니다. (선수 툴 강제종료 등) 업데이트를 종료합니다."},
+      {"hidden operation: not started, no line", "VEROZ5521.exe", tool, "mark\n", false, true, true, false, false, "", ""},
+      {"nowhere to be found", "VEROZ5521.exe", "", "", false, false, true, false, false, "",
+       "선수 툴(VEROZ5521.exe) 파일이 존재하지 않습니다.\r\n업데이트를 종료합니다."},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.what);
+    Sql("DELETE FROM TOOLLIST");
+    if (row.alreadyRun) Sql("INSERT INTO TOOLLIST VALUES (" + QuotedLiteral(row.name) + ", '1.0.0.0', 'Y', CURRENT_DATE)");
+    RemoveTree("D:\\CVL2000\\Temp");
+    for (const std::string& folder : {staged, tool}) ::DeleteFileW(Wide(folder + row.name).c_str());
+    const std::string path = (row.placedAt.empty() ? tool : row.placedAt) + row.name;
+    if (!row.placedAt.empty()) PlaceTool(path, row.script);
+    run = RunState{};
+    run.HiddenRun = row.hidden;
+    run.PrevToolRan = row.ranBefore;
+    ui.confirmAnswer = row.confirm;
+    TUpdater upd(ui, clock, run, db);
+    upd.RegisteredIp = "10.0.0.9";
+    const std::string listed = row.placedAt == staged ? path : row.name;  // staged: its path; else the name
+    EXPECT_EQ(RunPrevTool(upd, listed), row.answer);
+    const std::vector<std::string> started = row.placedAt.empty() ? std::vector<std::string>{} : Started(path);
+    if (row.parameters.empty()) {
+      EXPECT_TRUE(started.empty());
+    } else {
+      ASSERT_EQ(started.size(), 1u);
+      EXPECT_EQ(started[0], path + " " + row.parameters);
+    }
+    if (row.failure.empty()) EXPECT_TRUE(run.FailureList.Empty()) << run.FailureList[0];
+    else ASSERT_EQ(run.FailureList.Size(), 1u) << row.failure;
+    if (!row.failure.empty()) EXPECT_EQ(run.FailureList[0], row.failure);
+    EXPECT_EQ(run.PrevToolRan, row.ranBefore || (row.answer && !row.parameters.empty()));
+  }
+}
+
+TEST_F(DataTools, TheToolVersionIsRecordedForThisPcOnly) {
+  const std::string first = FirstHostAddress();
+  ASSERT_FALSE(first.empty()) << "the host name does not resolve";
+  TUpdater upd(ui, clock, run, db);
+  upd.RecordToolVersion("6.0.2.80");  // no PCINFO row for this PC: nothing
+  auto rows = [&] { return ExecuteStatement(admin, "SELECT USERID, MODULE, TYPE, VALUE FROM ModuleSetting").Rows; };
+  EXPECT_TRUE(rows().empty());
+  Sql("INSERT INTO PCINFO VALUES (" + QuotedLiteral(first) + ", 'PC''7', 1)");  // a quote in the id stays one statement
+  upd.RecordToolVersion("6.0.2.80");
+  upd.RecordToolVersion("6.0.3.1");  // the second run updates the row
+  const auto written = rows();
+  ASSERT_EQ(written.size(), 1u);
+  EXPECT_EQ(written[0][0].value_or(""), "PC'7");
+  EXPECT_EQ(written[0][1].value_or(""), "CvlChart");
+  EXPECT_EQ(written[0][2].value_or(""), "Updated Tool Version");
+  EXPECT_EQ(written[0][3].value_or(""), "6.0.3.1");
+  EXPECT_EQ(RegisteredLocalAddress(*upd.Query), first);
+  EXPECT_EQ(PcIds(*upd.Query), std::vector<std::string>{"PC'7"});
+}
+
+TEST_F(DataTools, LookUpsInToolList) {
+  Sql("INSERT INTO TOOLLIST VALUES ('VEROZ5521.exe', '5.5.2.1', 'Y', CURRENT_DATE), ('VEROZ5600.exe', '5.6.0.0', 'N', CURRENT_DATE),"
+      " ('veroz4100.exe', '4.1.0.0', 'y', CURRENT_DATE), ('TETBL0001.exe', '9.9.9.9', 'Y', CURRENT_DATE)");
+  auto q = CreateQuery(db);
+  EXPECT_TRUE(DataToolHasRun("VEROZ5521.exe", *q));
+  EXPECT_FALSE(DataToolHasRun("VEROZ5600.exe", *q));
+  EXPECT_FALSE(DataToolHasRun("  ", *q));
+  EXPECT_FALSE(DataToolHasRun("O'Brien.exe", *q));  // a quote stays inside its literal
+  EXPECT_EQ(LatestDataTool(*q, true, true), "VEROZ5521.exe");
+  EXPECT_EQ(LatestDataTool(*q, false, true), "VEROZ5600.exe");
+  EXPECT_EQ(LatestDataTool(*q, false, false), "5.6.0.0");
+  Sql("DELETE FROM TOOLLIST");
+  EXPECT_EQ(LatestDataTool(*q, true, true), "");
+}
+
+TEST_F(DataTools, TheFlaggedDataToolIsRegisteredAndStartedWhereThePcMayRunIt) {
+  struct Row {
+    const char* what;
+    std::string ip;
+    int execCheck;  // -1: no PCINFO row
+    bool started;
+  };
+  const Row rows[] = {
+      {"EXECCHECK 1", "10.0.0.9", 1, true},
+      {"EXECCHECK 0", "10.0.0.9", 0, false},
+      {"no PCINFO row", "10.0.0.9", -1, false},
+      {"no registered IP: nothing at all", "", 1, false},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.what);
+    Sql("DELETE FROM TOOLLIST");
+    Sql("DELETE FROM PCINFO");
+    if (row.execCheck >= 0) Sql("INSERT INTO PCINFO VALUES ('10.0.0.9', 'PC1', " + std::to_string(row.execCheck) + ")");
+    PlaceTool("D:\\CVL2000\\Tool\\VEROZ5521.exe", "");
+    PlaceTool("D:\\CVL2000\\Tool\\VEROZ5600.exe", "");
+    run = RunState{};
+    run.DataToolList.Add("D:\\CVL2000\\Tool\\VEROZ5521.exe");
+    run.DataToolAutoRunList.Add("1");
+    run.DataToolList.Add("VEROZ5600.exe");  // not deployed: its name alone
+    run.DataToolAutoRunList.Add("1");       // the later flagged one is started
+    auto q = CreateQuery(db);
+    EndOfRunDataTool(run, *q, row.ip, ui);
+    const auto listed = ExecuteStatement(admin, "SELECT TOOLNAME, EXECHK FROM TOOLLIST ORDER BY TOOLNAME").Rows;
+    ASSERT_EQ(listed.size(), row.ip.empty() ? 0u : 2u);
+    if (!row.ip.empty()) EXPECT_EQ(listed[1][1].value_or(""), "N");
+    EXPECT_TRUE(Started("D:\\CVL2000\\Tool\\VEROZ5521.exe").empty());
+    const std::vector<std::string> started = Started("D:\\CVL2000\\Tool\\VEROZ5600.exe");
+    EXPECT_EQ(started, row.started ? std::vector<std::string>{"D:\\CVL2000\\Tool\\VEROZ5600.exe \"-h\""} : std::vector<std::string>{});
+  }
+  EXPECT_TRUE(ui.errors.empty());
+}
