@@ -48,3 +48,18 @@ smallfs_unmount() {
   mountpoint -q "$smallfs" 2>/dev/null || return 0
   if [ "$(id -u)" = 0 ]; then umount "$smallfs"; else sudo -n umount "$smallfs"; fi
 }
+
+# The web services of the run report (tests/doubles/http_double.py) in FOLDER; exports their
+# addresses as the program reads them, and the folder for the tests.
+http_double_start() {
+  local dir=$1 n
+  mkdir -p "$dir"
+  rm -f "$dir/port" "$dir/record" "$dir/mode"
+  /usr/bin/python3 "$top/tests/doubles/http_double.py" "$dir" >"$dir/out" 2>&1 &
+  _http_double_pid=$!
+  for n in $(seq 50); do [ -s "$dir/port" ] && break; sleep 0.1; done
+  [ -s "$dir/port" ] || { cat "$dir/out"; return 1; }
+  export UPDATER_HTTPDIR=$dir UPDATER_REPORT_BASE="http://127.0.0.1:$(cat "$dir/port")"
+  export UPDATER_ECHO_URL="$UPDATER_REPORT_BASE/ip"
+}
+http_double_stop() { [ -z "${_http_double_pid:-}" ] || kill "$_http_double_pid" 2>/dev/null || true; }

@@ -230,7 +230,7 @@ void TUpdateRun::FormClose() {
     LogLine("업데이트 종료");
     LogLine("");
   }
-  if (!report.empty()) SendRunReport(*Query, "CvlUpdaterErrLog", report, true);
+  if (!report.empty()) SendRunReport(*Query, clock_, "CvlUpdaterErrLog", report, true);
   view_.Quit();
 }
 

@@ -1,8 +1,15 @@
 #include "package/NetworkIdentity.h"
 
+#include <array>
 #include <cstdio>
 
+#include "core/PathText.h"
+#include "core/RunLog.h"
+#include "core/RunState.h"
 #include "db/Dialect.h"
+#include "env/FileVersion.h"
+#include "platform/FileSystem.h"
+#include "platform/Http.h"
 #include "platform/Settings.h"
 #include "platform/Text.h"
 
@@ -74,13 +81,12 @@ bool InternetAvailable() {
   return !(flags & INTERNET_CONNECTION_OFFLINE);
 }
 
-TMDate::TMDate() {
-  // The product's date object sets the process's formats; the program reads none of them back.
-  SYSTEMTIME now{};
-  ::GetLocalTime(&now);
-  year_ = now.wYear;
-  month_ = now.wMonth;
-  day_ = now.wDay;
+TMDate::TMDate(Clock& clock) {
+  // The product's date object also sets the process's display formats; nothing here reads them.
+  const LocalTime now = clock.Now();
+  year_ = now.year;
+  month_ = now.month;
+  day_ = now.day;
 }
 
 std::string TMDate::Text() const {
@@ -89,7 +95,83 @@ std::string TMDate::Text() const {
   return text;
 }
 
-// Stub until the HTTP report is built: nothing is posted.
-bool SendRunReport(TtsQuery&, const std::string&, const std::string&, bool) { return true; }
+namespace {
+
+// The specification leaves both hosts to us. Tests point them at a server of their own.
+constexpr const char* kReportBase = "http://2dbarcode.quorix.example";
+constexpr const char* kEchoPage = "http://checkip.quorix.example/";
+constexpr const char* kReportPath = "/QUORIX/ClientApp/2DBarCode/SV_2DBarCode2.aspx?";
+
+std::string Setting(const wchar_t* variable, const char* fallback) {
+  wchar_t value[512] = {};
+  return ::GetEnvironmentVariableW(variable, value, 512) ? Narrow(value) : std::string(fallback);
+}
+
+// The client product's own programs; the 4th and the 6th report until the later date.
+constexpr std::array<const char*, 16> kProductPrograms = {
+    "Cvl.exe",      "Dovrane.exe",   "Pellan.exe",     "CvlChart.exe",  "Halcyra.exe",   "CvlReserve.exe",
+    "Truvial.exe",  "TXOrvex.exe",   "Pelvane.exe",    "FX4Runner.exe", "CvlTernClient.exe", "CvlSign.exe",
+    "CvlImage.exe", "CvlLumora.exe", "CvlMessage.exe", "Cvl.Sentra.Main.exe"};
+
+}  // namespace
+
+std::string ExternalIp() {
+  if (!InternetAvailable()) return {};
+  try {
+    std::string page = ToUpperAscii(Trim(HttpRequest(Setting(L"UPDATER_ECHO_URL", kEchoPage))));
+    if (const size_t end = page.find("</BODY>"); end != std::string::npos) page.resize(end);
+    if (const size_t start = page.find("<BODY>"); start != std::string::npos) page.erase(0, start + 6);
+    std::string address;
+    for (char c : page)
+      if ((c >= '0' && c <= '9') || c == '.') address += c;
+    return address;
+  } catch (const std::exception&) {
+    return {};  // specified: an error of the request gives no address
+  }
+}
+
+std::string ReportCutOffDate(const std::string& executableName) {
+  return EqualsIgnoreCase(executableName, kProductPrograms[3]) || EqualsIgnoreCase(executableName, kProductPrograms[5])
+             ? "2024-06-30"
+             : "2024-04-30";
+}
+
+std::string RunReportBody(const std::string& name, const std::string& value) {
+  std::string n = ToAnsi(name), v = ToAnsi(value);
+  if (n.size() >= 50) n = CutToBytes(n, 50);
+  if (Wide(value).size() >= 2000) v = CutToBytes(v, 2000);
+  return "yoyangNum=" + n + "&" + "barType=" + v;  // as assembled: no further encoding
+}
+
+bool SendRunReport(TtsQuery& query, Clock& clock, const std::string& name, const std::string& text, bool withProgram) {
+  const std::string self = OwnExecutablePath();
+  if (!InternetAvailable() || TMDate(clock).Text() > ReportCutOffDate(FileNamePart(self))) return true;
+  if (Trim(text).empty() || query.IsPostgreSql()) return true;  // the statements below are SQL Anywhere's
+  try {
+    std::string program;
+    if (withProgram) {
+      program = FileNamePart(self);
+      if (program == "fx4runner.exe") program = "FX4Runner.exe";
+      program += "," + VersionText(self, 1);
+    }
+    std::string machine = DatabaseMachineName(query);
+    if (!EqualsIgnoreCase(machine, ComputerName())) machine = ComputerName();
+    std::string address = RegisteredLocalAddress(query);
+    if (const std::string external = ExternalIp(); !external.empty()) address += "(" + external + ")";
+    query.SQL = {"select * from DBA.HOSINFO ", "order by YOYANGNUM; "};
+    query.OpenQuery();
+    std::string institutions;
+    for (; !query.Eof(); query.Next()) institutions += query.FieldText("YOYANGNUM") + "_";
+    if (!institutions.empty()) institutions.pop_back();
+    const std::string value =
+        Trim((withProgram ? institutions + "/" + program + "/" : institutions + "/") + address + "," + machine + "/" + text);
+    const std::string answer = HttpRequest(Setting(L"UPDATER_REPORT_BASE", kReportBase) + kReportPath,
+                                           "application/x-www-form-urlencoded", RunReportBody(name, value));
+    return ToUpperAscii(Trim(answer)) == "+OK";
+  } catch (const std::exception& e) {
+    LogLine("    → " + BracketedErrorText("SendRunReport", e.what()));
+    return false;
+  }
+}
 
 }  // namespace updater

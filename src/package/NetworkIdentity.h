@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "db/TsQuery.h"
+#include "platform/Clock.h"
 
 namespace updater {
 
@@ -22,11 +23,13 @@ std::string DatabaseMachineName(TtsQuery& query);
 // the check off.
 bool InternetAvailable();
 
-// Today as "YYYY-MM-DD". Making one sets the process's date formats, as the product's date object
-// does.
+// The public address of this PC from the echo page; empty without internet or on any error.
+std::string ExternalIp();
+
+// A date as "YYYY-MM-DD", today by the clock given.
 class TMDate {
  public:
-  TMDate();
+  explicit TMDate(Clock& clock);
   int Year() const { return year_; }
   int Month() const { return month_; }
   int Day() const { return day_; }
@@ -36,7 +39,13 @@ class TMDate {
   int year_, month_, day_;
 };
 
-// Posts the one-line run report; true when skipped or accepted.
-bool SendRunReport(TtsQuery& query, const std::string& name, const std::string& text, bool withProgram);
+// The last day a run report is sent: the later one for the 4th and 6th of the product's programs.
+std::string ReportCutOffDate(const std::string& executableName);
+// The report's form body, in the system's code page: "yoyangNum=" + name + "&barType=" + value,
+// the name cut to 50 bytes and the value to 2000, never inside a double-byte character.
+std::string RunReportBody(const std::string& name, const std::string& value);
+// Posts the one-line run report; true when skipped (no internet, after the cut-off date, on
+// PostgreSQL, nothing to say) or accepted ("+OK").
+bool SendRunReport(TtsQuery& query, Clock& clock, const std::string& name, const std::string& text, bool withProgram);
 
 }  // namespace updater

@@ -7,6 +7,8 @@
 #include "db/DatabaseChecks.h"
 #include "db/DbProvider.h"
 #include "db/TsQuery.h"
+#include "package/NetworkIdentity.h"
+#include "platform/Http.h"
 #include "platform/FileSystem.h"
 #include "platform/Text.h"
 
@@ -457,4 +459,153 @@ TEST_F(Providers, AMissingOrWrongConstantsDllShowsItsBox) {
   EXPECT_EQ(ui.errors[1], "실행모듈(CVLSConst.dll)이 잘못되었습니다.\r\n최신 모듈인지 확인해 주시기 바랍니다");
   EXPECT_FALSE(LoadLoginRecords("GetALLDBConstData", false, ui, db.Records));
   EXPECT_EQ(ui.errors.size(), 2u);  // without messages, no box
+}
+
+namespace {
+
+// The web services double's folder, its requests, and how it answers the report.
+struct WebDouble {
+  std::string folder;
+  WebDouble() {
+    std::string unix = EnvironmentValue("UPDATER_HTTPDIR");
+    for (char& c : unix)
+      if (c == '/') c = '\\';
+    folder = unix.empty() ? "" : "Z:" + unix + "\\";
+  }
+  void Answer(const std::string& mode) const {
+    WriteFileBytes(folder + "mode", mode);
+    ::DeleteFileW(Wide(folder + "record").c_str());
+  }
+  // Method, path, content type and body bytes of each request.
+  std::vector<std::vector<std::string>> Requests() const {
+    std::vector<std::vector<std::string>> out;
+    for (const std::string& line : Lines(ReadFileBytes(folder + "record"))) {
+      std::vector<std::string> fields;
+      for (size_t start = 0;;) {
+        const size_t tab = line.find('\t', start);
+        fields.push_back(line.substr(start, tab - start));
+        if (tab == std::string::npos) break;
+        start = tab + 1;
+      }
+      std::string bytes;
+      for (size_t i = 0; i + 1 < fields.back().size(); i += 2) bytes += static_cast<char>(std::stoi(fields.back().substr(i, 2), nullptr, 16));
+      fields.back() = bytes;
+      out.push_back(fields);
+    }
+    return out;
+  }
+};
+
+}  // namespace
+
+// The report's body, cut in bytes of the code page, never inside a Korean character.
+TEST(RunReport, TheBodyIsCutInBytesWithoutSplittingACharacter) {
+  struct Row {
+    std::string name, value;
+    size_t nameBytes, valueBytes;
+  };
+  std::string korean30, korean1000;
+  for (int i = 0; i < 30; ++i) korean30 += "가";
+  for (int i = 0; i < 1000; ++i) korean1000 += "나";
+  const Row rows[] = {
+      {"CvlUpdaterErrLog", "x/y", 16, 3},
+      {korean30, "v", 50, 1},               // 60 bytes: 25 characters
+      {"a" + korean30, "v", 49, 1},         // 61 bytes: the 25th character would be split
+      {std::string(49, 'n'), "v", 49, 1},   // below 50: as it is
+      {"n", korean1000 + "x", 1, 2001},     // 1001 characters: not cut, though 2001 bytes
+      {"n", std::string(1999, 'v'), 1, 1999},
+      {"n", std::string(2000, 'v'), 1, 2000},
+      {"n", "v" + korean1000 + korean1000, 1, 1999},  // 2001 characters: cut to 2000 bytes, not inside one
+  };
+  for (const Row& row : rows) {
+    const std::string body = RunReportBody(row.name, row.value);
+    const size_t amp = body.find("&barType=");
+    ASSERT_EQ(body.rfind("yoyangNum=", 0), 0u);
+    ASSERT_NE(amp, std::string::npos);
+    EXPECT_EQ(amp - 10, row.nameBytes) << row.name;
+    EXPECT_EQ(body.size() - amp - 9, row.valueBytes);
+    EXPECT_EQ(FromAnsi(body.substr(10, amp - 10)), row.name.substr(0, FromAnsi(body.substr(10, amp - 10)).size()));
+  }
+}
+
+// The run report under SQL Anywhere, through the stand-in driver and the web services double.
+TEST_F(Providers, TheRunReportPostsExactlyTheSpecifiedBody) {
+  const WebDouble web;
+  if (web.folder.empty()) GTEST_SKIP() << "no web services double: scripts/test starts one";
+  db.Installed = {false, true};
+  standIn.Script("connect\t*\taccept\n"
+                 "statement\tPROPERTY('MachineName')\trows\tm\tclinic-db\n"
+                 "statement\tfrom PCINFO\trows\tIPADDR\tx\n"
+                 "statement\tDBA.HOSINFO\trows\tYOYANGNUM\t12345678\t87654321\n");
+  const std::string self = FileNamePart(OwnExecutablePath());
+  const std::string expected = "yoyangNum=CvlUpdaterErrLog&barType=" +
+                               ToAnsi("12345678_87654321/" + self + ",0.0.0.0/" + FirstHostAddress() + "(203.0.113.7)," +
+                                      ComputerName() + "/정상종료 한 줄");
+  struct Row {
+    const char* what;
+    LocalTime day;
+    const char* answer;
+    bool result, posted;
+  };
+  const Row rows[] = {
+      {"on the cut-off date, accepted", {2024, 4, 30}, "ok", true, true},
+      {"the day after: nothing posted", {2024, 5, 1}, "ok", true, false},
+      {"another answer", {2024, 4, 30}, "other", false, true},
+      {"refused", {2024, 4, 30}, "refuse", false, true},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.what);
+    web.Answer(row.answer);
+    clock.now = row.day;
+    auto q = CreateQuery(db);
+    EXPECT_EQ(SendRunReport(*q, clock, "CvlUpdaterErrLog", "정상종료 한 줄", true), row.result);
+    const auto requests = web.Requests();
+    if (!row.posted) {
+      EXPECT_TRUE(requests.empty());
+      continue;
+    }
+    ASSERT_EQ(requests.size(), 2u);  // the echo page, then the report
+    EXPECT_EQ(requests[0][0], "GET");
+    EXPECT_EQ(requests[1][0], "POST");
+    EXPECT_EQ(requests[1][1], "/QUORIX/ClientApp/2DBarCode/SV_2DBarCode2.aspx?");
+    EXPECT_EQ(requests[1][2], "application/x-www-form-urlencoded");
+    EXPECT_EQ(requests[1][3], expected);
+  }
+}
+
+// A report server that accepts and never answers holds the end of the run for the time-outs only.
+TEST_F(Providers, AReportServerThatNeverAnswersHoldsTheToolForTheTimeOutsOnly) {
+  const WebDouble web;
+  if (web.folder.empty()) GTEST_SKIP() << "no web services double: scripts/test starts one";
+  db.Installed = {false, true};
+  standIn.Script("connect\t*\taccept\n");
+  web.Answer("hang");
+  clock.now = {2024, 4, 1};
+  auto q = CreateQuery(db);
+  const DWORD start = ::GetTickCount();
+  EXPECT_FALSE(SendRunReport(*q, clock, "CvlUpdaterErrLog", "line", false));
+  const DWORD took = ::GetTickCount() - start;
+  std::printf("a report server that never answers: the report gave up after %lu ms\n", static_cast<unsigned long>(took));
+  EXPECT_LT(took, 2 * kHttpTimeoutMs + 5000);
+  web.Answer("ok");
+}
+
+// Under PostgreSQL, or with nothing to say, nothing is posted and the answer is true.
+TEST_F(Providers, NoReportUnderPostgreSqlOrWithoutText) {
+  const WebDouble web;
+  if (web.folder.empty()) GTEST_SKIP() << "no web services double: scripts/test starts one";
+  web.Answer("ok");
+  clock.now = {2024, 4, 1};
+  standIn.Script("connect\t*\taccept\n");
+  db.Installed = {false, true};
+  {
+    auto q = CreateQuery(db);
+    EXPECT_TRUE(SendRunReport(*q, clock, "CvlUpdaterErrLog", "  ", true));
+  }
+  db.Kind = DbmsKind::PostgreSql;
+  {
+    auto q = CreateQuery(db);
+    EXPECT_TRUE(SendRunReport(*q, clock, "CvlUpdaterErrLog", "line", true));
+  }
+  EXPECT_TRUE(web.Requests().empty());
 }
