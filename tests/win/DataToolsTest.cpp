@@ -5,6 +5,7 @@
 
 #include "Harness.h"
 #include "core/ClientFolders.h"
+#include "core/PathText.h"
 #include "db/ConnectionEntry.h"
 #include "db/Dialect.h"
 #include "db/Odbc.h"
@@ -182,4 +183,52 @@ TEST_F(DataTools, TheFlaggedDataToolIsRegisteredAndStartedWhereThePcMayRunIt) {
     EXPECT_EQ(started, row.started ? std::vector<std::string>{"D:\\CVL2000\\Tool\\VEROZ5600.exe \"-h\""} : std::vector<std::string>{});
   }
   EXPECT_TRUE(ui.errors.empty());
+}
+
+// The Tindle agent installer starts only on the PC named in FOPTION, when the service is in use and
+// its folder exists.
+TEST_F(DataTools, TheTindleAgentIsInstalledOnlyOnItsPc) {
+  const std::string first = FirstHostAddress();
+  ASSERT_FALSE(first.empty());
+  const std::string installer = EtcFolder() + "Tindle\\Install_TindleAgent.exe";
+  const std::string tindle = WithoutTrailingBackslash(ProgramFilesFolder()) + "\\Tarvex\\Tindle";
+  struct Row {
+    const char* what;
+    const char* runningPc;  // FOPTION "TINDLE AGENT RUNNING PC"; null for no row
+    const char* useTindle;  // "USE TINDLE" value; null for no row
+    bool folder, started;
+  };
+  const Row rows[] = {
+      {"this PC, in use, folder there", "PC1", "1", true, true},
+      {"another PC", "PC2", "1", true, false},
+      {"no running PC named", nullptr, "1", true, false},
+      {"the service not in use", "PC1", "0", true, false},
+      {"no Tindle folder", "PC1", "1", false, false},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.what);
+    Sql("TRUNCATE FOPTION, PCINFO");
+    Sql("INSERT INTO PCINFO VALUES (" + QuotedLiteral(first) + ", 'PC1', 0)");
+    if (row.runningPc) Sql(std::string("INSERT INTO FOPTION VALUES ('', '', 'TINDLE AGENT RUNNING PC', '") + row.runningPc + "')");
+    if (row.useTindle) Sql(std::string("INSERT INTO FOPTION VALUES ('', '', 'USE TINDLE', '") + row.useTindle + "')");
+    RemoveTree(tindle);
+    if (row.folder) MakeFolders(tindle);
+    PlaceTool(installer, "");
+    const size_t mark = RunLogMark();
+    auto q = CreateQuery(db);
+    TindleAgentStep(*q);
+    EXPECT_TRUE(RunLogHas("    → Tindle 에이전트 실행가능 PC여부 체크", mark));
+    EXPECT_EQ(RunLogHas("    → Tindle 에이전트 실행가능 PC 아님", mark), !row.started);
+    // The shell starts it and does not wait: a line is whole once its line break is there.
+    for (int i = 0; i < (row.started ? 250 : 25) && ReadFileBytes(installer + ".log").find('\n') == std::string::npos; ++i) ::Sleep(40);
+    const std::vector<std::string> started = Started(installer);
+    if (row.started) {
+      ASSERT_EQ(started.size(), 1u);
+      EXPECT_NE(started[0].find("/mode cvlupdate"), std::string::npos) << started[0];
+      EXPECT_TRUE(RunLogHas("    → Tindle 에이전트 설치파일(Install_TindleAgent.exe) 실행완료", mark));
+    } else {
+      EXPECT_TRUE(started.empty());
+    }
+  }
+  RemoveTree(tindle);
 }

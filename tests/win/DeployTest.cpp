@@ -469,7 +469,8 @@ std::string RunOnceValue(const std::string& name) {
 
 // The recording double under a path; the lines it recorded, waited for (the shell starts it).
 std::vector<std::string> StartedAs(const std::string& path, bool expectStart) {
-  for (int i = 0; i < (expectStart ? 250 : 25) && !FileExists(path + ".log"); ++i) ::Sleep(40);
+  // A line is whole once its line break is there: the file appears before its content.
+  for (int i = 0; i < (expectStart ? 250 : 25) && ReadFileBytes(path + ".log").find('\n') == std::string::npos; ++i) ::Sleep(40);
   return Lines(ReadFileBytes(path + ".log"));
 }
 
@@ -548,4 +549,40 @@ TEST_F(Deploy, OpeningCopyTypesStartTheFileAsTheirConditionsSay) {
     EXPECT_TRUE(RunLogHas("    → " + CopyTypeName(row.type) + "(" + target + ")"));
   }
   db.Kind = DbmsKind::SqlAnywhere;
+}
+
+// The mobile server starts again for each mobile module deployed after the run ended it, and only
+// then; documents open only when the run allows it, and only those that are there.
+TEST_F(Deploy, TheMobileServerAndTheDocumentsStartAsTheRunSays) {
+  const std::string server = MobileFolder() + "CvlOrbiter_REST.exe";
+  MakeFolders(MobileFolder());
+  struct Row {
+    const char* file;
+    bool wasRunning;
+    size_t starts;
+  };
+  const Row rows[] = {{"CvlPallid.dll", true, 1}, {"cvlternclient.EXE", true, 1}, {"CvlPallid.dll", false, 0}, {"Other.dll", true, 0}};
+  for (const Row& row : rows) {
+    SCOPED_TRACE(std::string(row.file) + (row.wasRunning ? ", the server was ended" : ""));
+    ::CopyFileW(Wide(BuildFolder() + "data_tool.exe").c_str(), Wide(server).c_str(), FALSE);
+    ::DeleteFileW(Wide(server + ".log").c_str());
+    RunState state;
+    state.MobileServerWasRunning = row.wasRunning;
+    MobileServerRestart(state, row.file);
+    EXPECT_EQ(StartedAs(server, row.starts > 0).size(), row.starts);
+  }
+
+  const std::string doc = "D:\\CVL2000\\Manual\\Update\\Guide.exe";  // a program stands in for the document
+  MakeFolders("D:\\CVL2000\\Manual\\Update");
+  for (const bool allowed : {true, false}) {
+    SCOPED_TRACE(allowed ? "documents allowed" : "NOTEXECMANUAL");
+    ::CopyFileW(Wide(BuildFolder() + "data_tool.exe").c_str(), Wide(doc).c_str(), FALSE);
+    ::DeleteFileW(Wide(doc + ".log").c_str());
+    RunState state;
+    state.OpenDocuments = allowed;
+    state.OpenFileList.Add(doc);
+    state.OpenFileList.Add("Missing.mht");  // never deployed: passed over
+    OpenDocumentsStep(state, clock);
+    EXPECT_EQ(StartedAs(doc, allowed).size(), allowed ? 1u : 0u);
+  }
 }
