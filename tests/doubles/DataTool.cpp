@@ -1,5 +1,6 @@
 // Stands in for a data tool (VEROZnnnn.exe), an installer or any program the tool starts: appends
-// its command line (UTF-8) to <own path>.log, then does what <own path>.script says:
+// its command line (UTF-8) to <own path>.log (and to UPDATER_STARTED_LOG when set), then does what
+// <own path>.script (else UPDATER_DATATOOL_SCRIPT) says, one word a line:
 //   mark     marks itself run in TOOLLIST (EXECHK 'Y') through ODBC, with the test server's login
 //   exit N   ends with code N (after the rest)
 // Without a script it only records and ends with 0.
@@ -44,12 +45,19 @@ int wmain() {
   wchar_t path[MAX_PATH];
   ::GetModuleFileNameW(nullptr, path, MAX_PATH);
   const std::string self = updater::Narrow(path);
-  {
-    std::ofstream log(std::filesystem::path(updater::Wide(self + ".log")), std::ios::app | std::ios::binary);
+  // Beside itself, and where UPDATER_STARTED_LOG says (a copy in a staging folder goes with it).
+  for (const std::string& path : {self + ".log", Environment(L"UPDATER_STARTED_LOG")}) {
+    if (path.empty()) continue;
+    std::ofstream log(std::filesystem::path(updater::Wide(path)), std::ios::app | std::ios::binary);
     log << updater::Narrow(::GetCommandLineW()) << "\n";
   }
   int code = 0;
-  std::ifstream script(std::filesystem::path(updater::Wide(self + ".script")));
+  // The script beside it, else UPDATER_DATATOOL_SCRIPT (a file beside it would itself look like a
+  // data tool of the same number to the tool's pre-scan).
+  std::ifstream file(std::filesystem::path(updater::Wide(self + ".script")));
+  std::stringstream script;
+  if (file) script << file.rdbuf();
+  else script << Environment(L"UPDATER_DATATOOL_SCRIPT");
   for (std::string line; std::getline(script, line);) {
     std::istringstream words(line);
     std::string word;

@@ -5,6 +5,10 @@
 #include "core/RunState.h"
 #include "env/FileVersion.h"
 #include "Scenario.h"
+#include "db/ConnectionEntry.h"
+#include "db/Dialect.h"
+#include "db/Odbc.h"
+#include "package/NetworkIdentity.h"
 
 using namespace updater;
 using namespace updater::test;
@@ -331,4 +335,48 @@ TEST_F(Scenario, AFaultInsideAnOutsideDllLeavesALogLine) {
   EXPECT_TRUE(LogHas(expected)) << lines;
   EXPECT_TRUE(LogHas(", CVLSConst.dll)]")) << lines;
   EXPECT_EQ(ReadFileBytes("D:\\CVL2000\\Exe\\Fault.txt"), "installed");
+}
+
+// A package that carries its prerequisite data tool: the tool runs it first, from the staging
+// folder, with "0" "1"; after the deploy it starts the flagged data tool with "-h" on a PC whose
+// PCINFO row allows it, and opens the package's document.
+TEST_F(Scenario, APrerequisiteInThePackageRunsFirstAndTheFlaggedDataToolLast) {
+  OdbcEnvironment env;
+  OdbcConnection admin(env);
+  admin.Connect(ConnectionString(kPostgreSqlDriver, EnvironmentValue("UPDATER_PGUSER"), EnvironmentValue("UPDATER_PGPASSWORD"),
+                                 {std::string("Driver=") + kPostgreSqlDriver, "Database=cvl2000", "Server=127.0.0.1",
+                                  "Port=" + EnvironmentValue("UPDATER_PGPORT")}),
+                5);
+  ExecuteStatement(admin, "TRUNCATE TOOLLIST, PCINFO");
+  ExecuteStatement(admin, "INSERT INTO PCINFO VALUES (" + QuotedLiteral(FirstHostAddress()) + ", 'PC1', 1)");
+  const std::string program = ReadFileBytes(BuildFolder() + "data_tool.exe");
+  auto control = [](const char* type, const char* name, const std::string& text) {
+    TUpdateFileResource r{type, name, "", 0, 1, -1, "", "", 0};
+    const std::string z = DeflateBest(text.data(), text.size());
+    return NewResource{type, MakeResourceName(r), kPackageLanguage, 0, Bytes(z)};
+  };
+  const std::string tool = Pack("Tool01_6101.exe", {Module("VEROZ5521.exe", program, 15),
+                                                    Module("Guide.exe", program, 12), control("PREVTOOL", "Prev.txt", "5521\r\n"),
+                                                    control("UPDATECONFIG", "Config.txt", "AUTOEXECTETBL=1\r\n")});
+  Script("267 0\n");
+  const std::string started = "D:\\tools\\started.log";
+  ::SetEnvironmentVariableW(L"UPDATER_STARTED_LOG", Wide(started).c_str());
+  ::SetEnvironmentVariableW(L"UPDATER_DATATOOL_SCRIPT", L"mark");
+  EXPECT_EQ(RunTool("\"" + tool + "\"").exitCode, 0u);
+  ::SetEnvironmentVariableW(L"UPDATER_STARTED_LOG", nullptr);
+  ::SetEnvironmentVariableW(L"UPDATER_DATATOOL_SCRIPT", nullptr);
+  for (int i = 0; i < 250 && Lines(ReadFileBytes(started)).size() < 3; ++i) ::Sleep(40);  // the document opens last, unwaited
+  const std::string staged = "D:\\CVL2000\\Temp\\FX4\\New\\Tool01_6101\\VEROZ5521.exe";
+  const std::vector<std::string> lines = Lines(ReadFileBytes(started));
+  ASSERT_EQ(lines.size(), 3u) << ReadFileBytes(started);
+  EXPECT_EQ(lines[0], staged + " \"0\" \"1\"");
+  EXPECT_EQ(lines[1], "D:\\CVL2000\\Tool\\VEROZ5521.exe \"-h\"");
+  EXPECT_NE(lines[2].find("D:\\CVL2000\\Manual\\Update\\Guide.exe"), std::string::npos) << lines[2];
+  EXPECT_TRUE(LogHas("선수 툴 체크"));
+  EXPECT_TRUE(LogHas("    선수 툴 실행완료 [" + staged + "]"));
+  EXPECT_TRUE(LogHas("Finished 선수 툴 체크"));
+  const auto rows = ExecuteStatement(admin, "SELECT TOOLNAME, EXECHK FROM TOOLLIST").Rows;
+  ASSERT_EQ(rows.size(), 1u);
+  EXPECT_EQ(rows[0][1].value_or(""), "Y");
+  ExecuteStatement(admin, "TRUNCATE TOOLLIST, PCINFO");
 }
