@@ -171,7 +171,25 @@ TEST_F(Scenario, AHiddenRunStartedByACallerNeverShowsAWindow) {
   EXPECT_TRUE(LogHas("    실행옵션 → [HIDDEN=1, 숨김모드로 자동실행]"));
 }
 
+namespace {
+
+// A connection of the test's own to the clinic database, to lay out and read back its rows.
+void ConnectAsClinic(OdbcConnection& c) {
+  c.Connect(ConnectionString(kPostgreSqlDriver, EnvironmentValue("UPDATER_PGUSER"), EnvironmentValue("UPDATER_PGPASSWORD"),
+                             {std::string("Driver=") + kPostgreSqlDriver, "Database=cvl2000", "Server=127.0.0.1",
+                              "Port=" + EnvironmentValue("UPDATER_PGPORT")}),
+            5);
+}
+
+}  // namespace
+
+// A tool08 run also records the tool version as this PC's setting of CvlChart.
 TEST_F(Scenario, ATool08RunWithProgramsInUseNeitherAsksNorShowsItself) {
+  OdbcEnvironment env;
+  OdbcConnection admin(env);
+  ConnectAsClinic(admin);
+  ExecuteStatement(admin, "TRUNCATE PCINFO, ModuleSetting");
+  ExecuteStatement(admin, "INSERT INTO PCINFO VALUES (" + QuotedLiteral(FirstHostAddress()) + ", 'PC8', 0)");
   DummyProcess viewer("D:\\CVL2000\\Exe\\Viewer.exe", "");
   const std::string tool = Pack("Tool08_2.exe", {Module("Viewer.exe", "new viewer")});
   ::CopyFileW(Wide(BuildFolder() + "dummy_caller.exe").c_str(), L"D:\\tools\\Caller.exe", FALSE);
@@ -183,6 +201,13 @@ TEST_F(Scenario, ATool08RunWithProgramsInUseNeitherAsksNorShowsItself) {
   EXPECT_FALSE(viewer.Running());  // ended to replace its file
   EXPECT_EQ(ReadFileBytes("D:\\CVL2000\\Exe\\Viewer.exe"), "new viewer");
   EXPECT_EQ(CallerLine("D:\\tools\\"), "Caller.exe");
+  const auto rows = ExecuteStatement(admin, "SELECT USERID, MODULE, TYPE, VALUE FROM ModuleSetting").Rows;
+  ASSERT_EQ(rows.size(), 1u);
+  EXPECT_EQ(rows[0][0].value_or(""), "PC8");
+  EXPECT_EQ(rows[0][1].value_or(""), "CvlChart");
+  EXPECT_EQ(rows[0][2].value_or(""), "Updated Tool Version");
+  EXPECT_EQ(rows[0][3].value_or(""), "1.0.0.1");
+  ExecuteStatement(admin, "TRUNCATE PCINFO, ModuleSetting");
 }
 
 // Damaged or hostile update tools, each listed by the agent in a caller run: none writes anything
@@ -343,10 +368,7 @@ TEST_F(Scenario, AFaultInsideAnOutsideDllLeavesALogLine) {
 TEST_F(Scenario, APrerequisiteInThePackageRunsFirstAndTheFlaggedDataToolLast) {
   OdbcEnvironment env;
   OdbcConnection admin(env);
-  admin.Connect(ConnectionString(kPostgreSqlDriver, EnvironmentValue("UPDATER_PGUSER"), EnvironmentValue("UPDATER_PGPASSWORD"),
-                                 {std::string("Driver=") + kPostgreSqlDriver, "Database=cvl2000", "Server=127.0.0.1",
-                                  "Port=" + EnvironmentValue("UPDATER_PGPORT")}),
-                5);
+  ConnectAsClinic(admin);
   ExecuteStatement(admin, "TRUNCATE TOOLLIST, PCINFO");
   ExecuteStatement(admin, "INSERT INTO PCINFO VALUES (" + QuotedLiteral(FirstHostAddress()) + ", 'PC1', 1)");
   const std::string program = ReadFileBytes(BuildFolder() + "data_tool.exe");
