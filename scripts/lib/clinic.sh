@@ -11,6 +11,12 @@ clinic_prepare() {  # CLINIC_FOLDER PG_FOLDER
   pg_clinic
   pg_sql cvl2000 -c "INSERT INTO dba.pcinfo VALUES ('127.0.0.1', 'PC-01', 1)" \
     -c "INSERT INTO dba.foption VALUES ('', '', 'ClosingResult', '완료')" >/dev/null
+  # This PC's own addresses as the program finds them under Wine: registered, and allowed to run
+  # data tools.
+  local ip
+  for ip in $(tests/win/wine-run build/win/data_tool.exe --host-addresses 2>/dev/null | tr -d '\r' | sort -u); do
+    [ "$ip" = 127.0.0.1 ] || pg_sql cvl2000 -c "INSERT INTO dba.pcinfo VALUES ('$ip', 'DEMO-PC', 1)" >/dev/null
+  done
   printf '[Connection Config]\r\nDBMSKind=POSTGRESQL\r\nPGHostIpAddress=127.0.0.1\r\nPGPort=%s\r\n' "$UPDATER_PGPORT" \
     >"$clinic/DBServer.ini"
   cp build/win/doubles/CVLSConst.dll "$clinic/Exe/"

@@ -3,9 +3,11 @@
 // <own path>.script (else UPDATER_DATATOOL_SCRIPT) says, one word a line:
 //   mark     marks itself run in TOOLLIST (EXECHK 'Y') through ODBC, with the test server's login
 //   exit N   ends with code N (after the rest)
-// Without a script it only records and ends with 0.
+// Without a script it only records and ends with 0. With "--host-addresses" it prints this PC's
+// addresses as the update tool finds them, and ends.
 #include <windows.h>
 
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -14,6 +16,7 @@
 #include "db/ConnectionEntry.h"
 #include "db/Dialect.h"
 #include "db/Odbc.h"
+#include "package/NetworkIdentity.h"
 #include "platform/Text.h"
 
 namespace {
@@ -41,7 +44,12 @@ void Mark(const std::string& toolName) {
 
 }  // namespace
 
-int wmain() {
+int wmain(int argc, wchar_t** argv) {
+  // "--host-addresses": this PC's addresses as the program finds them (for a sample clinic's PCINFO).
+  if (argc > 1 && std::wstring(argv[1]) == L"--host-addresses") {
+    for (const std::string& address : updater::HostAddresses()) std::printf("%s\n", address.c_str());
+    return 0;
+  }
   wchar_t path[MAX_PATH];
   ::GetModuleFileNameW(nullptr, path, MAX_PATH);
   const std::string self = updater::Narrow(path);
