@@ -232,3 +232,19 @@ TEST_F(DataTools, TheTindleAgentIsInstalledOnlyOnItsPc) {
   }
   RemoveTree(tindle);
 }
+
+// A TOOLLIST insert that fails is shown to the user, and the other data tools are still registered.
+TEST_F(DataTools, AFailedRegistrationIsShownAndTheOthersGoOn) {
+  Sql("INSERT INTO PCINFO VALUES ('10.0.0.9', 'PC1', 0)");
+  run.DataToolList.Add("VEROZ5521" + std::string(70, 'x') + ".exe");  // longer than TOOLNAME holds
+  run.DataToolAutoRunList.Add("0");
+  run.DataToolList.Add("VEROZ5600.exe");
+  run.DataToolAutoRunList.Add("0");
+  auto q = CreateQuery(db);
+  EndOfRunDataTool(run, *q, "10.0.0.9", ui);
+  ASSERT_EQ(ui.errors.size(), 1u);
+  EXPECT_NE(ui.errors[0].find("too long"), std::string::npos) << ui.errors[0];
+  const auto listed = ExecuteStatement(admin, "SELECT TOOLNAME FROM TOOLLIST").Rows;
+  ASSERT_EQ(listed.size(), 1u);
+  EXPECT_EQ(listed[0][0].value_or(""), "VEROZ5600.exe");
+}
