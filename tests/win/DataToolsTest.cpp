@@ -106,9 +106,12 @@ TEST_F(DataTools, APrerequisiteRunsOnceAndOnlyAsItsRowsSay) {
       ASSERT_EQ(started.size(), 1u);
       EXPECT_EQ(started[0], path + " " + row.parameters);
     }
-    if (row.failure.empty()) EXPECT_TRUE(run.FailureList.Empty()) << run.FailureList[0];
-    else ASSERT_EQ(run.FailureList.Size(), 1u) << row.failure;
-    if (!row.failure.empty()) EXPECT_EQ(run.FailureList[0], row.failure);
+    if (row.failure.empty()) {
+      EXPECT_TRUE(run.FailureList.Empty()) << run.FailureList[0];
+    } else {
+      ASSERT_EQ(run.FailureList.Size(), 1u) << row.failure;
+      EXPECT_EQ(run.FailureList[0], row.failure);
+    }
     EXPECT_EQ(run.PrevToolRan, row.ranBefore || (row.answer && !row.parameters.empty()));
   }
 }
@@ -177,7 +180,9 @@ TEST_F(DataTools, TheFlaggedDataToolIsRegisteredAndStartedWhereThePcMayRunIt) {
     EndOfRunDataTool(run, *q, row.ip, ui);
     const auto listed = ExecuteStatement(admin, "SELECT TOOLNAME, EXECHK FROM TOOLLIST ORDER BY TOOLNAME").Rows;
     ASSERT_EQ(listed.size(), row.ip.empty() ? 0u : 2u);
-    if (!row.ip.empty()) EXPECT_EQ(listed[1][1].value_or(""), "N");
+    if (!row.ip.empty()) {
+      EXPECT_EQ(listed[1][1].value_or(""), "N");
+    }
     EXPECT_TRUE(Started("D:\\CVL2000\\Tool\\VEROZ5521.exe").empty());
     const std::vector<std::string> started = Started("D:\\CVL2000\\Tool\\VEROZ5600.exe");
     EXPECT_EQ(started, row.started ? std::vector<std::string>{"D:\\CVL2000\\Tool\\VEROZ5600.exe \"-h\""} : std::vector<std::string>{});
