@@ -117,3 +117,31 @@ TEST_F(MainWindow, TheDeferralAnswerDecidesTheRun) {
     EXPECT_EQ(run.State().FailureList.Contains("유휴시간 180분 후, 툴 실행"), row.idleLine);
   }
 }
+
+// After a run that did not succeed (or was cancelled) the close steps neither start the flagged data
+// tool nor open the documents.
+TEST_F(MainWindow, AFailedOrCancelledRunNeitherStartsTheDataToolNorOpensDocuments) {
+  const std::string tool = "D:\\CVL2000\\Tool\\VEROZ5521.exe", doc = "D:\\CVL2000\\Manual\\Update\\Guide.exe";
+  for (const bool cancelled : {false, true}) {
+    SCOPED_TRACE(cancelled ? "cancelled" : "failed");
+    for (const std::string& path : {tool, doc}) {
+      MakeFolders(path.substr(0, path.rfind('\\')));
+      ::CopyFileW(Wide(BuildFolder() + "data_tool.exe").c_str(), Wide(path).c_str(), FALSE);
+      ::DeleteFileW(Wide(path + ".log").c_str());
+    }
+    RecordingMainView view;
+    TUpdateRun run({"test.exe"}, ui, clock, view, db);
+    run.UpdateOk = cancelled;  // a cancelled run is never a deploying one, whatever the flag says
+    run.Cancelled = cancelled;
+    run.LocalAddress = "10.0.0.9";
+    run.State().DataToolList.Add(tool);
+    run.State().DataToolAutoRunList.Add("1");
+    run.State().OpenDocuments = true;
+    run.State().OpenFileList.Add(doc);
+    run.Close();
+    ::Sleep(1500);  // the shell would have started the document by now
+    EXPECT_FALSE(FileExists(tool + ".log"));
+    EXPECT_FALSE(FileExists(doc + ".log"));
+    EXPECT_EQ(view.quits, 1);
+  }
+}
