@@ -96,6 +96,49 @@ TEST_F(Toolpack, BadManifestsNameTheFileAndLeaveNothingBehind) {
   for (const auto& e : fs::directory_iterator(dir)) EXPECT_EQ(e.path().string().find("toolpack-tmp"), std::string::npos);
 }
 
+// Two tools built from the same files but for the changes listed: the diff names each, and only
+// those; a file whose date alone changed is no change.
+TEST_F(Toolpack, DiffNamesWhatChangedAndNothingElse) {
+  Write("files/Main.dll", std::string(50000, 'm'));
+  Write("files/Same.dll", "same");
+  Write("files/Old.txt", "old");
+  Write("files/Guide.mht", "doc");
+  Write("a.txt", "[options]\nPREVTOOL=5521\n[files]\nfiles/Main.dll | 0 | 1 | 6 | Exe | zlib\nfiles/Same.dll | 0 | 1 | 6 | Exe | zlib\n"
+                 "files/Old.txt | 0 | 1 | 6 | Exe | plain\nfiles/Guide.mht | 0 | 1 | 12 | Manual\\Update | plain\n");
+  std::ostringstream ignored;
+  Build(P("image.exe"), P("a.txt"), P("Tool01_1.exe"), ignored);
+  Write("files/Main.dll", std::string(49999, 'm') + "n");  // same size, other content
+  Write("files/Same.dll", "same");                           // written again: a new date, the same content
+  Write("files/New.txt", "new");
+  Write("b.txt", "[options]\nHIDDEN=1\nPREVTOOL=5600\n[files]\nfiles/Main.dll | 0 | 1 | 6 | Exe | zlib\nfiles/Same.dll | 0 | 1 | 6 | Exe | zlib\n"
+                 "files/New.txt | 7 | 1 | 6 | Exe | zlib\nfiles/Guide.mht | 1 | 1 | 23 | Manual\\Update | zlib\n");
+  Build(P("image.exe"), P("b.txt"), P("Tool01_2.exe"), ignored);
+
+  std::ostringstream text;
+  EXPECT_EQ(Diff(P("Tool01_1.exe"), P("Tool01_2.exe"), text, false), 8u);
+  const std::vector<std::string> expected = {
+      "changed  Guide.mht: copy type 0 -> 1",
+      "changed  Guide.mht: sub-folder index 12 -> 23",
+      "changed  Guide.mht: storage plain -> zlib",
+      "changed  Main.dll: content 50000 bytes -> 50000 bytes",
+      "added    New.txt (version 0.0.0.0)",
+      "removed  Old.txt (version 0.0.0.0)",
+      "option   HIDDEN: \"0\" -> \"1\"",
+      "option   PREVTOOL: \"5521\" -> \"5600\"",
+  };
+  std::vector<std::string> lines;
+  std::istringstream in(text.str());
+  for (std::string line; std::getline(in, line);) lines.push_back(line);
+  EXPECT_EQ(lines, expected) << text.str();
+
+  std::ostringstream json;
+  Diff(P("Tool01_1.exe"), P("Tool01_2.exe"), json, true);
+  EXPECT_NE(json.str().find("{\"kind\": \"changed\", \"name\": \"Main.dll\", \"what\": \"content\""), std::string::npos) << json.str();
+  std::ostringstream none;
+  EXPECT_EQ(Diff(P("Tool01_2.exe"), P("Tool01_2.exe"), none, false), 0u);
+  EXPECT_EQ(none.str(), "no difference\n");
+}
+
 // Sparse files stand in for large ones: the limits are judged before anything is read.
 TEST_F(Toolpack, ATooLargeToolIsRefusedAndAPlainFileThatCompressesIsNamed) {
   auto sparse = [&](const std::string& rel, uint64_t size) {

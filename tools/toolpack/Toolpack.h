@@ -62,5 +62,9 @@ void List(const std::string& toolPath, std::ostream& out);
 // True when every name parses, every MODULE inflates and no name is unsafe; problems are printed.
 bool Check(const std::string& toolPath, std::ostream& out);
 void Extract(const std::string& toolPath, const std::string& folder, std::ostream& out);
+// What changed from one tool to another: files added and removed, content (as the program stages
+// it), version and fields of each file, and the run options. One line each, or a JSON array.
+// Answers the number of changes.
+size_t Diff(const std::string& oldPath, const std::string& newPath, std::ostream& out, bool json);
 
 }  // namespace updater::toolpack

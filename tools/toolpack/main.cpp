@@ -16,7 +16,8 @@ int Usage() {
                "  toolpack build IMAGE.exe MANIFEST OUT.exe   make an update tool (e.g. Tool01_5521.exe)\n"
                "  toolpack list TOOL.exe                      every resource with its fields and sizes\n"
                "  toolpack check TOOL.exe                     names parse, files inflate, names are safe\n"
-               "  toolpack extract TOOL.exe FOLDER            write the package to a folder\n";
+               "  toolpack extract TOOL.exe FOLDER            write the package to a folder\n"
+               "  toolpack diff [--json] OLD.exe NEW.exe      what changed from one tool to the other\n";
   return 2;
 }
 
@@ -37,6 +38,8 @@ int Run(const std::vector<std::string>& argv) {
       return Check(argv[2], std::cout) ? 0 : 1;
     } else if (command == "extract" && argc == 4) {
       Extract(argv[2], argv[3], std::cout);
+    } else if (command == "diff" && (argc == 4 || (argc == 5 && argv[2] == "--json"))) {
+      Diff(argv[argc - 2], argv[argc - 1], std::cout, argc == 5);
     } else {
       return Usage();
     }

@@ -1,0 +1,164 @@
+// toolpack diff: what changed between two update tools, file by file and option by option.
+#include <cstdio>
+#include <map>
+#include <ostream>
+
+#include "PackageEntry.h"
+#include "Toolpack.h"
+#include "core/PathText.h"
+#include "package/Inflate.h"
+
+namespace updater::toolpack {
+namespace {
+
+struct FileView {
+  TUpdateFileResource fields;
+  uint64_t size = 0, digest = 0;
+};
+
+struct ToolView {
+  std::map<std::string, FileView> files;  // by lower-case name
+  std::map<std::string, std::string> options;
+};
+
+// FNV-1a over the file's content as the program would stage it: a change of content, not of date.
+struct ContentDigest {
+  uint64_t value = 14695981039346656037ull, size = 0;
+  void Add(const void* data, size_t n) {
+    const auto* p = static_cast<const unsigned char*>(data);
+    for (size_t i = 0; i < n; ++i) value = (value ^ p[i]) * 1099511628211ull;
+    size += n;
+  }
+};
+
+ContentDigest Digest(const TResourceDetails& r, bool plain) {
+  ContentDigest d;
+  const OutputSink add = [&](const void* data, size_t n) { d.Add(data, n); };
+  if (plain) {
+    const InputReader read = r.Reader();
+    std::vector<char> block(1 << 20);
+    while (const size_t n = read(block.data(), block.size())) add(block.data(), n);
+  } else {
+    InflateStream(r.Reader(), add);
+  }
+  return d;
+}
+
+std::string PayloadText(const TResourceDetails& r, bool plain) {
+  std::string text;
+  const OutputSink add = [&](const void* data, size_t n) { text.append(static_cast<const char*>(data), n); };
+  if (plain) {
+    const InputReader read = r.Reader();
+    std::vector<char> block(4096);
+    while (const size_t n = read(block.data(), block.size())) add(block.data(), n);
+  } else {
+    InflateStream(r.Reader(), add);
+  }
+  return text;
+}
+
+ToolView Read(const std::string& path) {
+  TPEResourceModule m(path);
+  ToolView view;
+  std::string dataTool, document;
+  for (const PackageEntry& e : Entries(m)) {
+    if (!e.fields) continue;
+    const std::string type = ToUpperAscii(e.resource->Type());
+    const TUpdateFileResource& f = *e.fields;
+    if (type == kModuleType) {
+      const ContentDigest d = Digest(*e.resource, f.StoredPlain != 0);
+      view.files[ToLowerAscii(f.FileName)] = {f, d.size, d.value};
+      if (ToUpperAscii(f.FileName).find("VEROZ") != std::string::npos && IsDataToolName(f.FileName)) dataTool = f.FileName;
+      if (IsDocumentIndex(f.SubFolderIndex)) document = f.FileName;
+    } else if (type == kUpdateConfigType) {
+      const UpdateOptions o = ParseUpdateConfig(PayloadText(*e.resource, f.StoredPlain != 0));
+      view.options["HIDDEN"] = o.Hidden ? "1" : "0";
+      view.options["NOTEXECMANUAL"] = o.NotExecManual ? "1" : "0";
+      view.options["AUTOEXECTETBL"] = o.AutoExecTetbl ? "1" : "0";
+    } else if (type == kPrevToolType) {
+      view.options["PREVTOOL"] = PrevToolNumber(PayloadText(*e.resource, f.StoredPlain != 0)).value_or("");
+    }
+  }
+  for (const char* key : {"HIDDEN", "NOTEXECMANUAL", "AUTOEXECTETBL"}) view.options.try_emplace(key, "0");
+  view.options.try_emplace("PREVTOOL", "");
+  view.options["data tool"] = dataTool;  // the one the pre-scan would name (the last in the package)
+  view.options["document"] = document;
+  return view;
+}
+
+struct Change {
+  std::string kind, name, what, before, after;
+};
+
+std::string Storage(const TUpdateFileResource& f) { return f.StoredPlain ? "plain" : "zlib"; }
+
+void Compare(const FileView& a, const FileView& b, std::vector<Change>& out) {
+  const std::string& name = b.fields.FileName;
+  auto field = [&](const char* what, const std::string& x, const std::string& y) {
+    if (x != y) out.push_back({"changed", name, what, x, y});
+  };
+  if (a.digest != b.digest || a.size != b.size)
+    out.push_back({"changed", name, "content", std::to_string(a.size) + " bytes", std::to_string(b.size) + " bytes"});
+  field("version", a.fields.Version, b.fields.Version);
+  field("copy type", std::to_string(a.fields.CopyType), std::to_string(b.fields.CopyType));
+  field("base kind", std::to_string(a.fields.BaseKind), std::to_string(b.fields.BaseKind));
+  field("sub-folder index", std::to_string(a.fields.SubFolderIndex), std::to_string(b.fields.SubFolderIndex));
+  field("folder", a.fields.FolderText, b.fields.FolderText);
+  field("required folder", a.fields.RequiredFolder, b.fields.RequiredFolder);
+  field("storage", Storage(a.fields), Storage(b.fields));
+}
+
+std::string Json(const std::string& text) {
+  std::string out = "\"";
+  for (const char c : text) {
+    if (c == '"' || c == '\\') out += '\\';
+    if (static_cast<unsigned char>(c) < 0x20) {
+      char buf[8];
+      std::snprintf(buf, sizeof buf, "\\u%04x", c);
+      out += buf;
+      continue;
+    }
+    out += c;
+  }
+  return out + "\"";
+}
+
+}  // namespace
+
+size_t Diff(const std::string& oldPath, const std::string& newPath, std::ostream& out, bool json) {
+  const ToolView a = Read(oldPath), b = Read(newPath);
+  std::vector<Change> changes;
+  for (const auto& [key, file] : b.files) {
+    const auto before = a.files.find(key);
+    if (before == a.files.end())
+      changes.push_back({"added", file.fields.FileName, "", "", file.fields.Version});
+    else
+      Compare(before->second, file, changes);
+  }
+  for (const auto& [key, file] : a.files)
+    if (!b.files.count(key)) changes.push_back({"removed", file.fields.FileName, "", file.fields.Version, ""});
+  for (const auto& [key, value] : b.options)
+    if (a.options.at(key) != value) changes.push_back({"option", key, "", a.options.at(key), value});
+
+  if (json) {
+    out << "[";
+    for (size_t i = 0; i < changes.size(); ++i) {
+      const Change& c = changes[i];
+      out << (i ? ",\n " : "\n ") << "{\"kind\": " << Json(c.kind) << ", \"name\": " << Json(c.name);
+      if (!c.what.empty()) out << ", \"what\": " << Json(c.what);
+      out << ", \"old\": " << Json(c.before) << ", \"new\": " << Json(c.after) << "}";
+    }
+    out << (changes.empty() ? "]\n" : "\n]\n");
+    return changes.size();
+  }
+  for (const Change& c : changes) {
+    if (c.kind == "added") out << "added    " << c.name << " (version " << c.after << ")\n";
+    else if (c.kind == "removed") out << "removed  " << c.name << " (version " << c.before << ")\n";
+    else if (c.kind == "changed") out << "changed  " << c.name << ": " << c.what << " " << c.before << " -> " << c.after << "\n";
+    else out << "option   " << c.name << ": \"" << c.before << "\" -> \"" << c.after << "\"\n";
+  }
+  if (changes.empty()) out << "no difference\n";
+  return changes.size();
+}
+
+}  // namespace updater::toolpack
