@@ -97,7 +97,7 @@ std::string TMDate::Text() const {
 
 namespace {
 
-// The specification leaves both hosts to us. Tests point them at a server of their own.
+// Both hosts are ours to choose; tests point them at a server of their own.
 constexpr const char* kReportBase = "http://2dbarcode.quorix.example";
 constexpr const char* kEchoPage = "http://checkip.quorix.example/";
 constexpr const char* kReportPath = "/QUORIX/ClientApp/2DBarCode/SV_2DBarCode2.aspx?";
