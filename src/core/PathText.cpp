@@ -208,4 +208,20 @@ bool ContainsIgnoreCase(std::string_view text, std::string_view part) {
   return ToLowerAscii(text).find(ToLowerAscii(part)) != std::string::npos;
 }
 
+std::string FillFormat(std::string_view format, const std::vector<std::string>& values) {
+  std::string out;
+  size_t next = 0;
+  for (size_t i = 0; i < format.size(); ++i) {
+    const char c = i + 1 < format.size() ? format[i + 1] : '\0';
+    const size_t index = format[i] != '%' ? SIZE_MAX : c == 's' ? next++ : (c >= '1' && c <= '9') ? size_t(c - '1') : SIZE_MAX;
+    if (index < values.size()) {
+      out += values[index];
+      ++i;
+    } else {
+      out += format[i];
+    }
+  }
+  return out;
+}
+
 }  // namespace updater

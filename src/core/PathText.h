@@ -27,6 +27,10 @@ std::string DigitsAndDotsOnly(std::string_view text);
 std::string DigitsOnly(std::string_view text);
 std::string ZeroPadded(int64_t value, int width);
 
+// A message format filled in one pass: each "%s" takes the next value, "%1" to "%9" the value of
+// that number; a value is never read as a placeholder itself. Placeholders without a value stay.
+std::string FillFormat(std::string_view format, const std::vector<std::string>& values);
+
 struct NumberFormat {
   std::string thousands = ",";
   std::string decimal = ".";

@@ -14,20 +14,6 @@
 namespace updater {
 namespace {
 
-// %1 and %2 filled in one pass, so a path that holds "%2" stays as it is.
-std::string FillPlaceholders(const std::string& text, const std::string& first, const std::string& second) {
-  std::string out;
-  for (size_t i = 0; i < text.size(); ++i) {
-    if (text[i] == '%' && i + 1 < text.size() && (text[i + 1] == '1' || text[i + 1] == '2')) {
-      out += text[i + 1] == '1' ? first : second;
-      ++i;
-    } else {
-      out += text[i];
-    }
-  }
-  return out;
-}
-
 // A boolean as the component library reads a field: a number counts as true when it is not 0,
 // else the words true and false in any letter case; anything else is a conversion error.
 bool ToBoolean(const std::string& text) {
@@ -66,9 +52,9 @@ bool CheckDatabaseConnection(bool showMessages, Database& db) {
   if (showMessages) {
     const std::string self = OwnExecutablePath();
     if (CheckInternetState(db))
-      ui.Error(FillPlaceholders("Corvel 데이터베이스 연결정보가 잘못 설정되어 있거나\r\n데이터베이스 서버가 실행되어 있지 않아 서버와 연결을\r\n"
+      ui.Error(FillFormat("Corvel 데이터베이스 연결정보가 잘못 설정되어 있거나\r\n데이터베이스 서버가 실행되어 있지 않아 서버와 연결을\r\n"
                                 "할 수 없습니다. 프로그램을 종료합니다.\r\r\n - 실행모듈: %1\r\n - 호출모듈(실행모듈 DLL인 경우 참고): %2",
-                                self, self));
+                                {self, self}));
     else
       ui.Error("인터넷 연결상태를 확인하여 주시기 바랍니다.\r\n인터넷 연결상태가 계속해서 원활하지 않을 경우\r\n"
                "인터넷 서비스 공급업체에 문의해 주시기 바랍니다.");

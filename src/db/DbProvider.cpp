@@ -19,10 +19,6 @@ using ConstData = void(__stdcall*)(LoginRecord* records, int32_t highestIndex);
 // page, so a Korean user name or password reaches the driver as itself.
 std::string Login(const unsigned char* shortString) { return FromAnsi(DecipherLoginText(LoginText(shortString))); }
 
-std::string ReplaceFirst(std::string text, const std::string& what, const std::string& with) {
-  const size_t at = text.find(what);
-  return at == std::string::npos ? text : text.replace(at, what.size(), with);
-}
 
 }  // namespace
 
@@ -106,13 +102,13 @@ bool LoadLoginRecords(const char* exportName, bool showMessages, Ui& ui, std::ar
   if (!library) library.Reset(::LoadLibraryW(Wide(ExeFolder() + kConstantsDll).c_str()));
   if (!library) {
     if (showMessages)
-      ui.Error(ReplaceFirst("실행모듈(%s)을 찾을 수 없습니다.\r\nCorvel 실행파일이 있는 폴더를 확인해 주시기 바랍니다", "%s", kConstantsDll));
+      ui.Error(FillFormat("실행모듈(%s)을 찾을 수 없습니다.\r\nCorvel 실행파일이 있는 폴더를 확인해 주시기 바랍니다", {kConstantsDll}));
     return false;
   }
   const auto fill = reinterpret_cast<ConstData>(reinterpret_cast<void*>(::GetProcAddress(library.Get(), exportName)));
   if (!fill) {
     if (showMessages)
-      ui.Error(ReplaceFirst("실행모듈(%s)이 잘못되었습니다.\r\n최신 모듈인지 확인해 주시기 바랍니다", "%s", kConstantsDll));
+      ui.Error(FillFormat("실행모듈(%s)이 잘못되었습니다.\r\n최신 모듈인지 확인해 주시기 바랍니다", {kConstantsDll}));
     return false;
   }
   records = {};

@@ -263,15 +263,6 @@ bool CheckPrevTool(TUpdater& updater) {
 
 namespace {
 
-std::string Fill(std::string text, const std::string& first, const std::string& second = {}) {
-  const size_t a = text.find("%s");
-  if (a == std::string::npos) return text;
-  text.replace(a, 2, first);
-  const size_t b = text.find("%s", a + first.size());
-  if (b != std::string::npos) text.replace(b, 2, second);
-  return text;
-}
-
 constexpr const char* kAsk = "실행되지 않은 툴이 있습니다.\r\n%s 실행 후 업데이트가 진행됩니다. 업데이트를 실행하시겠습니까?";
 constexpr const char* kNotFound = "선수 툴(%s) 파일이 존재하지 않습니다.\r\n업데이트를 종료합니다.";
 constexpr const char* kFailed = "선수 툴(%s) 실행 중 오류가 발생하였습니다.\r\n(%s)\r\n업데이트를 종료합니다.";
@@ -301,7 +292,7 @@ bool RunPrevTool(TUpdater& updater, const std::string& prevToolPath) {
   std::string parameters;
   if (ToUpperAscii(BaseName(name)) < kPrevToolThreshold) {
     parameters = " \"0\"";
-    if (!updater.ui.Confirm(Fill(kAsk, name))) {
+    if (!updater.ui.Confirm(FillFormat(kAsk, {name}))) {
       Declined(updater, name);
       return false;
     }
@@ -310,7 +301,7 @@ bool RunPrevTool(TUpdater& updater, const std::string& prevToolPath) {
   }
   std::string program = FileExists(prevToolPath) ? prevToolPath : ToolFolder() + name;
   if (!FileExists(program)) {
-    const std::string message = Fill(kNotFound, name);
+    const std::string message = FillFormat(kNotFound, {name});
     updater.ui.Error(message);
     LogLine("    " + LineBreaksToBlank(message));
     run.FailureList.Add(message);
@@ -321,7 +312,7 @@ bool RunPrevTool(TUpdater& updater, const std::string& prevToolPath) {
     // Waited for without limit, as specified: the prerequisite may work on the database for long.
     const int32_t code = StartAndWait(program + parameters, StartMode::Console, 0);
     if (code != 0) {
-      Fail(updater, LineBreaksToBlank(Trim(Fill(kFailed, name, "선수 툴 강제종료 등"))));
+      Fail(updater, LineBreaksToBlank(Trim(FillFormat(kFailed, {name, "선수 툴 강제종료 등"}))));
       return false;
     }
     if (!DataToolHasRun(name, *updater.Query)) {
@@ -332,7 +323,7 @@ bool RunPrevTool(TUpdater& updater, const std::string& prevToolPath) {
     run.PrevToolRan = true;
     return true;
   } catch (const std::exception& e) {
-    const std::string message = Fill(kFailed, name, e.what());
+    const std::string message = FillFormat(kFailed, {name, e.what()});
     updater.ui.Error(message);
     Fail(updater, LineBreaksToBlank(Trim(message)));
     return false;

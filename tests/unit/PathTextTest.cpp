@@ -109,3 +109,22 @@ TEST(CaseInsensitive, AsciiOnlyFolding) {
   EXPECT_TRUE(ContainsIgnoreCase("App.EXE.config", ".exe"));
   EXPECT_EQ(Trim("  \t x y \r\n"), "x y");
 }
+
+// Message formats are filled in one pass: a value that holds a placeholder stays as it is.
+TEST(FillFormat, PlaceholdersInOrderOrByNumberInOnePass) {
+  struct Row {
+    const char* format;
+    std::vector<std::string> values;
+    const char* filled;
+  };
+  const Row rows[] = {
+      {"실행모듈(%s)을 찾을 수 없습니다.", {"CVLSConst.dll"}, "실행모듈(CVLSConst.dll)을 찾을 수 없습니다."},
+      {"선수 툴(%s) 실행 중 오류\r\n(%s)", {"VEROZ5521.exe", "강제종료"}, "선수 툴(VEROZ5521.exe) 실행 중 오류\r\n(강제종료)"},
+      {" - 실행모듈: %1\r\n - 호출모듈: %2", {"D:\\a%2b.exe", "C:\\x.exe"}, " - 실행모듈: D:\\a%2b.exe\r\n - 호출모듈: C:\\x.exe"},
+      {"%2 before %1", {"one", "two"}, "two before one"},
+      {"%s and %s", {"only"}, "only and %s"},
+      {"100% sure %", {"x"}, "100% sure %"},
+      {"%s", {"%s"}, "%s"},
+  };
+  for (const Row& row : rows) EXPECT_EQ(FillFormat(row.format, row.values), row.filled) << row.format;
+}
