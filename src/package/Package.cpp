@@ -13,6 +13,7 @@
 #include "platform/FileSystem.h"
 #include "platform/OsError.h"
 #include "platform/ReplacingFile.h"
+#include "platform/Sha256.h"
 #include "platform/Text.h"
 
 namespace updater {
@@ -30,16 +31,40 @@ void Commit(ReplacingFile& out, const std::string& path) {
 }
 
 
-void PlainToFile(const TResourceDetails& resource, const std::string& path) {
+void PlainToFile(const TResourceDetails& resource, const std::string& path, Sha256* hash = nullptr) {
   ReplacingFile out(path, ReplacingFile::Durability::Cached);  // staging: redone by a later run
   if (!out.IsOpen()) throw CannotCreate(path, out.OpenError());
-  out.CopyFrom(resource.Reader(), kWriteBuffer);
+  const auto read = resource.Reader();
+  out.CopyFrom(
+      [&](void* buf, size_t max) {
+        const size_t n = read(buf, max);
+        if (hash) hash->Add(buf, n);
+        return n;
+      },
+      kWriteBuffer);
   Commit(out, path);
 }
 
 void WritePayload(const TResourceDetails& resource, const TUpdateFileResource& record, const std::string& path) {
   if (record.StoredPlain != 0) PlainToFile(resource, path);
   else InflateToFile(resource, path);
+}
+
+std::runtime_error Damaged(const std::string& what, const std::string& fileName) {
+  return std::runtime_error("Damaged resource: " + what + " \"" + fileName + "\"");
+}
+
+// The package's digest list, when it carries one; a list that does not read is damage.
+std::optional<std::vector<FileDigest>> DigestList(const TPEResourceModule& module) {
+  const TResourceDetails* r = module.FindResourceDetails(std::string(kDigestType), std::string(kDigestName), kPackageLanguage);
+  if (!r) return std::nullopt;
+  if (r->DataSize() > (16u << 20)) throw Damaged("digest list too large", std::string(kDigestName));
+  const std::vector<unsigned char> text = r->Data();
+  try {
+    return ParseDigestList(std::string(text.begin(), text.end()));
+  } catch (const std::exception& e) {
+    throw Damaged(e.what(), std::string(kDigestName));
+  }
 }
 
 const TResourceDetails& FindOrThrow(const TPEResourceModule& module, const TResourceDetails& listed) {
@@ -53,7 +78,7 @@ const TResourceDetails& FindOrThrow(const TPEResourceModule& module, const TReso
 void CheckEntry(const TUpdateFileResource& record, bool module) {
   std::optional<std::string> damage = FileNameDamage(record.FileName);
   if (!damage && module) damage = PlaceDamage(record);
-  if (damage) throw std::runtime_error("Damaged resource: " + *damage + " \"" + record.FileName + "\"");
+  if (damage) throw Damaged(*damage, record.FileName);
 }
 
 std::string ReadTextFile(const std::string& path) {
@@ -69,7 +94,7 @@ void DeleteControlFile(const std::string& path) {
 
 }  // namespace
 
-void InflateToFile(const TResourceDetails& resource, const std::string& path) {
+void InflateToFile(const TResourceDetails& resource, const std::string& path, Sha256* hash) {
   ReplacingFile out(path, ReplacingFile::Durability::Cached);  // staging: redone by a later run
   if (!out.IsOpen()) throw CannotCreate(path, out.OpenError());
   std::string pending;
@@ -77,6 +102,7 @@ void InflateToFile(const TResourceDetails& resource, const std::string& path) {
   InflateStream(
       resource.Reader(),
       [&](const void* data, size_t n) {
+        if (hash) hash->Add(data, n);
         pending.append(static_cast<const char*>(data), n);
         if (pending.size() >= kWriteBuffer) {
           WriteOrThrow(out, pending);
@@ -174,6 +200,9 @@ void ExtractPackage(const std::string& toolPath, const std::string& stagingFolde
                     std::vector<TUpdateFileResource>& resources, std::string& currentFile) {
   if (!FileExists(toolPath)) return;
   TPEResourceModule module(toolPath);
+  // Each file is hashed as it is written and checked before anything else of the run happens.
+  const std::optional<std::vector<FileDigest>> digests = DigestList(module);
+  std::vector<std::string> staged;
   for (size_t i = 0; i < module.ResourceCount(); ++i) {
     currentFile.clear();
     const TResourceDetails& listed = module.ResourceDetails(i);
@@ -184,6 +213,13 @@ void ExtractPackage(const std::string& toolPath, const std::string& stagingFolde
     const std::string& name = record.FileName;
     currentFile = name + "_LoadFromStream";
     CheckEntry(record, true);
+    std::optional<std::string> expected;
+    std::unique_ptr<Sha256> hash;
+    if (digests) {
+      expected = DigestOf(*digests, name);
+      if (!expected) throw Damaged("not in the package's digest list", name);
+      hash = std::make_unique<Sha256>();
+    }
     // Deployed as always (a plain copy, to the Exe folder), but not silently.
     if (const std::optional<std::string> unknown = UnknownFieldDamage(record))
       LogLine("    → [" + name + "] 정의되지 않은 값(" + *unknown + "), 일반 복사로 배포");
@@ -191,17 +227,30 @@ void ExtractPackage(const std::string& toolPath, const std::string& stagingFolde
     const std::string target = stagingFolder + name;
     if (record.StoredPlain != 0) {
       currentFile = name + "_SaveToFile";
-      PlainToFile(resource, target);
+      PlainToFile(resource, target, hash.get());
     } else {
       currentFile = name + "_DecompressFiles";
-      InflateToFile(resource, target);
+      InflateToFile(resource, target, hash.get());
     }
+    if (hash && hash->HexDigest() != *expected) {
+      currentFile = name + "_CheckDigest";
+      ::DeleteFileW(Wide(target).c_str());  // never left where a later step could take it
+      throw Damaged("content differs from its SHA-256 digest", name);
+    }
+    staged.push_back(name);
     if (ToUpperAscii(name).find("VEROZ") != std::string::npos) {
       const int at = prevTools.IndexOf(name);
       if (at >= 0) prevTools[static_cast<size_t>(at)] = target;
     }
     resources.push_back(std::move(record));
     LogLine("    파일생성 [" + std::to_string(i + 1) + ". " + target + "]");
+  }
+  if (digests) {
+    currentFile.clear();
+    for (const FileDigest& d : *digests)
+      if (std::none_of(staged.begin(), staged.end(), [&](const std::string& n) { return EqualsIgnoreCase(n, d.fileName); }))
+        throw Damaged("in the digest list but not in the package", d.fileName);
+    LogLine("    SHA-256 확인 [" + std::to_string(staged.size()) + "개 파일 일치]");
   }
   LogLine("");
 }

@@ -12,6 +12,7 @@
 namespace updater {
 
 class TResourceDetails;
+class Sha256;
 
 // What the pre-scan found in one tool's package.
 struct ToolOptions {
@@ -35,11 +36,14 @@ std::string CreateStagingFolder(const std::string& toolPath);
 
 // Writes every MODULE of the tool into the staging folder and appends its parsed name to
 // resources; a staged prerequisite takes its name's place in prevTools. currentFile tells what it
-// is doing, for the load error line.
+// is doing, for the load error line. When the package carries a digest list, a file not in it, a
+// file whose content differs from its digest, or a listed file the package lacks is a damaged
+// resource, found before any process is ended or client file touched.
 void ExtractPackage(const std::string& toolPath, const std::string& stagingFolder, StringList& prevTools,
                     std::vector<TUpdateFileResource>& resources, std::string& currentFile);
 
-// Inflates a zlib resource into a new file (replacing one of that name) in 4096-byte blocks.
-void InflateToFile(const TResourceDetails& resource, const std::string& path);
+// Inflates a zlib resource into a new file (replacing one of that name) in 4096-byte blocks, and
+// into the hash when one is given.
+void InflateToFile(const TResourceDetails& resource, const std::string& path, Sha256* hash = nullptr);
 
 }  // namespace updater

@@ -192,4 +192,31 @@ std::optional<std::string> PrevToolNumber(std::string_view text) {
   return lines[0];
 }
 
+std::string MakeDigestList(const std::vector<FileDigest>& files) {
+  std::string text;
+  for (const FileDigest& f : files) text += f.sha256 + "  " + f.fileName + "\n";
+  return text;
+}
+
+std::vector<FileDigest> ParseDigestList(std::string_view text) {
+  std::vector<FileDigest> list;
+  for (const std::string& line : TextLines(text)) {
+    if (line.empty()) continue;
+    const bool hex = line.size() > 66 && std::all_of(line.begin(), line.begin() + 64, [](char c) {
+      return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f');
+    });
+    if (!hex || line.compare(64, 2, "  ") != 0) throw std::runtime_error("unreadable digest line \"" + line.substr(0, 80) + "\"");
+    FileDigest d{line.substr(66), line.substr(0, 64)};
+    if (DigestOf(list, d.fileName)) throw std::runtime_error("\"" + d.fileName + "\" listed twice in the digest list");
+    list.push_back(std::move(d));
+  }
+  return list;
+}
+
+std::optional<std::string> DigestOf(const std::vector<FileDigest>& list, std::string_view fileName) {
+  for (const FileDigest& d : list)
+    if (EqualsIgnoreCase(d.fileName, fileName)) return d.sha256;
+  return std::nullopt;
+}
+
 }  // namespace updater

@@ -13,6 +13,10 @@ inline constexpr std::string_view kModuleType = "MODULE";
 inline constexpr std::string_view kPrevToolType = "PREVTOOL";
 inline constexpr std::string_view kUpdateConfigType = "UPDATECONFIG";
 inline constexpr uint32_t kPackageLanguage = 1042;
+// The package's digest list: a resource of its own type, so a reader that knows only the types
+// above passes it by, and a tool without it is read as before.
+inline constexpr std::string_view kDigestType = "PACKAGEDIGEST";
+inline constexpr std::string_view kDigestName = "SHA256";
 inline constexpr char kNameSeparator = '\b';
 
 // One parsed package resource name.
@@ -67,5 +71,17 @@ std::vector<std::string> TextLines(std::string_view text);
 // Line 1 of a PREVTOOL payload when it is non-empty and numeric; throws std::runtime_error when
 // the text has no line at all.
 std::optional<std::string> PrevToolNumber(std::string_view text);
+
+// The digest list's text: one line per MODULE file, "<64 lower-case hex digits>  <file name>"
+// (UTF-8, the form sha256sum reads and writes).
+struct FileDigest {
+  std::string fileName, sha256;
+};
+std::string MakeDigestList(const std::vector<FileDigest>& files);
+// Throws std::runtime_error on a line that is not of that form and on a name listed twice
+// (names compared as Windows does for ASCII letters).
+std::vector<FileDigest> ParseDigestList(std::string_view text);
+// The digest listed for a file name, or nothing.
+std::optional<std::string> DigestOf(const std::vector<FileDigest>& list, std::string_view fileName);
 
 }  // namespace updater

@@ -12,6 +12,7 @@
 #include "package/PackageFormat.h"
 #include "PEWriter.h"
 #include "platform/FileSystem.h"
+#include "platform/Sha256.h"
 #include "platform/Text.h"
 
 namespace updater::test {
@@ -23,6 +24,18 @@ inline NewResource Module(const std::string& fileName, const std::string& conten
   TUpdateFileResource f{"MODULE", fileName, "", 0, baseKind, index, folder, "", 0};
   const std::string z = DeflateBest(content.data(), content.size());
   return {"MODULE", MakeResourceName(f), kPackageLanguage, 0, Bytes(z)};
+}
+
+inline NewResource PlainModule(const std::string& fileName, const std::string& content) {
+  TUpdateFileResource f{"MODULE", fileName, "", 0, 1, 6, "", "", 1};
+  return {"MODULE", MakeResourceName(f), kPackageLanguage, 0, Bytes(content)};
+}
+
+// The package's digest list of these files (name, content).
+inline NewResource DigestList(const std::vector<std::pair<std::string, std::string>>& files) {
+  std::vector<FileDigest> digests;
+  for (const auto& [name, content] : files) digests.push_back({name, Sha256Hex(content)});
+  return {std::string(kDigestType), std::string(kDigestName), kPackageLanguage, 0, Bytes(MakeDigestList(digests))};
 }
 
 // Every file below root (links not entered) whose name contains part.

@@ -1,6 +1,8 @@
 // Whole runs of a packed update tool under Wine: agent double, caller double, a clinic on D:.
 #include <gtest/gtest.h>
 
+#include <functional>
+
 #include "app/UpdateByPass.h"
 #include "core/RunState.h"
 #include "env/FileVersion.h"
@@ -20,7 +22,8 @@ TEST_F(Scenario, OneByHandDeploysBacksUpRecordsAndReports) {
   const std::string fresh = ReadFileBytes(BuildFolder() + "ver_plain.dll");
   std::string big(64u << 20, '\0');
   for (size_t i = 0; i < big.size(); i += 4096) big[i] = static_cast<char>(i >> 12);
-  const std::string tool = Pack("Tool01_6001.exe", {Module("Main.dll", fresh), Module("New.txt", "new file"), Module("Big.bin", big, 5)});
+  const std::string tool = Pack("Tool01_6001.exe", {Module("Main.dll", fresh), Module("New.txt", "new file"), Module("Big.bin", big, 5),
+                                                     DigestList({{"Main.dll", fresh}, {"New.txt", "new file"}, {"Big.bin", big}})});
   Script("267 0\n");
   RunningTool run("\"" + tool + "\"");
   // The picture is taken once the window shows what it claims: three files, one of them under way.
@@ -40,6 +43,7 @@ TEST_F(Scenario, OneByHandDeploysBacksUpRecordsAndReports) {
   EXPECT_TRUE(AgentGot("267\t[Update:item_code=01;ref_down=1;]"));
   EXPECT_TRUE(AgentGot("259\t[Result:item_code=01;run_version=1.0.0.1;result_code=0;]"));
   EXPECT_TRUE(LogHas("업데이트 툴 자동실행 [" + tool + "]"));
+  EXPECT_TRUE(LogHas("    SHA-256 확인 [3개 파일 일치]"));
   EXPECT_TRUE(LogHas("Start procedure ExecuteBackup (3개 파일)"));
   EXPECT_TRUE(LogHas("Finished procedure ExecuteUpdate"));
   const std::vector<std::string> lines = Log();
@@ -211,38 +215,54 @@ TEST_F(Scenario, ATool08RunWithProgramsInUseNeitherAsksNorShowsItself) {
 }
 
 // Damaged or hostile update tools, each listed by the agent in a caller run: none writes anything
-// outside the client folders, none is reported as a success, and the agent hears result 1.
+// outside the client folders, none is reported as a success, and the agent hears result 1. A tool
+// with a digest list is held to it before any process is ended or client file touched.
 TEST_F(Scenario, DamagedToolsAreRefusedAndReportedAsFailed) {
+  const std::string plain = "evil content stored plain";
   struct Row {
     const char* what;
-    NewResource module;
-    bool truncate;
+    std::vector<NewResource> package;  // besides Good.txt
+    const char* message;
+    std::function<void(std::string& image)> spoil;
   };
-  const Row rows[] = {
-      {"cut short inside its last section", Module("evil.txt", std::string(200000, 'e')), true},
-      {"a folder below the install root that climbs out", Module("evil.txt", "x", 0, 1, "..\\..\\..\\evil"), false},
-      {"a relative folder for base kind 0", Module("evil.txt", "x", 0, 0, "..\\..\\evil"), false},
-      {"a drive inside an install-root folder", Module("evil.txt", "x", 0, 1, "C:\\evil"), false},
-      {"a name ending in a dot", Module("evil.txt.", "x"), false},
-      {"a sub-folder index outside the table", Module("evil.txt", "x", 99), false},
-      {"a device name", Module("NUL.txt", "evil"), false},
+  const std::vector<Row> rows = {
+      {"cut short inside its last section", {Module("evil.txt", std::string(200000, 'e'))}, "",
+       [](std::string& image) { image.resize(image.size() - 1000); }},
+      {"a folder below the install root that climbs out", {Module("evil.txt", "x", 0, 1, "..\\..\\..\\evil")}, "Damaged resource: "},
+      {"a relative folder for base kind 0", {Module("evil.txt", "x", 0, 0, "..\\..\\evil")}, "Damaged resource: "},
+      {"a drive inside an install-root folder", {Module("evil.txt", "x", 0, 1, "C:\\evil")}, "Damaged resource: "},
+      {"a name ending in a dot", {Module("evil.txt.", "x")}, "Damaged resource: "},
+      {"a sub-folder index outside the table", {Module("evil.txt", "x", 99)}, "Damaged resource: "},
+      {"a device name", {Module("NUL.txt", "evil")}, "Damaged resource: "},
+      {"one byte of a plain file flipped in the image",
+       {PlainModule("evil.txt", plain), DigestList({{"evil.txt", plain}, {"Good.txt", "fine"}})},
+       "Damaged resource: content differs from its SHA-256 digest \"evil.txt\"",
+       [&](std::string& image) { image[image.find(plain) + 5] ^= 0x20; }},
+      {"a zlib file that inflates to other content",
+       {Module("evil.dat", "evil content, version 2"), DigestList({{"evil.dat", "evil content"}, {"Good.txt", "fine"}})},
+       "Damaged resource: content differs from its SHA-256 digest \"evil.dat\""},
+      {"a file missing from the digest list", {Module("evil.txt", "x"), DigestList({{"Good.txt", "fine"}})},
+       "Damaged resource: not in the package's digest list \"evil.txt\""},
   };
   const std::string runner = Pack("Tool01_9000.exe", {});
   int n = 0;
   for (const Row& row : rows) {
     SCOPED_TRACE(row.what);
-    const std::string name = "Tool01_910" + std::to_string(n++) + ".exe";
-    const std::string tool = Pack(name, {row.module, Module("Good.txt", "fine")});
-    if (row.truncate) {
-      const std::string whole = ReadFileBytes(tool);
-      WriteFileBytes(tool, whole.substr(0, whole.size() - 1000));
+    const std::string name = "Tool01_91" + std::to_string(10 + n++) + ".exe";
+    std::vector<NewResource> package = row.package;
+    package.push_back(Module("Good.txt", "fine"));
+    const std::string tool = Pack(name, package);
+    if (row.spoil) {
+      std::string image = ReadFileBytes(tool);
+      row.spoil(image);
+      WriteFileBytes(tool, image);
     }
     ::DeleteFileW(L"D:\\CVL2000\\Exe\\appinterface.log");
     Script("260 0 " + tool + "\n267 0\n");
     EXPECT_EQ(RunTool("\"" + runner + "\" Caller.exe").exitCode, 0u);
     EXPECT_TRUE(AgentGot("result_code=1;]"));
     EXPECT_FALSE(AgentGot("result_code=0;]"));
-    EXPECT_TRUE(LogHas("    AddUpdater(에러발생,Err.Message:"));
+    EXPECT_TRUE(LogHas("    AddUpdater(에러발생,Err.Message:" + std::string(row.message)));
     wchar_t value[128];
     ::GetPrivateProfileStringW(L"HISTORY", Wide(name).c_str(), L"", value, 128, L"D:\\CVL2000\\Updater.ini");
     EXPECT_EQ(Narrow(value).substr(0, 2), "N,");

@@ -6,6 +6,7 @@
 
 #include "MiniImage.h"
 #include "package/pe/PEFile.h"
+#include "platform/Sha256.h"
 #include "Toolpack.h"
 
 using namespace updater;
@@ -56,12 +57,16 @@ TEST_F(Toolpack, BuildListCheckExtractRoundTrip) {
   Build(P("image.exe"), P("m.txt"), P("Tool01_5521.exe"), out);
 
   TPEResourceModule m(P("Tool01_5521.exe"));
-  ASSERT_EQ(m.ResourceCount(), 5u);  // the image's own resource is kept
+  ASSERT_EQ(m.ResourceCount(), 6u);  // the image's own resource is kept
   EXPECT_EQ(m.ResourceDetails(0).Name(), "Guide.mht\b0.0.0.0\b0\b1\b12\bManual\\Update\b1\bAgent\b");
   EXPECT_EQ(m.ResourceDetails(1).Name(), "Main.dll\b0.0.0.0\b0\b1\b6\bExe\b0\b");
-  EXPECT_EQ(m.ResourceDetails(2).Type(), "PREVTOOL");
-  EXPECT_EQ(m.ResourceDetails(3).Type(), "UPDATECONFIG");
-  EXPECT_EQ(m.ResourceDetails(4).Type(), "16");
+  EXPECT_EQ(m.ResourceDetails(2).Type(), "PACKAGEDIGEST");
+  const std::vector<unsigned char> digests = m.ResourceDetails(2).Data();
+  EXPECT_EQ(std::string(digests.begin(), digests.end()),
+            Sha256Hex(std::string(50000, 'm')) + "  Main.dll\n" + Sha256Hex("doc") + "  Guide.mht\n");
+  EXPECT_EQ(m.ResourceDetails(3).Type(), "PREVTOOL");
+  EXPECT_EQ(m.ResourceDetails(4).Type(), "UPDATECONFIG");
+  EXPECT_EQ(m.ResourceDetails(5).Type(), "16");
   const auto z = m.ResourceDetails(1).Data();
   EXPECT_EQ(z[0], 0x78);
   EXPECT_EQ(z[1], 0xDA);
@@ -120,7 +125,8 @@ TEST_F(Toolpack, DiffNamesWhatChangedAndNothingElse) {
       "changed  Guide.mht: copy type 0 -> 1",
       "changed  Guide.mht: sub-folder index 12 -> 23",
       "changed  Guide.mht: storage plain -> zlib",
-      "changed  Main.dll: content 50000 bytes -> 50000 bytes",
+      "changed  Main.dll: content sha256 " + Sha256Hex(std::string(50000, 'm')).substr(0, 12) + " -> " +
+          Sha256Hex(std::string(49999, 'm') + "n").substr(0, 12),
       "added    New.txt (version 0.0.0.0)",
       "removed  Old.txt (version 0.0.0.0)",
       "option   HIDDEN: \"0\" -> \"1\"",

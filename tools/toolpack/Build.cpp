@@ -7,10 +7,12 @@
 #include "OutputFile.h"
 #include "PackageEntry.h"
 #include "PEWriter.h"
+#include "Signature.h"
 #include "Toolpack.h"
 #include "package/Inflate.h"
 #include "package/pe/PEFile.h"
 #include "package/pe/VersionInfo.h"
+#include "platform/Sha256.h"
 
 #include <zlib.h>
 
@@ -129,20 +131,24 @@ class SourceFile {
     if (ec) throw Error(path_, "cannot open the file");
     return size;
   }
-  void Write(bool deflate, const DataWriter& write) const {
+  // Writes the file's content, plain or deflated, and answers the SHA-256 of what it read.
+  std::string Write(bool deflate, const DataWriter& write) const {
     std::ifstream in(Path(path_), std::ios::binary);
     if (!in) throw Error(path_, "cannot open the file");
+    Sha256 hash;
     const InputReader read = [&](void* buf, size_t max) {
       in.read(static_cast<char*>(buf), static_cast<std::streamsize>(max));
       if (in.bad()) throw Error(path_, "cannot read the file");
+      hash.Add(buf, static_cast<size_t>(in.gcount()));
       return static_cast<size_t>(in.gcount());
     };
     if (deflate) {
       DeflateStream(read, write);
-      return;
+    } else {
+      std::vector<char> block(1 << 20);
+      while (const size_t n = read(block.data(), block.size())) write(block.data(), n);
     }
-    std::vector<char> block(1 << 20);
-    while (const size_t n = read(block.data(), block.size())) write(block.data(), n);
+    return hash.HexDigest();
   }
   // Whether the file's first megabytes shrink by a tenth or more at zlib's fastest level.
   bool Compresses() const {
@@ -182,15 +188,26 @@ void Build(const std::string& imagePath, const std::string& manifestPath, const 
   const Manifest manifest = ParseManifest(std::string(text.begin(), text.end()), manifestPath);
   const fs::path base = Path(manifestPath).parent_path();
 
-  // Each file is read and compressed while the tool is written, never held whole.
+  // A second file of a name would be deployed over the first, and one digest could not tell them.
+  std::set<std::string> names;
+  for (const ManifestFile& f : manifest.files)
+    if (!names.insert(ToLowerAscii(f.fields.FileName)).second)
+      throw Error(manifestPath, "two files named " + f.fields.FileName + ": the second would be deployed over the first");
+  if (SignatureOf(image))
+    out << "note: " << imagePath << " is signed; the signature is dropped (it cannot stay valid once the package is added): "
+        << "sign the tool after building it\n";
+
+  // Each file is read, hashed and compressed while the tool is written, never held whole.
   struct Stored {
     uint64_t size = 0, stored = 0;
   };
   std::vector<Stored> sizes(manifest.files.size());
+  std::vector<FileDigest> digests(manifest.files.size());
   std::vector<NewResource> added;
   uint64_t plainTotal = 0;
   for (size_t i = 0; i < manifest.files.size(); ++i) {
     const ManifestFile& f = manifest.files[i];
+    digests[i].fileName = f.fields.FileName;
     const SourceFile source(Utf8(base / Path(f.source)));
     sizes[i].size = source.Size();
     TUpdateFileResource fields = f.fields;
@@ -205,14 +222,24 @@ void Build(const std::string& imagePath, const std::string& manifestPath, const 
       throw Error(manifestPath, "the files stored plain come to more than " + std::to_string(kLargestLoadableTool / (1024 * 1024)) +
                                     " MB, the largest tool the program can load; store them zlib or split the package");
     NewResource r{std::string(kModuleType), MakeResourceName(fields), kPackageLanguage, 0, {}, {}};
-    r.produce = [source, zlib = f.zlib, &stored = sizes[i].stored](const DataWriter& write) {
-      source.Write(zlib, [&](const void* d, size_t n) {
+    r.produce = [source, zlib = f.zlib, &stored = sizes[i].stored, &digest = digests[i].sha256](const DataWriter& write) {
+      digest = source.Write(zlib, [&](const void* d, size_t n) {
         write(d, n);
         stored += n;
       });
     };
     added.push_back(std::move(r));
   }
+  // Written after every MODULE (its type sorts after theirs), so each file is read only once.
+  static_assert(kDigestType > kModuleType);
+  NewResource digestList{std::string(kDigestType), std::string(kDigestName), kPackageLanguage, 0, {}, {}};
+  digestList.produce = [&digests](const DataWriter& write) {
+    for (const FileDigest& d : digests)
+      if (d.sha256.empty()) throw std::logic_error("the digest list is written before " + d.fileName);
+    const std::string text = MakeDigestList(digests);
+    write(text.data(), text.size());
+  };
+  added.push_back(std::move(digestList));
   auto control = [&](const char* type, const char* fileName, const std::string& payload) {
     const std::string z = DeflateBest(payload.data(), payload.size());
     added.push_back({type, ControlName(fileName), kPackageLanguage, 0, {z.begin(), z.end()}, {}});
@@ -228,7 +255,9 @@ void Build(const std::string& imagePath, const std::string& manifestPath, const 
 
   OutputFile tool(outPath);
   try {
-    WriteResources(image, added, {std::string(kModuleType), std::string(kPrevToolType), std::string(kUpdateConfigType)}, tool);
+    WriteResources(image, added,
+                   {std::string(kModuleType), std::string(kPrevToolType), std::string(kUpdateConfigType), std::string(kDigestType)},
+                   tool);
   } catch (const Error&) {
     throw;
   } catch (const std::runtime_error& e) {
@@ -243,6 +272,7 @@ void Build(const std::string& imagePath, const std::string& manifestPath, const 
         << " bytes)\n";
   if (manifest.anyOption) out << "  UPDATECONFIG\n";
   if (manifest.prevTool) out << "  PREVTOOL " << *manifest.prevTool << "\n";
+  out << "  " << kDigestType << " (SHA-256 of " << digests.size() << " files)\n";
   out << "wrote " << outPath << " (" << tool.Size() << " bytes, " << added.size() << " package resources)\n";
 }
 

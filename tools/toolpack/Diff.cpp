@@ -13,7 +13,7 @@ namespace {
 
 struct FileView {
   TUpdateFileResource fields;
-  uint64_t size = 0, digest = 0;
+  std::string sha256;  // of the content as the program stages it: a change of content, not of date
 };
 
 struct ToolView {
@@ -21,39 +21,9 @@ struct ToolView {
   std::map<std::string, std::string> options;
 };
 
-// FNV-1a over the file's content as the program would stage it: a change of content, not of date.
-struct ContentDigest {
-  uint64_t value = 14695981039346656037ull, size = 0;
-  void Add(const void* data, size_t n) {
-    const auto* p = static_cast<const unsigned char*>(data);
-    for (size_t i = 0; i < n; ++i) value = (value ^ p[i]) * 1099511628211ull;
-    size += n;
-  }
-};
-
-ContentDigest Digest(const TResourceDetails& r, bool plain) {
-  ContentDigest d;
-  const OutputSink add = [&](const void* data, size_t n) { d.Add(data, n); };
-  if (plain) {
-    const InputReader read = r.Reader();
-    std::vector<char> block(1 << 20);
-    while (const size_t n = read(block.data(), block.size())) add(block.data(), n);
-  } else {
-    InflateStream(r.Reader(), add);
-  }
-  return d;
-}
-
 std::string PayloadText(const TResourceDetails& r, bool plain) {
   std::string text;
-  const OutputSink add = [&](const void* data, size_t n) { text.append(static_cast<const char*>(data), n); };
-  if (plain) {
-    const InputReader read = r.Reader();
-    std::vector<char> block(4096);
-    while (const size_t n = read(block.data(), block.size())) add(block.data(), n);
-  } else {
-    InflateStream(r.Reader(), add);
-  }
+  ReadStaged(r, plain, [&](const void* data, size_t n) { text.append(static_cast<const char*>(data), n); });
   return text;
 }
 
@@ -61,13 +31,16 @@ ToolView Read(const std::string& path) {
   TPEResourceModule m(path);
   ToolView view;
   std::string dataTool, document;
+  // A tool's own digests spare reading its files; they are what check and the program hold it to.
+  const std::optional<std::vector<FileDigest>> digests = DigestListOf(m, path);
   for (const PackageEntry& e : Entries(m)) {
     if (!e.fields) continue;
     const std::string type = ToUpperAscii(e.resource->Type());
     const TUpdateFileResource& f = *e.fields;
     if (type == kModuleType) {
-      const ContentDigest d = Digest(*e.resource, f.StoredPlain != 0);
-      view.files[ToLowerAscii(f.FileName)] = {f, d.size, d.value};
+      std::optional<std::string> digest = digests ? DigestOf(*digests, f.FileName) : std::nullopt;
+      if (!digest) digest = DigestOfStaged(*e.resource, f.StoredPlain != 0).sha256;
+      view.files[ToLowerAscii(f.FileName)] = {f, *digest};
       if (ToUpperAscii(f.FileName).find("VEROZ") != std::string::npos && IsDataToolName(f.FileName)) dataTool = f.FileName;
       if (IsDocumentIndex(f.SubFolderIndex)) document = f.FileName;
     } else if (type == kUpdateConfigType) {
@@ -97,8 +70,7 @@ void Compare(const FileView& a, const FileView& b, std::vector<Change>& out) {
   auto field = [&](const char* what, const std::string& x, const std::string& y) {
     if (x != y) out.push_back({"changed", name, what, x, y});
   };
-  if (a.digest != b.digest || a.size != b.size)
-    out.push_back({"changed", name, "content", std::to_string(a.size) + " bytes", std::to_string(b.size) + " bytes"});
+  if (a.sha256 != b.sha256) out.push_back({"changed", name, "content", a.sha256, b.sha256});
   field("version", a.fields.Version, b.fields.Version);
   field("copy type", std::to_string(a.fields.CopyType), std::to_string(b.fields.CopyType));
   field("base kind", std::to_string(a.fields.BaseKind), std::to_string(b.fields.BaseKind));
@@ -154,6 +126,8 @@ size_t Diff(const std::string& oldPath, const std::string& newPath, std::ostream
   for (const Change& c : changes) {
     if (c.kind == "added") out << "added    " << c.name << " (version " << c.after << ")\n";
     else if (c.kind == "removed") out << "removed  " << c.name << " (version " << c.before << ")\n";
+    else if (c.kind == "changed" && c.what == "content")
+      out << "changed  " << c.name << ": content sha256 " << c.before.substr(0, 12) << " -> " << c.after.substr(0, 12) << "\n";
     else if (c.kind == "changed") out << "changed  " << c.name << ": " << c.what << " " << c.before << " -> " << c.after << "\n";
     else out << "option   " << c.name << ": \"" << c.before << "\" -> \"" << c.after << "\"\n";
   }

@@ -26,14 +26,7 @@ void Extract(const std::string& toolPath, const std::string& folder, std::ostrea
     if (!r) throw Error(toolPath, record.FileName + ": no resource in language " + std::to_string(kPackageLanguage) + " or 0");
     const std::string target = Utf8(Path(folder) / Path(record.FileName));
     OutputFile file(target);
-    const DataWriter write = [&](const void* d, size_t n) { file.Append(d, n); };
-    if (record.StoredPlain) {
-      const InputReader read = r->Reader();
-      std::vector<char> block(1 << 20);
-      while (const size_t n = read(block.data(), block.size())) write(block.data(), n);
-    } else {
-      InflateStream(r->Reader(), write);
-    }
+    ReadStaged(*r, record.StoredPlain != 0, [&](const void* d, size_t n) { file.Append(d, n); });
     file.Commit();
     out << target << " (" << file.Size() << " bytes)\n";
   }

@@ -2,6 +2,7 @@
 #include <ostream>
 
 #include "PackageEntry.h"
+#include "Signature.h"
 #include "Toolpack.h"
 
 namespace updater::toolpack {
@@ -30,6 +31,14 @@ void List(const std::string& toolPath, std::ostream& out) {
     }
     out << "\n";
   }
+  const std::optional<std::vector<FileDigest>> digests = DigestListOf(m, toolPath);
+  out << (digests ? "digest list: SHA-256 of " + std::to_string(digests->size()) + " files\n" : std::string("digest list: none\n"));
+  if (const std::optional<SignatureFacts> sig = SignatureOf(m))
+    out << "signature: " << (sig->authenticode ? "Authenticode, " : "not Authenticode, ") << sig->size << " bytes, "
+        << (sig->coversPackage ? "covers the package" : "does not cover the package (signed before it was added)")
+        << (sig->trailing ? ", " + std::to_string(sig->trailing) + " bytes after it not covered" : std::string()) << "\n";
+  else
+    out << "signature: none\n";
 }
 
 }  // namespace updater::toolpack

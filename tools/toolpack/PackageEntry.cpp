@@ -5,6 +5,7 @@
 
 #include "core/PathText.h"
 #include "package/Inflate.h"
+#include "platform/Sha256.h"
 
 namespace updater::toolpack {
 namespace fs = std::filesystem;
@@ -16,6 +17,37 @@ std::string Utf8(const fs::path& p) {
 }
 
 uint64_t InflatedSize(const TResourceDetails& r) { return InflateStream(r.Reader(), [](const void*, size_t) {}); }
+
+uint64_t ReadStaged(const TResourceDetails& r, bool plain, const OutputSink& sink) {
+  if (!plain) return InflateStream(r.Reader(), sink);
+  const InputReader read = r.Reader();
+  std::vector<char> block(1 << 20);
+  uint64_t size = 0;
+  while (const size_t n = read(block.data(), block.size())) {
+    sink(block.data(), n);
+    size += n;
+  }
+  return size;
+}
+
+StagedDigest DigestOfStaged(const TResourceDetails& r, bool plain) {
+  Sha256 hash;
+  StagedDigest d;
+  d.size = ReadStaged(r, plain, [&](const void* data, size_t n) { hash.Add(data, n); });
+  d.sha256 = hash.HexDigest();
+  return d;
+}
+
+std::optional<std::vector<FileDigest>> DigestListOf(const TPEResourceModule& m, const std::string& toolPath) {
+  const TResourceDetails* r = m.FindResourceDetails(std::string(kDigestType), std::string(kDigestName), kPackageLanguage);
+  if (!r) return std::nullopt;
+  const std::vector<unsigned char> text = r->Data();
+  try {
+    return ParseDigestList(std::string(text.begin(), text.end()));
+  } catch (const std::exception& e) {
+    throw Error(toolPath, std::string("damaged digest list: ") + e.what());
+  }
+}
 
 std::vector<PackageEntry> Entries(const TPEResourceModule& m) {
   std::vector<PackageEntry> entries;

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "Toolpack.h"
+#include "package/Inflate.h"
 #include "package/PackageFormat.h"
 #include "package/pe/PEFile.h"
 
@@ -29,6 +30,16 @@ bool IsPackageType(const std::string& type);
 std::string Printable(const std::string& name);
 // The inflated size of a zlib resource; throws when it does not inflate.
 uint64_t InflatedSize(const TResourceDetails& r);
+// The content the program stages from a file of the package (inflated, or as stored), block by
+// block; answers its size and throws when it does not inflate.
+uint64_t ReadStaged(const TResourceDetails& r, bool plain, const OutputSink& sink);
+struct StagedDigest {
+  std::string sha256;
+  uint64_t size = 0;
+};
+StagedDigest DigestOfStaged(const TResourceDetails& r, bool plain);
+// The package's digest list; nothing when the tool carries none; Error when it does not read.
+std::optional<std::vector<FileDigest>> DigestListOf(const TPEResourceModule& m, const std::string& toolPath);
 
 // A small file whole (an image, a manifest).
 std::vector<unsigned char> ReadBinary(const std::string& path);
