@@ -51,6 +51,19 @@ TEST_F(Scenario, OneByHandDeploysBacksUpRecordsAndReports) {
   EXPECT_EQ(lines[lines.size() - 2].substr(21), "업데이트 종료");
 }
 
+// A tool signed after packing (the signing test leaves it) loads, checks its digests and deploys.
+TEST_F(Scenario, ASignedToolDeploysAsItWasPacked) {
+  const std::string signedTool = BuildFolder() + "signed\\Tool01_0045.exe";
+  ASSERT_TRUE(FileExists(signedTool)) << "made by the test e2e_signed_tool, which ctest runs first";
+  ::CopyFileW(Wide(signedTool).c_str(), L"D:\\tools\\Tool01_0045.exe", FALSE);
+  Script("267 0\n");
+  EXPECT_EQ(RunTool("\"D:\\tools\\Tool01_0045.exe\"").exitCode, 0u);
+  EXPECT_EQ(ReadFileBytes("D:\\CVL2000\\Exe\\ver_plain.dll"), ReadFileBytes(BuildFolder() + "ver_plain.dll"));
+  EXPECT_EQ(ReadFileBytes("D:\\CVL2000\\Exe\\DLL\\ver_commas.dll"), ReadFileBytes(BuildFolder() + "ver_commas.dll"));
+  EXPECT_TRUE(LogHas("    SHA-256 확인 [2개 파일 일치]"));
+  EXPECT_TRUE(AgentGot("result_code=0;]"));
+}
+
 TEST_F(Scenario, TwoRefusedToolsAndTheCallerStartedAgain) {
   const std::string a = Pack("Tool01_7001.exe", {Module("A.txt", "a")});
   const std::string b = Pack("Tool01_7002.exe", {Module("B.txt", "b")});

@@ -2,9 +2,13 @@
 
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <sstream>
 
 #include "MiniImage.h"
+#include "PEWriter.h"
+#include "PackageEntry.h"
+#include "package/Inflate.h"
 #include "package/pe/PEFile.h"
 #include "platform/Sha256.h"
 #include "Toolpack.h"
@@ -95,6 +99,10 @@ TEST_F(Toolpack, BadManifestsNameTheFileAndLeaveNothingBehind) {
   EXPECT_NE(ErrorOfBuild("[files]\nfiles/a | 11 | 1 | 6 | Exe | zlib\n").find("unknown copy type 11"), std::string::npos);
   EXPECT_NE(ErrorOfBuild("[files]\nfiles/a | 0 | 2 | 6 | Exe | zlib\n").find("unknown base kind 2"), std::string::npos);
   EXPECT_NE(ErrorOfBuild("[files]\nfiles/a | 0 | 1 | 0 | a\\...\\x | zlib\n").find("segment ending in a dot"), std::string::npos);
+  Write("files/A.dll", "a");
+  Write("files/sub/a.dll", "a");
+  EXPECT_NE(ErrorOfBuild("[files]\nfiles/A.dll | 0 | 1 | 6 | Exe | zlib\nfiles/sub/a.dll | 0 | 1 | 34 | Exe | zlib\n").find("two files named a.dll"),
+            std::string::npos);
   Write("files/q'uote.dll", "x");
   EXPECT_NE(ErrorOfBuild("[files]\nfiles/q'uote.dll | 0 | 1 | 6 | Exe | zlib\n").find("quotes"), std::string::npos);
   EXPECT_FALSE(fs::exists(dir / "Tool01_1.exe"));
@@ -187,22 +195,60 @@ TEST_F(Toolpack, AnImageWithoutRoomOrNotPE32IsRefused) {
   EXPECT_FALSE(fs::exists(dir / "Tool01_1.exe"));
 }
 
+// Each way a built tool can be spoiled, and the line check gives for it; a tool without a digest
+// list still checks (its plain files then unread).
 TEST_F(Toolpack, CheckReportsDamage) {
   Write("files/a.dll", std::string(10000, 'a'));
-  Write("m.txt", "[files]\nfiles/a.dll | 0 | 1 | 6 | Exe | zlib\n");
-  std::ostringstream out;
-  Build(P("image.exe"), P("m.txt"), P("Tool01_1.exe"), out);
-  // Flip a byte in the middle of the zlib payload.
+  Write("files/p.txt", "plain content");
+  Write("m.txt", "[files]\nfiles/a.dll | 0 | 1 | 6 | Exe | zlib\nfiles/p.txt | 0 | 1 | 6 | Exe | plain\n");
+  std::ostringstream ignored;
+  Build(P("image.exe"), P("m.txt"), P("Tool01_1.exe"), ignored);
+  const std::vector<unsigned char> built = ReadBinary(P("Tool01_1.exe"));
   TPEResourceModule m(P("Tool01_1.exe"));
-  const uint64_t at = m.ResourceDetails(0).DataOffset() + m.ResourceDetails(0).DataSize() - 6;
-  {
-    std::fstream f(dir / "Tool01_1.exe", std::ios::in | std::ios::out | std::ios::binary);
-    f.seekp(static_cast<std::streamoff>(at));
-    f.put('\x55');
+  const TResourceDetails& a = m.ResourceDetails(0);  // a.dll, then p.txt, then the digest list
+  const TResourceDetails& p = m.ResourceDetails(1);
+  auto digestList = [](const std::string& text) {
+    return NewResource{std::string(kDigestType), std::string(kDigestName), kPackageLanguage, 0, {text.begin(), text.end()}, {}};
+  };
+  const std::string aLine = Sha256Hex(std::string(10000, 'a')) + "  a.dll\n", pLine = Sha256Hex("plain content") + "  p.txt\n";
+  const std::string otherA = DeflateBest("another a", 9);
+  struct Row {
+    const char* what;
+    std::function<std::vector<unsigned char>()> make;
+    const char* line;  // empty: check passes
+  };
+  const Row rows[] = {
+      {"as built", [&] { return built; }, ""},
+      {"a byte of the zlib stream flipped",
+       [&] { auto b = built; b[a.DataOffset() + a.DataSize() - 6] ^= 0x55; return b; }, "problem: a.dll"},
+      {"a byte of the plain file flipped",
+       [&] { auto b = built; b[p.DataOffset() + 3] ^= 0x20; return b; }, "problem: p.txt: content differs from its SHA-256 digest"},
+      {"a zlib stream that inflates to other content",
+       [&] { return WriteResources(built, {{a.Type(), a.Name(), kPackageLanguage, 0, {otherA.begin(), otherA.end()}, {}}}); },
+       "problem: a.dll: content differs from its SHA-256 digest"},
+      {"a file missing from the digest list", [&] { return WriteResources(built, {digestList(pLine)}); },
+       "problem: a.dll: not in the package's digest list"},
+      {"a listed file missing from the package",
+       [&] { return WriteResources(built, {digestList(aLine + pLine + Sha256Hex("x") + "  gone.dll\n")}); },
+       "problem: gone.dll: in the digest list but not in the package"},
+      {"an unreadable digest list", [&] { return WriteResources(built, {digestList("not a digest\n")}); },
+       "problem: damaged digest list: unreadable digest line"},
+      {"no digest list", [&] { return WriteResources(built, {}, {std::string(kDigestType)}); }, ""},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.what);
+    const std::vector<unsigned char> tool = row.make();
+    Write("spoiled.exe", std::string(tool.begin(), tool.end()));
+    std::ostringstream checked;
+    EXPECT_EQ(Check(P("spoiled.exe"), checked), std::string(row.line).empty()) << checked.str();
+    EXPECT_NE(checked.str().find(row.line), std::string::npos) << checked.str();
   }
-  std::ostringstream checked;
-  EXPECT_FALSE(Check(P("Tool01_1.exe"), checked));
-  EXPECT_NE(checked.str().find("problem: a.dll"), std::string::npos) << checked.str();
+  std::ostringstream listed, checked;
+  Write("plain.exe", [&] { auto t = WriteResources(built, {}, {std::string(kDigestType)}); return std::string(t.begin(), t.end()); }());
+  List(P("plain.exe"), listed);
+  EXPECT_NE(listed.str().find("digest list: none\nsignature: none\n"), std::string::npos) << listed.str();
+  Check(P("plain.exe"), checked);
+  EXPECT_NE(checked.str().find("no digest list: files stored plain are not checked"), std::string::npos);
 }
 
 #ifdef UPDATER_WIN_BUILD_DIR

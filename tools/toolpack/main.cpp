@@ -14,8 +14,8 @@ namespace {
 int Usage() {
   std::cerr << "usage:\n"
                "  toolpack build IMAGE.exe MANIFEST OUT.exe   make an update tool (e.g. Tool01_5521.exe)\n"
-               "  toolpack list TOOL.exe                      every resource with its fields and sizes\n"
-               "  toolpack check TOOL.exe                     names parse, files inflate, names are safe\n"
+               "  toolpack list TOOL.exe                      every resource with its fields and sizes, digests, signature\n"
+               "  toolpack check TOOL.exe                     names parse and are safe, files match their digests, signature\n"
                "  toolpack extract TOOL.exe FOLDER            write the package to a folder\n"
                "  toolpack diff [--json] OLD.exe NEW.exe      what changed from one tool to the other\n";
   return 2;
