@@ -11,13 +11,6 @@
 namespace updater {
 namespace {
 
-constexpr std::array<std::string_view, kSubFolderCount> kSubFolders = {
-    "직접지정", "Halvek", "Campaign", "Drg", "eSign", "Etc", "Exe", "Graphic", "Image", "Live",
-    "Windra", "Log", "Manual\\Update", "Brisko", "Plumet", "Tool", "Etc\\Tindle", "DotNetUtils",
-    "Etc\\Vessany", "Etc\\Gorvane", "Lumora", "Marlen", "Chart", "Manual\\Update\\ChartManual",
-    "Etc\\신이미지", "Etc\\Corvel메세지서버(New)", "Plumet+", "Truvial", "Mobile", "LumoraUpdate",
-    "Tindle", "CommLib", "NarcoticEnc", "TXEditor", "Exe\\DLL", "CheckUp", "TXHIE", "NewEMR"};
-
 constexpr std::array<std::string_view, 4> kRootCandidates = {"D:\\CVL2000", "C:\\CVL2000", "E:\\CVL2000",
                                                              "F:\\CVL2000"};
 
@@ -32,10 +25,6 @@ std::string CreatedOrFallback(std::string_view part) {
 }
 
 }  // namespace
-
-std::string_view SubFolderEntry(int index) {
-  return index >= 0 && index < kSubFolderCount ? kSubFolders[static_cast<size_t>(index)] : std::string_view{};
-}
 
 std::string InstallRoot() {
   for (std::string_view candidate : kRootCandidates)
@@ -103,79 +92,21 @@ bool EnsureFolder(std::string_view path) {
   return ::CreateDirectoryW(Wide(trimmed).c_str(), nullptr) || FolderExists(trimmed);
 }
 
-PathAnswer TargetPath(const ItemPlace& item) {
-  std::string folder;
-  const bool inTable = item.subFolderIndex >= 0 && item.subFolderIndex < kSubFolderCount;
-  switch (item.baseKind) {
-    case 0:
-      // Without a folder the name alone would land in the current directory.
-      if (Trim(item.itemPath).empty()) return {};
-      folder = WithTrailingBackslash(item.itemPath);
-      break;
-    case 1:
-      // An index outside the table would read past it: such an item goes nowhere.
-      if (!inTable) return {};
-      folder = Join(InstallRoot(), item.subFolderIndex != 0 ? SubFolderEntry(item.subFolderIndex) : item.itemPath);
-      break;
-    case 2:
-      if (!FolderExists(QuorixRoot())) return {};
-      break;
-    default:
-      break;
-  }
-  // Without a target folder (Quorix root, Exe folder) the folder and file conditions cannot hold.
-  if (folder.empty() && (item.copyType == 5 || item.copyType == 6 || item.copyType == 8)) return {};
-  switch (item.copyType) {
-    case 5: {
-      const bool webViewLoader = folder.find("eSign\\runtimes\\win-x86\\native") != std::string::npos &&
-                                 item.fileName.find("WebView2Loader.dll") != std::string::npos;
-      if (!FolderExists(webViewLoader ? ESignFolder() : folder)) return {};
-      break;
-    }
-    case 6:
-      if (!FolderExists(folder)) return {};
-      break;
-    case 8:
-      if (!FileExists(folder + item.fileName)) return {};
-      break;
-    default:
-      break;
-  }
-  switch (item.baseKind) {
-    case 0:
-    case 1:
-      return {true, folder + item.fileName};
-    case 2: {
-      const std::string quorix = QuorixRoot();
-      if (!FolderExists(quorix)) return {false, quorix};
-      return {true, WithTrailingBackslash(quorix) + item.fileName};
-    }
-    default:
-      return {true, ExeFolder() + item.fileName};
-  }
-}
+namespace {
 
-BackupAnswer BackupAndTarget(const ItemPlace& item) {
-  const std::string root = BackupRoot();
-  switch (item.baseKind) {
-    case 0:
-      if (Trim(item.itemPath).empty()) return {false, root, {}};
-      return {true, Join(root, "Specific"), WithTrailingBackslash(item.itemPath) + item.fileName};
-    case 1:
-      if (item.subFolderIndex < 0 || item.subFolderIndex >= kSubFolderCount) return {false, root, {}};
-      if (item.subFolderIndex != 0) {
-        const std::string_view entry = SubFolderEntry(item.subFolderIndex);
-        return {true, Join(root, entry), Join(InstallRoot(), entry) + item.fileName};
-      }
-      return {true, Join(TempFolder(), "FX4\\Backup\\CvlSpecific"), Join(InstallRoot(), item.itemPath) + item.fileName};
-    case 2: {
-      const std::string quorix = QuorixRoot();
-      if (!FolderExists(quorix)) return {false, root, quorix};
-      return {true, Join(root, "Vantrel"), WithTrailingBackslash(quorix) + item.fileName};
-    }
-    default:
-      return {true, Join(root, "Exe"), ExeFolder() + item.fileName};
-  }
-}
+// This PC, as the rules read it.
+class ThisPc final : public ClientView {
+ public:
+  std::string InstallRoot() const override { return updater::InstallRoot(); }
+  std::string TempFolder() const override { return updater::TempFolder(); }
+  std::string QuorixRoot() const override { return updater::QuorixRoot(); }
+  bool FolderExists(std::string_view path) const override { return updater::FolderExists(path); }
+  bool FileExists(std::string_view path) const override { return updater::FileExists(path); }
+};
+
+}  // namespace
+
+PathAnswer TargetPath(const ItemPlace& item) { return TargetPath(item, ThisPc()); }
+BackupAnswer BackupAndTarget(const ItemPlace& item) { return BackupAndTarget(item, ThisPc()); }
 
 }  // namespace updater

@@ -5,11 +5,9 @@
 #include <string>
 #include <string_view>
 
-namespace updater {
+#include "core/TargetRules.h"
 
-inline constexpr int kSubFolderCount = 38;
-// Entry of the target sub-folder table, without trailing backslash; empty outside the table.
-std::string_view SubFolderEntry(int index);
+namespace updater {
 
 std::string InstallRoot();
 std::string ExeFolder();
@@ -34,26 +32,8 @@ std::string ProgramFilesFolder();    // as found
 // True when the folder exists or could be made with all its parents.
 bool EnsureFolder(std::string_view path);
 
-// The fields of an update item that decide where it goes.
-struct ItemPlace {
-  std::string fileName;
-  uint8_t baseKind = 0;     // 0 own path, 1 install root, 2 Quorix root, other: Exe folder
-  int subFolderIndex = 0;   // 0: the item path gives the folder
-  std::string itemPath;
-  uint8_t copyType = 0;
-};
-
-struct PathAnswer {
-  bool ok = false;
-  std::string path;
-};
-// Where a file is deployed; false when the copy type's folder or file condition is not met.
+// The target rules asked of this PC.
 PathAnswer TargetPath(const ItemPlace& item);
-
-struct BackupAnswer {
-  bool ok = false;
-  std::string backupFolder, targetPath;
-};
 BackupAnswer BackupAndTarget(const ItemPlace& item);
 
 }  // namespace updater

@@ -49,6 +49,22 @@ std::string Dotless(std::string_view version) {
   return out;
 }
 
+std::string StagedDotless(std::string_view version) {
+  std::string out;
+  for (char c : version)
+    if (c != '.' && c != ',' && c != ' ') out.push_back(c);
+  return out;
+}
+
+CopyDecision DecideCopy(std::string_view installedVersion, std::string_view stagedVersion, const std::function<bool()>& sizesDiffer,
+                        uint8_t copyType) {
+  CopyDecision d;
+  d.installedDotless = Dotless(installedVersion);
+  d.copy = CompareDotless(d.installedDotless, StagedDotless(stagedVersion)) < 0 ||
+           (installedVersion == kNoVersion && stagedVersion == kNoVersion && sizesDiffer()) || copyType == 7;
+  return d;
+}
+
 int CompareDotless(std::string_view a, std::string_view b) {
   const int c = a.compare(b);  // char_traits<char>::compare orders as unsigned char
   return c < 0 ? -1 : (c > 0 ? 1 : 0);

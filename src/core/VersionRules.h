@@ -30,6 +30,16 @@ std::string SelectVersionText(const std::vector<std::pair<uint16_t, uint16_t>>& 
                               const VersionStringQuery& query, const std::function<std::string()>& numericVersion);
 
 std::string Dotless(std::string_view version);
+// A staged file's version as the update list keeps it: without dots, commas and blanks.
+std::string StagedDotless(std::string_view version);
+// The version decision: copy when the installed dotless version is smaller, when both files have
+// no version and differ in size (asked only then), or for copy type 7.
+struct CopyDecision {
+  bool copy = false;
+  std::string installedDotless;
+};
+CopyDecision DecideCopy(std::string_view installedVersion, std::string_view stagedVersion, const std::function<bool()>& sizesDiffer,
+                        uint8_t copyType);
 // Ordinal byte comparison: negative, zero or positive. 6.0.10.1 (60101) sorts before 6.0.9.50 (60950).
 int CompareDotless(std::string_view a, std::string_view b);
 

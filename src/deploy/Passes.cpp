@@ -68,7 +68,7 @@ bool DeployFile(TUpdater& updater, PassView& view, TUpdateFile& file, const TUpd
   uint8_t copyType = 0;  // a new target is copied plainly, without the forced-copy wording
   if (existed) {
     file.ExistedBefore = true;
-    const CopyDecision decision = ShouldCopy(target, file.StagingPath, file.DotlessVersion, r.CopyType);
+    const CopyDecision decision = ShouldCopy(target, file.StagingPath, r.CopyType);
     if (!decision.copy) {
       LogLine(CurrentLine(n, target, decision.installedDotless, file.DotlessVersion, "복사 건너뜀"));
       return true;
@@ -85,11 +85,8 @@ bool DeployFile(TUpdater& updater, PassView& view, TUpdateFile& file, const TUpd
 
 }  // namespace
 
-CopyDecision ShouldCopy(const std::string& installed, const std::string& staged, const std::string& stagedDotless, uint8_t copyType) {
-  CopyDecision d;
-  d.installedDotless = Dotless(VersionText(installed, 1));
-  d.copy = CompareDotless(d.installedDotless, stagedDotless) < 0 || NoVersionSizeDiffers(installed, staged) || copyType == 7;
-  return d;
+CopyDecision ShouldCopy(const std::string& installed, const std::string& staged, uint8_t copyType) {
+  return DecideCopy(VersionText(installed, 1), VersionText(staged, 1), [&] { return FileSize(installed) != FileSize(staged); }, copyType);
 }
 
 bool ExecuteBackup(TUpdater& updater, PassView& view) {
@@ -107,7 +104,7 @@ bool ExecuteBackup(TUpdater& updater, PassView& view) {
       view.ShowFileCountLabels(false);
       view.ShowStatus(file.FileName + " 파일백업 중");
       const int n = static_cast<int>(i) + 1;
-      const CopyDecision decision = ShouldCopy(place.targetPath, file.StagingPath, file.DotlessVersion, r.CopyType);
+      const CopyDecision decision = ShouldCopy(place.targetPath, file.StagingPath, r.CopyType);
       if (!decision.copy) {
         LogLine(CurrentLine(n, place.targetPath, decision.installedDotless, file.DotlessVersion, "백업 건너뜀"));
         continue;

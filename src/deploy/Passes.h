@@ -5,6 +5,7 @@
 #include <functional>
 #include <string>
 
+#include "core/VersionRules.h"
 #include "deploy/CopyEngine.h"
 #include "package/Updater.h"
 #include "platform/Clock.h"
@@ -52,12 +53,7 @@ bool CopyFormProgramForBackup(const std::string& targetPath, const std::string& 
 bool ReplaceFormProgramCopy(const std::string& targetPath, const std::string& sourcePath, TUpdater& updater, PassView& view);
 void RemoveChromiumFolder(const std::string& targetPath, const std::string& sourcePath, TUpdater& updater);
 
-// The version decision: copy when the installed dotless version is smaller, when both files have
-// no version and differ in size, or for copy type 7.
-struct CopyDecision {
-  bool copy = false;
-  std::string installedDotless;
-};
-CopyDecision ShouldCopy(const std::string& installed, const std::string& staged, const std::string& stagedDotless, uint8_t copyType);
+// The version decision (DecideCopy) between an installed file and its staged one.
+CopyDecision ShouldCopy(const std::string& installed, const std::string& staged, uint8_t copyType);
 
 }  // namespace updater

@@ -56,11 +56,6 @@ std::string NumericVersion(std::string_view path) {
   return NumericVersionText(fixed->dwFileVersionMS, fixed->dwFileVersionLS);
 }
 
-bool NoVersionSizeDiffers(std::string_view installedPath, std::string_view newPath) {
-  return VersionText(installedPath) == kNoVersion && VersionText(newPath) == kNoVersion &&
-         FileSize(installedPath) != FileSize(newPath);
-}
-
 int64_t FileSize(std::string_view path) {
   const std::wstring wpath = Wide(path);
   if (::GetFileAttributesW(wpath.c_str()) == INVALID_FILE_ATTRIBUTES) return 0;

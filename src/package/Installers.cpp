@@ -16,14 +16,9 @@
 namespace updater {
 namespace {
 
-constexpr std::array<const char*, 11> kCopyTypeNames = {
-    "복사", "복사&바로실행", "복사&시작등록(RunOnce)", "복사&설치시작등록(InstallRunOnce,Silent)", "복사&바로실행(Silent)",
-    "폴더존재시복사", "폴더존재시복사&바로실행(Silent)", "복사(강제덮어쓰기,파일버전무시)", "복사(해당경로파일존재시)",
-    "복사&특정폴더존재시바로실행(Silent)", "복사&(PostgreSQLDB만)바로실행"};
 constexpr std::array<const char*, 4> kMobileModules = {"CvlPallid.dll", "CvlOrbiter_REST.exe", "CvlTernClient.exe", "TXQuill.dll"};
 constexpr const char* kMobileServer = "CvlOrbiter_REST.exe";
 constexpr const char* kRunOnceKey = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\RunOnce";
-constexpr const char* kSilent = "/verysilent /norestart";
 
 DbmsKind KindOf(const TtsQuery& query) { return query.Db().Kind; }
 
@@ -32,20 +27,20 @@ void ReplaceEntry(StringList& list, const std::string& name, const std::string& 
   if (at >= 0) list[static_cast<size_t>(at)] = path;
 }
 
-// Types 1, 4, 6, 9 and 10 open the file; false for a type 9 whose required folder is missing and
-// a type 10 on SQL Anywhere.
-bool OpensHere(const TUpdater& updater, const TUpdateFileResource& r) {
-  if (r.CopyType == 9) {
-    const std::string folder = Trim(r.RequiredFolder);
-    return !folder.empty() && (FolderExists(folder) || FolderExists(InstallRoot() + folder));
+// The condition of an opening, asked when the file is deployed.
+bool ConditionHolds(const TUpdater& updater, const TUpdateFileResource& r, AfterDeploy::Condition condition) {
+  switch (condition) {
+    case AfterDeploy::Condition::Always: return true;
+    case AfterDeploy::Condition::PostgreSql: return updater.Query->IsPostgreSql();
+    case AfterDeploy::Condition::RequiredFolder:
+      for (const std::string& folder : RequiredFolders(r.RequiredFolder, InstallRoot()))
+        if (FolderExists(folder)) return true;
+      return false;
   }
-  if (r.CopyType == 10) return updater.Query->IsPostgreSql();
-  return r.CopyType == 1 || r.CopyType == 4 || r.CopyType == 6;
+  return false;
 }
 
 }  // namespace
-
-std::string CopyTypeName(uint8_t copyType) { return copyType < kCopyTypeNames.size() ? kCopyTypeNames[copyType] : ""; }
 
 void NoteDeployedPath(RunState& run, int subFolderIndex, const std::string& fileName, const std::string& targetPath) {
   if (ToUpperAscii(fileName).find("VEROZ") != std::string::npos && IsDataToolName(fileName))
@@ -64,20 +59,15 @@ void MobileServerRestart(const RunState& run, const std::string& fileName) {
 void AfterDeployAction(TUpdater& updater, const TUpdateFile& file, const std::string& targetPath, int position) {
   const TUpdateFileResource& r = updater.ResourceOf(file);
   const std::string name = CopyTypeName(r.CopyType);
-  if (r.CopyType == 2 || r.CopyType == 3) {
+  const AfterDeploy action = AfterDeployOf(r.CopyType, targetPath);
+  if (action.kind == AfterDeploy::Kind::RunOnce) {
     const std::string valueName = BaseName(OwnExecutablePath()) + "_" + std::to_string(position);
-    std::string value = targetPath;
-    if (r.CopyType == 3) {
-      StemAndExtension se;
-      const bool msi = SplitAtLastDot(FileNamePart(targetPath), se) && se.extension == "msi";  // compared as it is written
-      value += msi ? " /qn" : " /verysilent";
-    }
-    WriteStringToExistingKey(HKEY_LOCAL_MACHINE, kRunOnceKey, valueName, value);  // a missing key is left missing
+    WriteStringToExistingKey(HKEY_LOCAL_MACHINE, kRunOnceKey, valueName, action.command);  // a missing key is left missing
     LogLine("    → " + name + "(" + targetPath + ",RegistryKey: " + valueName + ")");
     return;
   }
-  if (!FileExists(targetPath) || !OpensHere(updater, r)) return;
-  OpenWithShell(targetPath, r.CopyType == 1 ? "" : kSilent);
+  if (action.kind != AfterDeploy::Kind::Open || !FileExists(targetPath) || !ConditionHolds(updater, r, action.condition)) return;
+  OpenWithShell(targetPath, action.command);
   LogLine("    → " + name + "(" + targetPath + ")");
 }
 

@@ -12,9 +12,6 @@
 
 namespace updater {
 
-// The run log's name of a copy type; empty outside 0 to 10.
-std::string CopyTypeName(uint8_t copyType);
-
 // A deployed data tool or document takes its name's place in the run-wide lists.
 void NoteDeployedPath(RunState& run, int subFolderIndex, const std::string& fileName, const std::string& targetPath);
 // Starts the mobile server again after one of its modules was deployed, when the run ended it.

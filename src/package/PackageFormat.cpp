@@ -1,10 +1,11 @@
 #include "package/PackageFormat.h"
 
 #include <algorithm>
+#include <array>
 #include <cctype>
 #include <charconv>
 
-#include "core/ClientFolders.h"
+#include "core/TargetRules.h"
 #include "core/PathText.h"
 
 namespace updater {
@@ -154,6 +155,54 @@ std::optional<std::string> UnknownFieldDamage(const TUpdateFileResource& r) {
   if (r.CopyType > kHighestCopyType) return "unknown copy type " + std::to_string(r.CopyType);
   if (r.BaseKind != 0 && r.BaseKind != 1) return "unknown base kind " + std::to_string(r.BaseKind);
   return std::nullopt;
+}
+
+namespace {
+
+constexpr std::array<const char*, 11> kCopyTypeNames = {
+    "복사", "복사&바로실행", "복사&시작등록(RunOnce)", "복사&설치시작등록(InstallRunOnce,Silent)", "복사&바로실행(Silent)",
+    "폴더존재시복사", "폴더존재시복사&바로실행(Silent)", "복사(강제덮어쓰기,파일버전무시)", "복사(해당경로파일존재시)",
+    "복사&특정폴더존재시바로실행(Silent)", "복사&(PostgreSQLDB만)바로실행"};
+constexpr const char* kSilent = "/verysilent /norestart";
+
+}  // namespace
+
+std::string CopyTypeName(uint8_t copyType) { return copyType < kCopyTypeNames.size() ? kCopyTypeNames[copyType] : ""; }
+
+AfterDeploy AfterDeployOf(uint8_t copyType, const std::string& targetPath) {
+  AfterDeploy a;
+  switch (copyType) {
+    case 2:
+    case 3: {
+      a.kind = AfterDeploy::Kind::RunOnce;
+      a.command = targetPath;
+      if (copyType == 3) {
+        StemAndExtension se;
+        const bool msi = SplitAtLastDot(FileNamePart(targetPath), se) && se.extension == "msi";  // compared as it is written
+        a.command += msi ? " /qn" : " /verysilent";
+      }
+      break;
+    }
+    case 1:
+    case 4:
+    case 6:
+    case 9:
+    case 10:
+      a.kind = AfterDeploy::Kind::Open;
+      a.command = copyType == 1 ? "" : kSilent;
+      if (copyType == 9) a.condition = AfterDeploy::Condition::RequiredFolder;
+      if (copyType == 10) a.condition = AfterDeploy::Condition::PostgreSql;
+      break;
+    default:
+      break;
+  }
+  return a;
+}
+
+std::vector<std::string> RequiredFolders(const std::string& requiredFolder, const std::string& installRoot) {
+  const std::string folder = Trim(requiredFolder);
+  if (folder.empty()) return {};
+  return {folder, installRoot + folder};
 }
 
 std::vector<std::string> TextLines(std::string_view text) {

@@ -60,6 +60,22 @@ std::optional<std::string> PlaceDamage(const TUpdateFileResource& r);
 inline constexpr uint8_t kHighestCopyType = 10;
 std::optional<std::string> UnknownFieldDamage(const TUpdateFileResource& r);
 
+// The run log's name of a copy type; empty outside 0 to 10.
+std::string CopyTypeName(uint8_t copyType);
+
+// What a file's copy type asks for once it is deployed: a RunOnce value (types 2 and 3), or the
+// file opened with the shell (types 1, 4, 6, 9, 10), for types 9 and 10 only when a condition of
+// the PC holds then. Nothing for the other types.
+struct AfterDeploy {
+  enum class Kind { None, RunOnce, Open } kind = Kind::None;
+  std::string command;  // RunOnce: the value written; Open: the parameters
+  enum class Condition { Always, RequiredFolder, PostgreSql } condition = Condition::Always;
+};
+AfterDeploy AfterDeployOf(uint8_t copyType, const std::string& targetPath);
+// The folders of which one must exist for a type 9 file to be opened: the required folder as
+// written and below the install root; none when it is blank.
+std::vector<std::string> RequiredFolders(const std::string& requiredFolder, const std::string& installRoot);
+
 struct UpdateOptions {
   bool Hidden = false;        // HIDDEN=1
   bool NotExecManual = false; // NOTEXECMANUAL=1

@@ -8,6 +8,7 @@
 #include "core/RunLog.h"
 #include "db/Dialect.h"
 #include "core/RunState.h"
+#include "core/VersionRules.h"
 #include "env/FileVersion.h"
 #include "env/Housekeeping.h"
 #include "env/ServiceCalls.h"
@@ -107,8 +108,7 @@ void TUpdater::BuildUpdateList(const std::string& stagingFolder) {
       TUpdateFile f;
       f.StagingPath = found[i];
       f.FileName = FileNamePart(found[i]);
-      for (char c : VersionText(found[i], 1))
-        if (c != '.' && c != ',' && c != ' ') f.DotlessVersion.push_back(c);
+      f.DotlessVersion = StagedDotless(VersionText(found[i], 1));
       f.Size = FileSize(found[i]);
       f.ResourceIndex = FindResourceIndex(f);
       UpdateList.push_back(f);

@@ -17,6 +17,36 @@ TEST(Dotless, ComparesAsTextNotNumbers) {
   EXPECT_GT(CompareDotless("\xC0", "9"), 0);
 }
 
+// The copy decision by its three reasons; sizes are asked only when neither file has a version.
+TEST(DecideCopy, ByVersionBySizeWithoutVersionsOrForced) {
+  struct Row {
+    const char* installed;
+    const char* staged;
+    bool sizesDiffer;
+    uint8_t copyType;
+    bool copy, sizesAsked;
+  };
+  const Row rows[] = {
+      {"6.0.9.50", "6.0.9.51", false, 0, true, false},
+      {"6.0.9.51", "6.0.9.51", false, 0, false, false},
+      {"6.0.9.50", "6.0.10.1", false, 0, false, false},  // "60950" > "60101": kept
+      {"6.0.2.80", "6, 0, 2, 81", false, 0, true, false},  // commas and blanks of the staged text go
+      {"6.0.9.51", "6.0.9.51", false, 7, true, false},
+      {"7.0.0.0", "6.0.0.0", true, 7, true, false},
+      {"0.0.0.0", "0.0.0.0", true, 0, true, true},
+      {"0.0.0.0", "0.0.0.0", false, 0, false, true},
+      {"0.0.0.0", "1.0.0.0", false, 0, true, false},
+      {"1.0.0.0", "0.0.0.0", true, 0, false, false},
+  };
+  for (const Row& r : rows) {
+    bool asked = false;
+    const CopyDecision d = DecideCopy(r.installed, r.staged, [&] { asked = true; return r.sizesDiffer; }, r.copyType);
+    EXPECT_EQ(d.copy, r.copy) << r.installed << " / " << r.staged << ", type " << int(r.copyType);
+    EXPECT_EQ(d.installedDotless, Dotless(r.installed));
+    if (!r.sizesAsked) EXPECT_FALSE(asked) << r.installed << " / " << r.staged;
+  }
+}
+
 TEST(VersionResource, NamesAndTheCommaRule) {
   EXPECT_EQ(VersionStringName(0), "FileDescription");
   EXPECT_EQ(VersionStringName(1), "FileVersion");

@@ -279,10 +279,10 @@ TEST_F(Deploy, EqualVersionsAreSkippedUnlessForced) {
   ::CopyFileW(Wide(Fixture("ver_commas.dll")).c_str(), Wide(staging + "Eq.dll").c_str(), FALSE);
   TUpdateFile& f = StageExisting(staging + "Eq.dll");
   EXPECT_EQ(f.DotlessVersion, "60280");
-  const CopyDecision plain = ShouldCopy(exe + "Eq.dll", f.StagingPath, f.DotlessVersion, 0);
+  const CopyDecision plain = ShouldCopy(exe + "Eq.dll", f.StagingPath, 0);
   EXPECT_FALSE(plain.copy);
   EXPECT_EQ(plain.installedDotless, "60280");
-  EXPECT_TRUE(ShouldCopy(exe + "Eq.dll", f.StagingPath, f.DotlessVersion, 7).copy);
+  EXPECT_TRUE(ShouldCopy(exe + "Eq.dll", f.StagingPath, 7).copy);
 }
 
 TEST_F(Deploy, RollbackPutsBackOnlyWhatThisRunChanged) {

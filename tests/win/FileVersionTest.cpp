@@ -83,15 +83,12 @@ TEST(VersionText, ResourceVariants) {
   EXPECT_EQ(VersionText(Fixture("UpdateTool.exe"), 1), "1.0.0.1");
 }
 
-TEST_F(Files, SizesAndTheNoVersionSizeTest) {
+TEST_F(Files, Sizes) {
   WriteFileBytes(dir + "\\a.txt", "12345");
   WriteFileBytes(dir + "\\b.txt", "54321");
   WriteFileBytes(dir + "\\c.txt", "123456");
   EXPECT_EQ(FileSize(dir + "\\a.txt"), 5);
   EXPECT_EQ(FileSize(dir + "\\missing.txt"), 0);
-  EXPECT_FALSE(NoVersionSizeDiffers(dir + "\\a.txt", dir + "\\b.txt"));
-  EXPECT_TRUE(NoVersionSizeDiffers(dir + "\\a.txt", dir + "\\c.txt"));
-  EXPECT_FALSE(NoVersionSizeDiffers(Fixture("ver_plain.dll"), dir + "\\c.txt"));  // one has a version
 
   // Held for writing by someone else: it exists but cannot be opened.
   UniqueHandle writer(::CreateFileW(Wide(dir + "\\a.txt").c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
