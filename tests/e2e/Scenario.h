@@ -20,8 +20,8 @@ namespace updater::test {
 inline std::vector<unsigned char> Bytes(const std::string& s) { return {s.begin(), s.end()}; }
 
 inline NewResource Module(const std::string& fileName, const std::string& content, int index = 6, uint8_t baseKind = 1,
-                   const std::string& folder = "") {
-  TUpdateFileResource f{"MODULE", fileName, "", 0, baseKind, index, folder, "", 0};
+                          const std::string& folder = "", uint8_t copyType = 0) {
+  TUpdateFileResource f{"MODULE", fileName, "", copyType, baseKind, index, folder, "", 0};
   const std::string z = DeflateBest(content.data(), content.size());
   return {"MODULE", MakeResourceName(f), kPackageLanguage, 0, Bytes(z)};
 }

@@ -2,10 +2,13 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <map>
+#include <optional>
 
 #include "app/UpdateByPass.h"
 #include "core/RunState.h"
 #include "env/FileVersion.h"
+#include "Plan.h"
 #include "Scenario.h"
 #include "db/ConnectionEntry.h"
 #include "db/Dialect.h"
@@ -62,6 +65,67 @@ TEST_F(Scenario, ASignedToolDeploysAsItWasPacked) {
   EXPECT_EQ(ReadFileBytes("D:\\CVL2000\\Exe\\DLL\\ver_commas.dll"), ReadFileBytes(BuildFolder() + "ver_commas.dll"));
   EXPECT_TRUE(LogHas("    SHA-256 확인 [2개 파일 일치]"));
   EXPECT_TRUE(AgentGot("result_code=0;]"));
+}
+
+// toolpack's dry run over the clinic's folder, then a real run of the same tool: each file is
+// deployed, kept or skipped, and backed up or not, as the plan said, and the plan says what the
+// rules ask for.
+TEST_F(Scenario, ThePlanOfAToolIsWhatItsRunDoes) {
+  const std::string versioned = ReadFileBytes(BuildFolder() + "ver_plain.dll");  // 6.0.10.1
+  const std::string commas = ReadFileBytes(BuildFolder() + "ver_commas.dll");    // 6.0.2.80
+  const std::string none = ReadFileBytes(BuildFolder() + "ver_none.dll");        // no version
+  struct Row {
+    const char* name;
+    std::string content;
+    uint8_t copyType;
+    int index;
+    std::optional<std::string> installed;
+    const char* decision;
+    bool backup;
+  };
+  const Row rows[] = {
+      {"Older.dll", versioned, 0, 6, none, "deploy", true},
+      {"Same.dll", commas, 0, 34, commas, "keep", false},
+      {"Forced.dll", commas, 7, 6, commas, "deploy", true},
+      {"Notes.txt", "new notes", 0, 6, std::string("old"), "deploy", true},
+      {"Equal.txt", "54321", 0, 6, std::string("12345"), "keep", false},
+      {"New.txt", "new", 0, 5, std::nullopt, "deploy", false},
+      {"OnlyOver.dll", "x", 8, 6, std::nullopt, "skip", false},
+      {"Check.cfg", "y", 6, 35, std::nullopt, "skip", false},
+  };
+  MakeFolders("D:\\CVL2000\\Exe\\DLL");
+  std::vector<NewResource> package;
+  for (const Row& r : rows) {
+    package.push_back(Module(r.name, r.content, r.index, 1, "", r.copyType));
+    if (r.installed) WriteFileBytes("D:\\CVL2000\\" + std::string(SubFolderEntry(r.index)) + "\\" + r.name, *r.installed);
+  }
+  const std::string tool = Pack("Tool01_6101.exe", package);
+
+  const toolpack::ToolPlan plan = toolpack::MakePlan(tool, "D:\\CVL2000");
+  ASSERT_EQ(plan.files.size(), std::size(rows));
+  std::map<std::string, std::string> before;
+  for (const toolpack::PlannedFile& f : plan.files)
+    if (!f.target.empty() && FileExists(f.target)) before[f.name] = ReadFileBytes(f.target);
+  Script("267 0\n");
+  EXPECT_EQ(RunTool("\"" + tool + "\"").exitCode, 0u);
+
+  for (const Row& r : rows) {
+    SCOPED_TRACE(r.name);
+    const auto f = std::find_if(plan.files.begin(), plan.files.end(), [&](const toolpack::PlannedFile& p) { return p.name == r.name; });
+    ASSERT_NE(f, plan.files.end());
+    EXPECT_EQ(f->decision, r.decision) << f->reason;
+    EXPECT_EQ(!f->backup.empty(), r.backup);
+    if (f->decision == "deploy") EXPECT_EQ(ReadFileBytes(f->target), r.content);
+    if (f->decision == "keep") EXPECT_EQ(ReadFileBytes(f->target), before[r.name]);
+    if (f->decision == "skip") EXPECT_TRUE(f->target.empty());
+    std::vector<std::string> backups;
+    FindNamed("D:\\CVL2000\\Temp\\FX4\\Backup", ToLowerAscii(r.name), backups);
+    if (f->backup.empty()) EXPECT_TRUE(backups.empty()) << backups.front();
+    else EXPECT_EQ(ReadFileBytes(f->backup), *r.installed);
+  }
+  EXPECT_FALSE(FileExists("D:\\CVL2000\\Exe\\OnlyOver.dll"));
+  EXPECT_FALSE(FolderExists("D:\\CVL2000\\CheckUp"));
+  EXPECT_EQ(plan.bytesToWrite, versioned.size() + commas.size() + 9 + 3);
 }
 
 TEST_F(Scenario, TwoRefusedToolsAndTheCallerStartedAgain) {

@@ -8,6 +8,7 @@
 #include "MiniImage.h"
 #include "PEWriter.h"
 #include "PackageEntry.h"
+#include "Plan.h"
 #include "package/Inflate.h"
 #include "package/pe/PEFile.h"
 #include "platform/Sha256.h"
@@ -249,6 +250,51 @@ TEST_F(Toolpack, CheckReportsDamage) {
   EXPECT_NE(listed.str().find("digest list: none\nsignature: none\n"), std::string::npos) << listed.str();
   Check(P("plain.exe"), checked);
   EXPECT_NE(checked.str().find("no digest list: files stored plain are not checked"), std::string::npos);
+}
+
+// The dry run's view of a client folder: Windows paths below the install root, matched part by
+// part in any case of ASCII letters; nothing outside it.
+TEST_F(Toolpack, PlanSeesTheClientFolderAsWindowsWould) {
+  fs::create_directories(dir / "clinic" / "exe" / "DLL");
+  Write("clinic/exe/Main.DLL", "m");
+  const ClientFolder pc(dir / "clinic", "D:\\CVL2000");
+  struct Row {
+    const char* path;
+    bool folder, file;
+  };
+  const Row rows[] = {
+      {"D:\\CVL2000\\Exe\\main.dll", false, true},   {"d:\\cvl2000\\EXE\\dll\\", true, false},
+      {"D:\\CVL2000", true, false},                     {"D:\\CVL2000\\Exe\\Other.dll", false, false},
+      {"D:\\CVL2000x\\Exe\\Main.dll", false, false}, {"C:\\CVL2000\\Exe\\Main.dll", false, false},
+      {"Exe\\Main.dll", false, false},
+  };
+  for (const Row& r : rows) {
+    EXPECT_EQ(pc.FolderExists(r.path), r.folder) << r.path;
+    EXPECT_EQ(pc.FileExists(r.path), r.file) << r.path;
+  }
+  EXPECT_EQ(pc.TempFolder(), "D:\\CVL2000\\Temp\\");
+
+  // The plan leaves the folder as it was, and says so first.
+  Write("files/Main.dll", "new main");
+  Write("m.txt", "[files]\nfiles/Main.dll | 0 | 1 | 6 | Exe | zlib\n");
+  std::ostringstream ignored, planned;
+  Build(P("image.exe"), P("m.txt"), P("Tool01_1.exe"), ignored);
+  auto tree = [&] {
+    std::string t;
+    for (const auto& e : fs::recursive_directory_iterator(dir / "clinic"))
+      t += e.path().string() + " " + std::to_string(e.last_write_time().time_since_epoch().count()) + "\n";
+    return t;
+  };
+  const std::string was = tree();
+  PrintPlan(MakePlan(P("Tool01_1.exe"), P("clinic")), planned, false);
+  EXPECT_EQ(tree(), was);
+  EXPECT_EQ(planned.str().substr(0, planned.str().find('\n')),
+            "plan of " + P("Tool01_1.exe") + " for " + P("clinic") +
+                " as D:\\CVL2000\\: a dry run: nothing in " + P("clinic") + " is written; its files are only read for their versions and sizes");
+  EXPECT_NE(planned.str().find("  1. Main.dll: deploy (neither has a version and the sizes differ)\n"
+                               "       target   D:\\CVL2000\\Exe\\Main.dll\n"),
+            std::string::npos)
+      << planned.str();
 }
 
 #ifdef UPDATER_WIN_BUILD_DIR

@@ -21,41 +21,26 @@ struct ToolView {
   std::map<std::string, std::string> options;
 };
 
-std::string PayloadText(const TResourceDetails& r, bool plain) {
-  std::string text;
-  ReadStaged(r, plain, [&](const void* data, size_t n) { text.append(static_cast<const char*>(data), n); });
-  return text;
-}
-
 ToolView Read(const std::string& path) {
   TPEResourceModule m(path);
   ToolView view;
-  std::string dataTool, document;
   // A tool's own digests spare reading its files; they are what check and the program hold it to.
   const std::optional<std::vector<FileDigest>> digests = DigestListOf(m, path);
-  for (const PackageEntry& e : Entries(m)) {
-    if (!e.fields) continue;
-    const std::string type = ToUpperAscii(e.resource->Type());
+  const std::vector<PackageEntry> entries = Entries(m);
+  for (const PackageEntry& e : entries) {
+    if (!e.fields || ToUpperAscii(e.resource->Type()) != kModuleType) continue;
     const TUpdateFileResource& f = *e.fields;
-    if (type == kModuleType) {
-      std::optional<std::string> digest = digests ? DigestOf(*digests, f.FileName) : std::nullopt;
-      if (!digest) digest = DigestOfStaged(*e.resource, f.StoredPlain != 0).sha256;
-      view.files[ToLowerAscii(f.FileName)] = {f, *digest};
-      if (ToUpperAscii(f.FileName).find("VEROZ") != std::string::npos && IsDataToolName(f.FileName)) dataTool = f.FileName;
-      if (IsDocumentIndex(f.SubFolderIndex)) document = f.FileName;
-    } else if (type == kUpdateConfigType) {
-      const UpdateOptions o = ParseUpdateConfig(PayloadText(*e.resource, f.StoredPlain != 0));
-      view.options["HIDDEN"] = o.Hidden ? "1" : "0";
-      view.options["NOTEXECMANUAL"] = o.NotExecManual ? "1" : "0";
-      view.options["AUTOEXECTETBL"] = o.AutoExecTetbl ? "1" : "0";
-    } else if (type == kPrevToolType) {
-      view.options["PREVTOOL"] = PrevToolNumber(PayloadText(*e.resource, f.StoredPlain != 0)).value_or("");
-    }
+    std::optional<std::string> digest = digests ? DigestOf(*digests, f.FileName) : std::nullopt;
+    if (!digest) digest = DigestOfStaged(*e.resource, f.StoredPlain != 0).sha256;
+    view.files[ToLowerAscii(f.FileName)] = {f, *digest};
   }
-  for (const char* key : {"HIDDEN", "NOTEXECMANUAL", "AUTOEXECTETBL"}) view.options.try_emplace(key, "0");
-  view.options.try_emplace("PREVTOOL", "");
-  view.options["data tool"] = dataTool;  // the one the pre-scan would name (the last in the package)
-  view.options["document"] = document;
+  const PackageSummary summary = Summarize(entries);
+  view.options["HIDDEN"] = summary.options.Hidden ? "1" : "0";
+  view.options["NOTEXECMANUAL"] = summary.options.NotExecManual ? "1" : "0";
+  view.options["AUTOEXECTETBL"] = summary.options.AutoExecTetbl ? "1" : "0";
+  view.options["PREVTOOL"] = summary.prevTool.value_or("");
+  view.options["data tool"] = summary.dataTool;  // the one the pre-scan would name (the last in the package)
+  view.options["document"] = summary.document;
   return view;
 }
 
@@ -78,21 +63,6 @@ void Compare(const FileView& a, const FileView& b, std::vector<Change>& out) {
   field("folder", a.fields.FolderText, b.fields.FolderText);
   field("required folder", a.fields.RequiredFolder, b.fields.RequiredFolder);
   field("storage", Storage(a.fields), Storage(b.fields));
-}
-
-std::string Json(const std::string& text) {
-  std::string out = "\"";
-  for (const char c : text) {
-    if (c == '"' || c == '\\') out += '\\';
-    if (static_cast<unsigned char>(c) < 0x20) {
-      char buf[8];
-      std::snprintf(buf, sizeof buf, "\\u%04x", c);
-      out += buf;
-      continue;
-    }
-    out += c;
-  }
-  return out + "\"";
 }
 
 }  // namespace

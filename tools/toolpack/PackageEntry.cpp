@@ -1,6 +1,7 @@
 // The reading every command shares: a tool's resources with their parsed names.
 #include "PackageEntry.h"
 
+#include <cstdio>
 #include <fstream>
 
 #include "core/PathText.h"
@@ -76,6 +77,44 @@ std::string Printable(const std::string& name) {
   std::string out;
   for (char c : name) out += c == kNameSeparator ? std::string("|") : std::string(1, c);
   return out;
+}
+
+PackageSummary Summarize(const std::vector<PackageEntry>& entries) {
+  PackageSummary s;
+  for (const PackageEntry& e : entries) {
+    if (!e.fields) continue;
+    const std::string type = ToUpperAscii(e.resource->Type());
+    const TUpdateFileResource& f = *e.fields;
+    auto payload = [&] {
+      std::string text;
+      ReadStaged(*e.resource, f.StoredPlain != 0, [&](const void* d, size_t n) { text.append(static_cast<const char*>(d), n); });
+      return text;
+    };
+    if (type == kModuleType) {
+      if (ToUpperAscii(f.FileName).find("VEROZ") != std::string::npos && IsDataToolName(f.FileName)) s.dataTool = f.FileName;
+      if (IsDocumentIndex(f.SubFolderIndex)) s.document = f.FileName;
+    } else if (type == kUpdateConfigType) {
+      s.options = ParseUpdateConfig(payload());
+    } else if (type == kPrevToolType) {
+      s.prevTool = PrevToolNumber(payload());
+    }
+  }
+  return s;
+}
+
+std::string Json(const std::string& text) {
+  std::string out = "\"";
+  for (const char c : text) {
+    if (c == '"' || c == '\\') out += '\\';
+    if (static_cast<unsigned char>(c) < 0x20) {
+      char buf[8];
+      std::snprintf(buf, sizeof buf, "\\u%04x", c);
+      out += buf;
+      continue;
+    }
+    out += c;
+  }
+  return out + "\"";
 }
 
 std::vector<unsigned char> ReadBinary(const std::string& path) {

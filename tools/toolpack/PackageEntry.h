@@ -41,6 +41,18 @@ StagedDigest DigestOfStaged(const TResourceDetails& r, bool plain);
 // The package's digest list; nothing when the tool carries none; Error when it does not read.
 std::optional<std::vector<FileDigest>> DigestListOf(const TPEResourceModule& m, const std::string& toolPath);
 
+// What the program's pre-scan takes from a package besides its files: the run options, the
+// prerequisite, the data tool and the document (the last of each in the package).
+struct PackageSummary {
+  UpdateOptions options;
+  std::optional<std::string> prevTool;  // the number in PREVTOOL
+  std::string dataTool, document;
+};
+PackageSummary Summarize(const std::vector<PackageEntry>& entries);
+
+// A JSON string literal of UTF-8 text.
+std::string Json(const std::string& text);
+
 // A small file whole (an image, a manifest).
 std::vector<unsigned char> ReadBinary(const std::string& path);
 

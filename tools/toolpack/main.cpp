@@ -4,6 +4,7 @@
 
 #include "package/pe/PEFile.h"
 #include "platform/Utf.h"
+#include "Plan.h"
 #include "Toolpack.h"
 
 #include <string>
@@ -17,7 +18,10 @@ int Usage() {
                "  toolpack list TOOL.exe                      every resource with its fields and sizes, digests, signature\n"
                "  toolpack check TOOL.exe                     names parse and are safe, files match their digests, signature\n"
                "  toolpack extract TOOL.exe FOLDER            write the package to a folder\n"
-               "  toolpack diff [--json] OLD.exe NEW.exe      what changed from one tool to the other\n";
+               "  toolpack diff [--json] OLD.exe NEW.exe      what changed from one tool to the other\n"
+               "  toolpack plan [--json] [--install-root D:\\CVL2000] TOOL.exe CLIENT-FOLDER\n"
+               "                                              what the tool would do on a PC whose install root\n"
+               "                                              the folder is a copy of (a dry run)\n";
   return 2;
 }
 
@@ -40,6 +44,17 @@ int Run(const std::vector<std::string>& argv) {
       Extract(argv[2], argv[3], std::cout);
     } else if (command == "diff" && (argc == 4 || (argc == 5 && argv[2] == "--json"))) {
       Diff(argv[argc - 2], argv[argc - 1], std::cout, argc == 5);
+    } else if (command == "plan") {
+      bool json = false;
+      std::string root = "D:\\CVL2000";
+      std::vector<std::string> paths;
+      for (size_t i = 2; i < argc; ++i) {
+        if (argv[i] == "--json") json = true;
+        else if (argv[i] == "--install-root" && i + 1 < argc) root = argv[++i];
+        else paths.push_back(argv[i]);
+      }
+      if (paths.size() != 2) return Usage();
+      PrintPlan(MakePlan(paths[0], paths[1], root), std::cout, json);
     } else {
       return Usage();
     }
