@@ -281,7 +281,7 @@ void PrintPlan(const ToolPlan& plan, std::ostream& out, bool json) {
         << (plan.dataToolAutoRun ? " and started where the PC may run it (AUTOEXECTETBL=1)" : "") << "\n";
   if (plan.hidden) out << "run hidden (HIDDEN=1)\n";
   out << "totals: " << plan.files.size() << " files: " << deploy << " to deploy, " << keep << " to keep, " << skip << " to skip; "
-      << plan.bytesToWrite << " bytes to write; " << backups << " backups of " << plan.backupBytes << " bytes\n";
+      << plan.bytesToWrite << " bytes to write; backups: " << backups << " files, " << plan.backupBytes << " bytes\n";
 }
 
 }  // namespace updater::toolpack
