@@ -1,6 +1,7 @@
 // Extraction benchmark (figures only, no pass or fail): packs about 256 MB of files into an update
 // tool, lets the packed tool extract its own package, and compares the throughput with plain zlib
-// inflate of the same streams in this run. Prints the packed tool's peak memory beside its image size.
+// inflate of the same streams in this run, and with the same tool carrying its digest list. Prints
+// the packed tool's peak memory beside its image size.
 #include <windows.h>
 #include <psapi.h>
 
@@ -19,6 +20,7 @@
 #include "package/PackageFormat.h"
 #include "PEWriter.h"
 #include "platform/FileSystem.h"
+#include "platform/Sha256.h"
 #include "platform/Text.h"
 
 using namespace updater;
@@ -50,6 +52,46 @@ std::string Exe(const std::string& name) {
   return parts.folder + name;
 }
 
+struct Extraction {
+  DWORD code = 1;
+  double inside = 0, whole = 0;  // seconds in ExtractPackage, and with process start and end
+  std::string report;
+};
+
+// Writes the tool and lets it extract itself; it reports its own peak memory.
+Extraction RunPackedTool(const std::vector<unsigned char>& tool, const std::string& toolPath) {
+  {
+    UniqueHandle f(::CreateFileW(Wide(toolPath).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+    DWORD written = 0;
+    ::WriteFile(f.Get(), tool.data(), static_cast<DWORD>(tool.size()), &written, nullptr);
+  }
+  SECURITY_ATTRIBUTES sa{sizeof(sa), nullptr, TRUE};
+  const std::string report = "D:\\bench\\probe.txt";
+  UniqueHandle out(::CreateFileW(Wide(report).c_str(), GENERIC_WRITE, FILE_SHARE_READ, &sa, CREATE_ALWAYS, 0, nullptr));
+  STARTUPINFOW si{};
+  si.cb = sizeof(si);
+  si.dwFlags = STARTF_USESTDHANDLES;
+  si.hStdOutput = out.Get();
+  si.hStdError = out.Get();
+  std::wstring cmd = Wide("\"" + toolPath + "\" --memory");
+  PROCESS_INFORMATION pi{};
+  Extraction e;
+  const auto t1 = Timer::now();
+  if (!::CreateProcessW(nullptr, cmd.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &si, &pi)) return e;
+  UniqueHandle process(pi.hProcess), thread(pi.hThread);
+  ::WaitForSingleObject(process.Get(), INFINITE);
+  e.whole = Seconds(t1, Timer::now());
+  out.Reset();
+  ::GetExitCodeProcess(process.Get(), &e.code);
+  UniqueHandle in(::CreateFileW(Wide(report).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+  char text[512] = {};
+  DWORD got = 0;
+  ::ReadFile(in.Get(), text, sizeof text - 1, &got, nullptr);
+  e.report = text;
+  if (const char* at = std::strstr(text, "extraction ")) e.inside = std::strtoul(at + 11, nullptr, 10) / 1000.0;
+  return e;
+}
+
 }  // namespace
 
 int main() {
@@ -59,11 +101,13 @@ int main() {
       {"Help.mht", 10u << 20},      {"Small.dll", 6u << 20}};
   std::vector<NewResource> package;
   std::vector<std::string> streams;
+  std::vector<FileDigest> digests;
   uint64_t plainBytes = 0;
   unsigned seed = 1;
   for (const auto& [name, size] : files) {
     const std::string content = Content(size, seed++);
     plainBytes += content.size();
+    digests.push_back({name, Sha256Hex(content)});
     streams.push_back(DeflateBest(content.data(), content.size()));
     TUpdateFileResource f{"MODULE", name, "1.0.0.0", 0, 1, 6, "", "", 0};
     package.push_back({"MODULE", MakeResourceName(f), kPackageLanguage, 0, {streams.back().begin(), streams.back().end()}});
@@ -92,56 +136,26 @@ int main() {
     return b;
   }();
   const std::vector<unsigned char> tool = WriteResources({probeBytes.begin(), probeBytes.end()}, package);
+  const std::string list = MakeDigestList(digests);
+  package.push_back({std::string(kDigestType), std::string(kDigestName), kPackageLanguage, 0, {list.begin(), list.end()}});
+  const std::vector<unsigned char> checked = WriteResources({probeBytes.begin(), probeBytes.end()}, package);
   streams.clear();
   package.clear();
   EnsureFolder("D:\\CVL2000\\Exe");
-  const std::string toolPath = "D:\\bench\\Tool01_9999.exe";
   EnsureFolder("D:\\bench");
-  {
-    UniqueHandle f(::CreateFileW(Wide(toolPath).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
-    DWORD written = 0;
-    ::WriteFile(f.Get(), tool.data(), static_cast<DWORD>(tool.size()), &written, nullptr);
-  }
-
-  // The packed tool extracts itself; it reports its own peak memory.
-  SECURITY_ATTRIBUTES sa{sizeof(sa), nullptr, TRUE};
-  const std::string report = "D:\\bench\\probe.txt";
-  UniqueHandle out(::CreateFileW(Wide(report).c_str(), GENERIC_WRITE, FILE_SHARE_READ, &sa, CREATE_ALWAYS, 0, nullptr));
-  STARTUPINFOW si{};
-  si.cb = sizeof(si);
-  si.dwFlags = STARTF_USESTDHANDLES;
-  si.hStdOutput = out.Get();
-  si.hStdError = out.Get();
-  std::wstring cmd = Wide("\"" + toolPath + "\" --memory");
-  PROCESS_INFORMATION pi{};
-  const auto t1 = Timer::now();
-  if (!::CreateProcessW(nullptr, cmd.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &si, &pi)) {
-    std::printf("cannot start the packed tool\n");
-    return 1;
-  }
-  UniqueHandle process(pi.hProcess), thread(pi.hThread);
-  ::WaitForSingleObject(process.Get(), INFINITE);
-  const double extractSeconds = Seconds(t1, Timer::now());
-  out.Reset();
-  DWORD code = 1;
-  ::GetExitCodeProcess(process.Get(), &code);
-
-  UniqueHandle in(::CreateFileW(Wide(report).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
-  char text[512] = {};
-  DWORD got = 0;
-  ::ReadFile(in.Get(), text, sizeof text - 1, &got, nullptr);
+  const Extraction e = RunPackedTool(tool, "D:\\bench\\Tool01_9999.exe");
+  const Extraction d = RunPackedTool(checked, "D:\\bench\\Tool01_9998.exe");
 
   const double mb = static_cast<double>(plainBytes) / (1 << 20);
   std::printf("package: %zu files, %.0f MB inflated, tool image %.1f MB\n", files.size(), mb, tool.size() / 1048576.0);
   std::printf("plain zlib inflate: %.2f s, %.0f MB/s\n", plainSeconds, mb / plainSeconds);
-  unsigned long extractMs = 0;
-  if (const char* at = std::strstr(text, "extraction ")) extractMs = std::strtoul(at + 11, nullptr, 10);
-  const double inside = extractMs / 1000.0;
-  std::printf("packed tool extracting itself (exit %lu): %.2f s in ExtractPackage, %.2f s with process start and end\n", code,
-              inside, extractSeconds);
+  std::printf("packed tool extracting itself (exit %lu): %.2f s in ExtractPackage, %.2f s with process start and end\n", e.code,
+              e.inside, e.whole);
   std::printf("throughput ratio (extraction / plain inflate): %.2f (target >= 0.85); whole process %.2f\n",
-              inside > 0 ? plainSeconds / inside : 0.0, plainSeconds / extractSeconds);
-  std::printf("packed tool: %s", text);
+              e.inside > 0 ? plainSeconds / e.inside : 0.0, plainSeconds / e.whole);
+  std::printf("with the SHA-256 digest list checked as it extracts (exit %lu): %.2f s in ExtractPackage (%+.0f %%)\n", d.code,
+              d.inside, e.inside > 0 ? (d.inside / e.inside - 1) * 100 : 0.0);
+  std::printf("packed tool: %s", e.report.c_str());
   std::printf("memory target: peak at most image %.1f MB + 32 MB = %.1f MB\n", tool.size() / 1048576.0, tool.size() / 1048576.0 + 32);
-  return code == 0 ? 0 : 1;
+  return e.code == 0 && d.code == 0 ? 0 : 1;
 }

@@ -31,8 +31,12 @@ void List(const std::string& toolPath, std::ostream& out) {
     }
     out << "\n";
   }
-  const std::optional<std::vector<FileDigest>> digests = DigestListOf(m, toolPath);
-  out << (digests ? "digest list: SHA-256 of " + std::to_string(digests->size()) + " files\n" : std::string("digest list: none\n"));
+  try {
+    const std::optional<std::vector<FileDigest>> digests = DigestListOf(m, toolPath);
+    out << (digests ? "digest list: SHA-256 of " + std::to_string(digests->size()) + " files\n" : std::string("digest list: none\n"));
+  } catch (const Error& e) {
+    out << "digest list: " << e.what() << "\n";  // listed all the same: list shows what is there
+  }
   if (const std::optional<SignatureFacts> sig = SignatureOf(m))
     out << "signature: " << (sig->authenticode ? "Authenticode, " : "not Authenticode, ") << sig->size << " bytes, "
         << (sig->coversPackage ? "covers the package" : "does not cover the package (signed before it was added)")
