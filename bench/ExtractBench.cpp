@@ -156,6 +156,7 @@ int main() {
   std::printf("with the SHA-256 digest list checked as it extracts (exit %lu): %.2f s in ExtractPackage (%+.0f %%)\n", d.code,
               d.inside, e.inside > 0 ? (d.inside / e.inside - 1) * 100 : 0.0);
   std::printf("packed tool: %s", e.report.c_str());
+  std::printf("packed tool with its digest list: %s", d.report.c_str());
   std::printf("memory target: peak at most image %.1f MB + 32 MB = %.1f MB\n", tool.size() / 1048576.0, tool.size() / 1048576.0 + 32);
   return e.code == 0 && d.code == 0 ? 0 : 1;
 }

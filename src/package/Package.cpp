@@ -31,7 +31,7 @@ void Commit(ReplacingFile& out, const std::string& path) {
 }
 
 
-void PlainToFile(const TResourceDetails& resource, const std::string& path, Sha256* hash = nullptr) {
+void PlainToFile(const TResourceDetails& resource, const std::string& path, BackgroundSha256* hash = nullptr) {
   ReplacingFile out(path, ReplacingFile::Durability::Cached);  // staging: redone by a later run
   if (!out.IsOpen()) throw CannotCreate(path, out.OpenError());
   const auto read = resource.Reader();
@@ -94,7 +94,7 @@ void DeleteControlFile(const std::string& path) {
 
 }  // namespace
 
-void InflateToFile(const TResourceDetails& resource, const std::string& path, Sha256* hash) {
+void InflateToFile(const TResourceDetails& resource, const std::string& path, BackgroundSha256* hash) {
   ReplacingFile out(path, ReplacingFile::Durability::Cached);  // staging: redone by a later run
   if (!out.IsOpen()) throw CannotCreate(path, out.OpenError());
   std::string pending;
@@ -200,7 +200,8 @@ void ExtractPackage(const std::string& toolPath, const std::string& stagingFolde
                     std::vector<TUpdateFileResource>& resources, std::string& currentFile) {
   if (!FileExists(toolPath)) return;
   TPEResourceModule module(toolPath);
-  // Each file is hashed as it is written and checked before anything else of the run happens.
+  // Each file is hashed as it is written (on a thread of its own, beside the inflating and writing)
+  // and checked before anything else of the run happens.
   const std::optional<std::vector<FileDigest>> digests = DigestList(module);
   std::vector<std::string> staged;
   for (size_t i = 0; i < module.ResourceCount(); ++i) {
@@ -214,11 +215,11 @@ void ExtractPackage(const std::string& toolPath, const std::string& stagingFolde
     currentFile = name + "_LoadFromStream";
     CheckEntry(record, true);
     std::optional<std::string> expected;
-    std::unique_ptr<Sha256> hash;
+    std::unique_ptr<BackgroundSha256> hash;
     if (digests) {
       expected = DigestOf(*digests, name);
       if (!expected) throw Damaged("not in the package's digest list", name);
-      hash = std::make_unique<Sha256>();
+      hash = std::make_unique<BackgroundSha256>();
     }
     // Deployed as always (a plain copy, to the Exe folder), but not silently.
     if (const std::optional<std::string> unknown = UnknownFieldDamage(record))

@@ -12,7 +12,7 @@
 namespace updater {
 
 class TResourceDetails;
-class Sha256;
+class BackgroundSha256;
 
 // What the pre-scan found in one tool's package.
 struct ToolOptions {
@@ -44,6 +44,6 @@ void ExtractPackage(const std::string& toolPath, const std::string& stagingFolde
 
 // Inflates a zlib resource into a new file (replacing one of that name) in 4096-byte blocks, and
 // into the hash when one is given.
-void InflateToFile(const TResourceDetails& resource, const std::string& path, Sha256* hash = nullptr);
+void InflateToFile(const TResourceDetails& resource, const std::string& path, BackgroundSha256* hash = nullptr);
 
 }  // namespace updater

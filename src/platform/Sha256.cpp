@@ -1,6 +1,12 @@
 #include "platform/Sha256.h"
 
+#include <algorithm>
+#include <condition_variable>
+#include <deque>
+#include <exception>
+#include <mutex>
 #include <stdexcept>
+#include <thread>
 
 #ifdef _WIN32
 #include <windows.h>
@@ -84,6 +90,97 @@ std::string Sha256Hex(std::string_view bytes) {
   Sha256 h;
   h.Add(bytes.data(), bytes.size());
   return h.HexDigest();
+}
+
+namespace {
+constexpr size_t kChunk = 1 << 20;
+constexpr size_t kMostWaiting = 2;
+}  // namespace
+
+struct BackgroundSha256::Queue {
+  std::mutex mutex;
+  std::condition_variable changed;
+  std::deque<std::string> chunks;
+  bool closed = false;
+  std::exception_ptr error;
+  std::string digest;
+  std::thread worker;
+
+  void Work() {
+    try {
+      Sha256 hash;
+      for (;;) {
+        std::string chunk;
+        {
+          std::unique_lock<std::mutex> lock(mutex);
+          changed.wait(lock, [&] { return !chunks.empty() || closed; });
+          if (chunks.empty()) break;
+          chunk = std::move(chunks.front());
+          chunks.pop_front();
+        }
+        changed.notify_all();
+        hash.Add(chunk.data(), chunk.size());
+      }
+      const std::string d = hash.HexDigest();
+      std::lock_guard<std::mutex> lock(mutex);
+      digest = d;
+    } catch (...) {
+      std::lock_guard<std::mutex> lock(mutex);
+      error = std::current_exception();
+      chunks.clear();
+    }
+    changed.notify_all();
+  }
+};
+
+BackgroundSha256::BackgroundSha256() : queue_(std::make_unique<Queue>()) {
+  queue_->worker = std::thread([q = queue_.get()] { q->Work(); });
+  chunk_.reserve(kChunk);
+}
+
+BackgroundSha256::~BackgroundSha256() {
+  {
+    std::lock_guard<std::mutex> lock(queue_->mutex);
+    queue_->closed = true;
+  }
+  queue_->changed.notify_all();
+  if (queue_->worker.joinable()) queue_->worker.join();
+}
+
+void BackgroundSha256::Hand(std::string&& chunk) {
+  std::unique_lock<std::mutex> lock(queue_->mutex);
+  queue_->changed.wait(lock, [&] { return queue_->chunks.size() < kMostWaiting || queue_->error; });
+  if (!queue_->error) queue_->chunks.push_back(std::move(chunk));
+  lock.unlock();
+  queue_->changed.notify_all();
+}
+
+void BackgroundSha256::Add(const void* data, size_t n) {
+  const char* p = static_cast<const char*>(data);
+  while (n > 0) {
+    const size_t take = std::min(n, kChunk - chunk_.size());
+    chunk_.append(p, take);
+    p += take;
+    n -= take;
+    if (chunk_.size() == kChunk) {
+      Hand(std::move(chunk_));
+      chunk_ = std::string();
+      chunk_.reserve(kChunk);
+    }
+  }
+}
+
+std::string BackgroundSha256::HexDigest() {
+  if (!chunk_.empty()) Hand(std::move(chunk_));
+  chunk_ = std::string();
+  {
+    std::lock_guard<std::mutex> lock(queue_->mutex);
+    queue_->closed = true;
+  }
+  queue_->changed.notify_all();
+  if (queue_->worker.joinable()) queue_->worker.join();
+  if (queue_->error) std::rethrow_exception(queue_->error);
+  return queue_->digest;
 }
 
 }  // namespace updater
