@@ -92,6 +92,7 @@ TEST_F(Scenario, ThePlanOfAToolIsWhatItsRunDoes) {
       {"New.txt", "new", 0, 5, std::nullopt, "deploy", false},
       {"OnlyOver.dll", "x", 8, 6, std::nullopt, "skip", false},
       {"Check.cfg", "y", 6, 35, std::nullopt, "skip", false},
+      {"Viewer.exe", "viewer", 0, 6, std::nullopt, "deploy", false},
   };
   MakeFolders("D:\\CVL2000\\Exe\\DLL");
   std::vector<NewResource> package;
@@ -101,8 +102,12 @@ TEST_F(Scenario, ThePlanOfAToolIsWhatItsRunDoes) {
   }
   const std::string tool = Pack("Tool01_6101.exe", package);
 
+  std::optional<DummyProcess> viewer(std::in_place, "D:\\run\\Viewer.exe", "");
   const toolpack::ToolPlan plan = toolpack::MakePlan(tool, "D:\\CVL2000");
+  viewer.reset();  // the run would otherwise ask first
   ASSERT_EQ(plan.files.size(), std::size(rows));
+  EXPECT_EQ(plan.programs, std::vector<std::string>{"viewer.exe"});
+  EXPECT_EQ(plan.runningNow, std::vector<std::string>{"viewer.exe"});
   std::map<std::string, std::string> before;
   for (const toolpack::PlannedFile& f : plan.files)
     if (!f.target.empty() && FileExists(f.target)) before[f.name] = ReadFileBytes(f.target);
@@ -125,7 +130,7 @@ TEST_F(Scenario, ThePlanOfAToolIsWhatItsRunDoes) {
   }
   EXPECT_FALSE(FileExists("D:\\CVL2000\\Exe\\OnlyOver.dll"));
   EXPECT_FALSE(FolderExists("D:\\CVL2000\\CheckUp"));
-  EXPECT_EQ(plan.bytesToWrite, versioned.size() + commas.size() + 9 + 3);
+  EXPECT_EQ(plan.bytesToWrite, versioned.size() + commas.size() + 9 + 3 + 6);
 }
 
 TEST_F(Scenario, TwoRefusedToolsAndTheCallerStartedAgain) {

@@ -54,7 +54,9 @@ int Run(const std::vector<std::string>& argv) {
         else paths.push_back(argv[i]);
       }
       if (paths.size() != 2) return Usage();
-      PrintPlan(MakePlan(paths[0], paths[1], root), std::cout, json);
+      const ToolPlan plan = MakePlan(paths[0], paths[1], root);
+      PrintPlan(plan, std::cout, json);
+      return plan.refused.empty() ? 0 : 1;  // a tool the program would refuse fails a script
     } else {
       return Usage();
     }
