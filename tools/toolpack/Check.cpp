@@ -82,6 +82,7 @@ bool Check(const std::string& toolPath, std::ostream& out) {
       out << "problem: " << e.fields->FileName << ": not in the package's digest list\n";
       ok = false;
     }
+    modules += module;
     if (e.fields->StoredPlain && !expected) continue;  // nothing to read it against
     try {
       if (!expected) {
@@ -94,7 +95,6 @@ bool Check(const std::string& toolPath, std::ostream& out) {
       out << "problem: " << name << ": " << ex.what() << "\n";
       ok = false;
     }
-    modules += module;
   }
   if (digests) {
     for (const FileDigest& d : *digests)
