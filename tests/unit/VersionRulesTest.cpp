@@ -43,7 +43,9 @@ TEST(DecideCopy, ByVersionBySizeWithoutVersionsOrForced) {
     const CopyDecision d = DecideCopy(r.installed, r.staged, [&] { asked = true; return r.sizesDiffer; }, r.copyType);
     EXPECT_EQ(d.copy, r.copy) << r.installed << " / " << r.staged << ", type " << int(r.copyType);
     EXPECT_EQ(d.installedDotless, Dotless(r.installed));
-    if (!r.sizesAsked) EXPECT_FALSE(asked) << r.installed << " / " << r.staged;
+    if (!r.sizesAsked) {
+      EXPECT_FALSE(asked) << r.installed << " / " << r.staged;
+    }
   }
 }
 

@@ -119,7 +119,10 @@ ToolPlan MakePlan(const std::string& toolPath, const std::string& clientFolder, 
   std::error_code ec;
   if (!fs::is_directory(Path(clientFolder), ec)) throw Error(clientFolder, "not a folder");
   const ClientFolder pc(Path(clientFolder), installRoot);
-  ToolPlan plan{toolPath, clientFolder, pc.InstallRoot()};
+  ToolPlan plan;
+  plan.tool = toolPath;
+  plan.folder = clientFolder;
+  plan.installRoot = pc.InstallRoot();
   TPEResourceModule m(toolPath);
   const std::vector<PackageEntry> entries = Entries(m);
   // What the program's load refuses: then nothing of the tool is deployed.
@@ -223,37 +226,48 @@ std::string Joined(const std::vector<std::string>& items) {
 
 }  // namespace
 
-void PrintPlan(const ToolPlan& plan, std::ostream& out, bool json) {
+namespace {
+
+struct Totals {
   size_t deploy = 0, keep = 0, skip = 0, backups = 0;
-  for (const PlannedFile& f : plan.files) {
-    deploy += f.decision == "deploy";
-    keep += f.decision == "keep";
-    skip += f.decision == "skip";
-    backups += !f.backup.empty();
-  }
-  const std::string dry = "a dry run: nothing in " + plan.folder + " is written; its files are only read for their versions and sizes";
-  if (json) {
-    out << "{\"dry run\": " << Json(dry) << ",\n \"tool\": " << Json(plan.tool) << ", \"client folder\": " << Json(plan.folder)
-        << ", \"install root\": " << Json(plan.installRoot) << ",\n \"refused\": " << Json(plan.refused) << ",\n \"files\": [";
-    for (size_t i = 0; i < plan.files.size(); ++i) {
-      const PlannedFile& f = plan.files[i];
-      out << (i ? ",\n  " : "\n  ") << "{\"name\": " << Json(f.name) << ", \"decision\": " << Json(f.decision)
-          << ", \"reason\": " << Json(f.reason) << ", \"target\": " << Json(f.target) << ", \"outside\": " << (f.outside ? "true" : "false")
-          << ", \"installed version\": " << Json(f.installedVersion) << ", \"package version\": " << Json(f.packageVersion)
-          << ", \"size\": " << f.size << ", \"installed size\": " << f.installedSize << ", \"backup\": " << Json(f.backup)
-          << ", \"after\": " << Json(f.after) << "}";
+  explicit Totals(const ToolPlan& plan) {
+    for (const PlannedFile& f : plan.files) {
+      deploy += f.decision == "deploy";
+      keep += f.decision == "keep";
+      skip += f.decision == "skip";
+      backups += !f.backup.empty();
     }
-    out << (plan.files.empty() ? "],\n" : "\n ],\n") << " \"end if running\": {\"programs\": " << JsonList(plan.programs)
-        << ", \"modules\": " << JsonList(plan.modules) << ", \"running now\": " << JsonList(plan.runningNow) << "},\n"
-        << " \"prerequisite tool\": " << Json(plan.prevTool) << ", \"prerequisite in package\": " << (plan.prevToolInPackage ? "true" : "false")
-        << ",\n \"document\": " << Json(plan.document) << ", \"documents opened\": " << (plan.documentsOpened ? "true" : "false")
-        << ",\n \"data tool\": " << Json(plan.dataTool) << ", \"data tool started\": " << (plan.dataToolAutoRun ? "true" : "false")
-        << ",\n \"hidden\": " << (plan.hidden ? "true" : "false") << ",\n \"totals\": {\"files\": " << plan.files.size()
-        << ", \"deploy\": " << deploy << ", \"keep\": " << keep << ", \"skip\": " << skip << ", \"bytes to write\": " << plan.bytesToWrite
-        << ", \"backups\": " << backups << ", \"backup bytes\": " << plan.backupBytes << "}}\n";
-    return;
   }
-  out << "plan of " << plan.tool << " for " << plan.folder << " as " << plan.installRoot << ": " << dry << "\n";
+};
+
+std::string DryRun(const ToolPlan& plan) {
+  return "a dry run: nothing in " + plan.folder + " is written; its files are only read for their versions and sizes";
+}
+
+void PrintJson(const ToolPlan& plan, std::ostream& out) {
+  const Totals t(plan);
+  out << "{\"dry run\": " << Json(DryRun(plan)) << ",\n \"tool\": " << Json(plan.tool) << ", \"client folder\": " << Json(plan.folder)
+      << ", \"install root\": " << Json(plan.installRoot) << ",\n \"refused\": " << Json(plan.refused) << ",\n \"files\": [";
+  for (size_t i = 0; i < plan.files.size(); ++i) {
+    const PlannedFile& f = plan.files[i];
+    out << (i ? ",\n  " : "\n  ") << "{\"name\": " << Json(f.name) << ", \"decision\": " << Json(f.decision)
+        << ", \"reason\": " << Json(f.reason) << ", \"target\": " << Json(f.target) << ", \"outside\": " << (f.outside ? "true" : "false")
+        << ", \"installed version\": " << Json(f.installedVersion) << ", \"package version\": " << Json(f.packageVersion)
+        << ", \"size\": " << f.size << ", \"installed size\": " << f.installedSize << ", \"backup\": " << Json(f.backup)
+        << ", \"after\": " << Json(f.after) << "}";
+  }
+  out << (plan.files.empty() ? "],\n" : "\n ],\n") << " \"end if running\": {\"programs\": " << JsonList(plan.programs)
+      << ", \"modules\": " << JsonList(plan.modules) << ", \"running now\": " << JsonList(plan.runningNow) << "},\n"
+      << " \"prerequisite tool\": " << Json(plan.prevTool) << ", \"prerequisite in package\": " << (plan.prevToolInPackage ? "true" : "false")
+      << ",\n \"document\": " << Json(plan.document) << ", \"documents opened\": " << (plan.documentsOpened ? "true" : "false")
+      << ",\n \"data tool\": " << Json(plan.dataTool) << ", \"data tool started\": " << (plan.dataToolAutoRun ? "true" : "false")
+      << ",\n \"hidden\": " << (plan.hidden ? "true" : "false") << ",\n \"totals\": {\"files\": " << plan.files.size()
+      << ", \"deploy\": " << t.deploy << ", \"keep\": " << t.keep << ", \"skip\": " << t.skip << ", \"bytes to write\": " << plan.bytesToWrite
+      << ", \"backups\": " << t.backups << ", \"backup bytes\": " << plan.backupBytes << "}}\n";
+}
+
+void PrintText(const ToolPlan& plan, std::ostream& out) {
+  out << "plan of " << plan.tool << " for " << plan.folder << " as " << plan.installRoot << ": " << DryRun(plan) << "\n";
   if (!plan.refused.empty()) {
     out << "refused: the program would not load this tool (" << plan.refused << "): nothing would be deployed\n";
     return;
@@ -280,8 +294,16 @@ void PrintPlan(const ToolPlan& plan, std::ostream& out, bool json) {
     out << "data tool: " << plan.dataTool << ", registered after a successful run"
         << (plan.dataToolAutoRun ? " and started where the PC may run it (AUTOEXECTETBL=1)" : "") << "\n";
   if (plan.hidden) out << "run hidden (HIDDEN=1)\n";
-  out << "totals: " << plan.files.size() << " files: " << deploy << " to deploy, " << keep << " to keep, " << skip << " to skip; "
-      << plan.bytesToWrite << " bytes to write; backups: " << backups << " files, " << plan.backupBytes << " bytes\n";
+  const Totals t(plan);
+  out << "totals: " << plan.files.size() << " files: " << t.deploy << " to deploy, " << t.keep << " to keep, " << t.skip << " to skip; "
+      << plan.bytesToWrite << " bytes to write; backups: " << t.backups << " files, " << plan.backupBytes << " bytes\n";
+}
+
+}  // namespace
+
+void PrintPlan(const ToolPlan& plan, std::ostream& out, bool json) {
+  if (json) PrintJson(plan, out);
+  else PrintText(plan, out);
 }
 
 }  // namespace updater::toolpack
