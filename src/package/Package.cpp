@@ -76,9 +76,7 @@ const TResourceDetails& FindOrThrow(const TPEResourceModule& module, const TReso
 // A payload written under a name from the image must stay inside its folder, and a file it
 // deploys inside the client folders; anything else is a damaged resource.
 void CheckEntry(const TUpdateFileResource& record, bool module) {
-  std::optional<std::string> damage = FileNameDamage(record.FileName);
-  if (!damage && module) damage = PlaceDamage(record);
-  if (damage) throw Damaged(*damage, record.FileName);
+  if (const std::optional<std::string> damage = EntryDamage(record, module)) throw Damaged(*damage, record.FileName);
 }
 
 std::string ReadTextFile(const std::string& path) {

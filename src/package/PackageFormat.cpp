@@ -151,6 +151,12 @@ std::optional<std::string> PlaceDamage(const TUpdateFileResource& r) {
   }
 }
 
+std::optional<std::string> EntryDamage(const TUpdateFileResource& r, bool module) {
+  std::optional<std::string> damage = FileNameDamage(r.FileName);
+  if (!damage && module) damage = PlaceDamage(r);
+  return damage;
+}
+
 std::optional<std::string> UnknownFieldDamage(const TUpdateFileResource& r) {
   if (r.CopyType > kHighestCopyType) return "unknown copy type " + std::to_string(r.CopyType);
   if (r.BaseKind != 0 && r.BaseKind != 1) return "unknown base kind " + std::to_string(r.BaseKind);

@@ -55,6 +55,8 @@ std::optional<std::string> FileNameDamage(std::string_view fileName);
 // kind 0: an absolute folder (drive and backslash, or UNC) without "..". Judged with blanks
 // removed, as the target paths are built.
 std::optional<std::string> PlaceDamage(const TUpdateFileResource& r);
+// What the program's load refuses in an entry: its file name, and for a MODULE its place.
+std::optional<std::string> EntryDamage(const TUpdateFileResource& r, bool module);
 // A copy type outside 0 to 10 or a base kind other than 0 and 1. The program deploys such an entry
 // as a plain copy to the Exe folder (and says so); toolpack refuses to build or pass it.
 inline constexpr uint8_t kHighestCopyType = 10;

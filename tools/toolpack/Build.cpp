@@ -93,8 +93,7 @@ Manifest ParseManifest(const std::string& text, const std::string& manifestPath)
       file.zlib = store == "zlib";
       file.fields.StoredPlain = file.zlib ? 0 : 1;
       if (f.size() == 7) file.fields.RequiredFolder = f[6];
-      std::optional<std::string> damage = FileNameDamage(file.fields.FileName);
-      if (!damage) damage = PlaceDamage(file.fields);
+      std::optional<std::string> damage = EntryDamage(file.fields, true);
       if (!damage) damage = UnknownFieldDamage(file.fields);
       if (damage) throw Error(manifestPath, "line " + std::to_string(lineNo) + ": " + *damage + " " + file.fields.FileName);
       for (const std::string& field : {file.fields.FileName, file.fields.FolderText, file.fields.RequiredFolder})

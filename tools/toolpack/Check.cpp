@@ -61,8 +61,7 @@ bool Check(const std::string& toolPath, std::ostream& out) {
       continue;
     }
     const bool module = r.Type() == kModuleType;
-    std::optional<std::string> damage = FileNameDamage(e.fields->FileName);
-    if (!damage && module) damage = PlaceDamage(*e.fields);
+    std::optional<std::string> damage = EntryDamage(*e.fields, module);
     if (!damage && module) damage = UnknownFieldDamage(*e.fields);
     if (damage) {
       out << "problem: " << name << ": " << *damage << "\n";

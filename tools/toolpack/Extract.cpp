@@ -19,9 +19,8 @@ void Extract(const std::string& toolPath, const std::string& folder, std::ostrea
     const std::vector<std::string> fields = SplitResourceName(listed.Name());
     if (fields.size() < 7) continue;
     const TUpdateFileResource record = ParseResourceName(listed.Type(), fields);
-    std::optional<std::string> damage = FileNameDamage(record.FileName);
-    if (!damage) damage = PlaceDamage(record);
-    if (damage) throw Error(toolPath, "damaged resource: " + *damage + " " + record.FileName);
+    if (const std::optional<std::string> damage = EntryDamage(record, true))
+      throw Error(toolPath, "damaged resource: " + *damage + " " + record.FileName);
     const TResourceDetails* r = m.FindResourceDetails(listed.Type(), listed.Name(), kPackageLanguage);
     if (!r) throw Error(toolPath, record.FileName + ": no resource in language " + std::to_string(kPackageLanguage) + " or 0");
     const std::string target = Utf8(Path(folder) / Path(record.FileName));

@@ -132,9 +132,8 @@ ToolPlan MakePlan(const std::string& toolPath, const std::string& clientFolder, 
       if (!e.error.empty()) plan.refused = e.error;
       continue;
     }
-    std::optional<std::string> damage = FileNameDamage(e.fields->FileName);
-    if (!damage && e.resource->Type() == kModuleType) damage = PlaceDamage(*e.fields);
-    if (damage) plan.refused = "Damaged resource: " + *damage + " \"" + e.fields->FileName + "\"";
+    if (const std::optional<std::string> damage = EntryDamage(*e.fields, e.resource->Type() == kModuleType))
+      plan.refused = "Damaged resource: " + *damage + " \"" + e.fields->FileName + "\"";
   }
   if (!plan.refused.empty()) return plan;
 
