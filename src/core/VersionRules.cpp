@@ -60,9 +60,21 @@ CopyDecision DecideCopy(std::string_view installedVersion, std::string_view stag
                         uint8_t copyType) {
   CopyDecision d;
   d.installedDotless = Dotless(installedVersion);
-  d.copy = CompareDotless(d.installedDotless, StagedDotless(stagedVersion)) < 0 ||
-           (installedVersion == kNoVersion && stagedVersion == kNoVersion && sizesDiffer()) || copyType == 7;
+  if (CompareDotless(d.installedDotless, StagedDotless(stagedVersion)) < 0) d.reason = CopyReason::Older;
+  else if (installedVersion == kNoVersion && stagedVersion == kNoVersion && sizesDiffer()) d.reason = CopyReason::SizesDiffer;
+  else if (copyType == 7) d.reason = CopyReason::Forced;
+  d.copy = d.reason != CopyReason::SameOrNewer;
   return d;
+}
+
+std::string_view CopyReasonText(CopyReason reason) {
+  switch (reason) {
+    case CopyReason::Older: return "the installed version is older";
+    case CopyReason::SizesDiffer: return "neither has a version and the sizes differ";
+    case CopyReason::Forced: return "copy type 7 deploys whatever is installed";
+    case CopyReason::SameOrNewer: break;
+  }
+  return "the installed version is the same or newer";
 }
 
 int CompareDotless(std::string_view a, std::string_view b) {

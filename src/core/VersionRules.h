@@ -34,10 +34,19 @@ std::string Dotless(std::string_view version);
 std::string StagedDotless(std::string_view version);
 // The version decision: copy when the installed dotless version is smaller, when both files have
 // no version and differ in size (asked only then), or for copy type 7.
+enum class CopyReason {
+  Older,        // the installed version sorts before the staged one
+  SizesDiffer,  // neither has a version and the sizes differ
+  Forced,       // copy type 7 copies whatever is installed
+  SameOrNewer,  // none of these: the installed file stays
+};
 struct CopyDecision {
   bool copy = false;
+  CopyReason reason = CopyReason::SameOrNewer;
   std::string installedDotless;
 };
+// The reason in words, as a release engineer reads it.
+std::string_view CopyReasonText(CopyReason reason);
 CopyDecision DecideCopy(std::string_view installedVersion, std::string_view stagedVersion, const std::function<bool()>& sizesDiffer,
                         uint8_t copyType);
 // Ordinal byte comparison: negative, zero or positive. 6.0.10.1 (60101) sorts before 6.0.9.50 (60950).

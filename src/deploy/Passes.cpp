@@ -10,7 +10,7 @@
 #include "env/FileVersion.h"
 #include "env/Housekeeping.h"
 #include "env/Termination.h"
-#include "package/Installers.h"
+#include "deploy/Installers.h"
 #include "platform/FileSystem.h"
 #include "platform/Processes.h"
 #include "platform/Text.h"

@@ -7,7 +7,7 @@
 
 #include "core/VersionRules.h"
 #include "deploy/CopyEngine.h"
-#include "package/Updater.h"
+#include "deploy/Updater.h"
 #include "platform/Clock.h"
 
 namespace updater {

@@ -7,6 +7,8 @@
 #include <string_view>
 #include <vector>
 
+#include "core/TargetRules.h"
+
 namespace updater {
 
 inline constexpr std::string_view kModuleType = "MODULE";
@@ -39,6 +41,8 @@ std::vector<std::string> SplitResourceName(std::string_view name);
 TUpdateFileResource ParseResourceName(std::string_view type, const std::vector<std::string>& fields);
 // Builds a name from its fields (each followed by the separator).
 std::string MakeResourceName(const TUpdateFileResource& r);
+// The fields of a record that decide where its file goes.
+inline ItemPlace PlaceOf(const TUpdateFileResource& r) { return {r.FileName, r.BaseKind, r.SubFolderIndex, r.FolderText, r.CopyType}; }
 
 enum class NameClass { None, Dll, Exe };
 NameClass ClassifyPackageName(std::string_view fileName);    // ".mht", ".pdf", ".config" give none

@@ -93,6 +93,12 @@ void ListFilesInto(std::string_view folderText, std::string_view mask, const Lis
   });
 }
 
+bool DeleteFileIfAny(std::string_view path) { return ::DeleteFileW(Wide(path).c_str()) != 0; }
+
+bool RemoveEmptyFolder(std::string_view path) { return ::RemoveDirectoryW(Wide(path).c_str()) != 0; }
+
+DWORD LastOsError() { return ::GetLastError(); }
+
 bool ForceDelete(std::string_view path) {
   const std::wstring w = LongPath(path);
   const DWORD attributes = ::GetFileAttributesW(w.c_str());

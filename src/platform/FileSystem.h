@@ -47,6 +47,13 @@ struct ListOptions {
 // below each sub-folder, depth first. Links to folders are neither listed nor entered.
 void ListFilesInto(std::string_view folder, std::string_view mask, const ListOptions& options, std::vector<std::string>& out);
 
+// Deletes a file as it is; true when it was deleted (false too when there was none).
+bool DeleteFileIfAny(std::string_view path);
+// Removes a folder when it is empty; true when it was removed.
+bool RemoveEmptyFolder(std::string_view path);
+// The calling thread's last system error code.
+DWORD LastOsError();
+
 // Resets the attributes and deletes the file; a link is removed as a link. True when it is gone.
 bool ForceDelete(std::string_view path);
 

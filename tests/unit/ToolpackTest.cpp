@@ -7,7 +7,7 @@
 
 #include "MiniImage.h"
 #include "PEWriter.h"
-#include "PackageEntry.h"
+#include "ToolpackIo.h"
 #include "Plan.h"
 #include "package/Inflate.h"
 #include "package/pe/PEFile.h"
@@ -223,17 +223,17 @@ TEST_F(Toolpack, CheckReportsDamage) {
       {"a byte of the zlib stream flipped",
        [&] { auto b = built; b[a.DataOffset() + a.DataSize() - 6] ^= 0x55; return b; }, "problem: a.dll"},
       {"a byte of the plain file flipped",
-       [&] { auto b = built; b[p.DataOffset() + 3] ^= 0x20; return b; }, "problem: p.txt: content differs from its SHA-256 digest"},
+       [&] { auto b = built; b[p.DataOffset() + 3] ^= 0x20; return b; }, "problem: Damaged resource: content differs from its SHA-256 digest \"p.txt\""},
       {"a zlib stream that inflates to other content",
        [&] { return WriteResources(built, {{a.Type(), a.Name(), kPackageLanguage, 0, {otherA.begin(), otherA.end()}, {}}}); },
-       "problem: a.dll: content differs from its SHA-256 digest"},
+       "problem: Damaged resource: content differs from its SHA-256 digest \"a.dll\""},
       {"a file missing from the digest list", [&] { return WriteResources(built, {digestList(pLine)}); },
-       "problem: a.dll: not in the package's digest list"},
+       "problem: Damaged resource: not in the package's digest list \"a.dll\""},
       {"a listed file missing from the package",
        [&] { return WriteResources(built, {digestList(aLine + pLine + Sha256Hex("x") + "  gone.dll\n")}); },
-       "problem: gone.dll: in the digest list but not in the package"},
+       "problem: Damaged resource: in the digest list but not in the package \"gone.dll\""},
       {"an unreadable digest list", [&] { return WriteResources(built, {digestList("not a digest\n")}); },
-       "problem: damaged digest list: unreadable digest line"},
+       "problem: Damaged resource: unreadable digest line"},
       {"no digest list", [&] { return WriteResources(built, {}, {std::string(kDigestType)}); }, ""},
   };
   for (const Row& row : rows) {

@@ -10,9 +10,9 @@
 #include "db/Dialect.h"
 #include "db/Odbc.h"
 #include "db/TsQuery.h"
-#include "package/Installers.h"
+#include "deploy/Installers.h"
 #include "package/NetworkIdentity.h"
-#include "package/Updater.h"
+#include "deploy/Updater.h"
 #include "platform/FileSystem.h"
 #include "platform/Text.h"
 

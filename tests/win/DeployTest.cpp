@@ -12,8 +12,8 @@
 #include "env/Termination.h"
 #include "core/VersionRules.h"
 #include "Harness.h"
-#include "package/Installers.h"
-#include "package/Updater.h"
+#include "deploy/Installers.h"
+#include "deploy/Updater.h"
 #include "platform/FileSystem.h"
 #include "platform/Text.h"
 

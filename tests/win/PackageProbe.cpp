@@ -8,7 +8,7 @@
 #include "core/ClientFolders.h"
 #include "core/RunLog.h"
 #include "core/RunState.h"
-#include "package/Package.h"
+#include "deploy/PackageSteps.h"
 #include "platform/FileSystem.h"
 
 #include <psapi.h>

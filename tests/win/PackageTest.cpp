@@ -7,9 +7,9 @@
 #include "env/ServiceCalls.h"
 #include "Harness.h"
 #include "package/Inflate.h"
-#include "package/Package.h"
+#include "deploy/PackageSteps.h"
 #include "PEWriter.h"
-#include "package/Updater.h"
+#include "deploy/Updater.h"
 #include "platform/FileSystem.h"
 #include "platform/Text.h"
 

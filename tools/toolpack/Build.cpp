@@ -5,7 +5,7 @@
 
 #include "core/PathText.h"
 #include "OutputFile.h"
-#include "PackageEntry.h"
+#include "ToolpackIo.h"
 #include "PEWriter.h"
 #include "Signature.h"
 #include "Toolpack.h"

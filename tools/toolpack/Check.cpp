@@ -3,7 +3,8 @@
 #include <set>
 
 #include "core/PathText.h"
-#include "PackageEntry.h"
+#include "ProgramReading.h"
+#include "ToolpackIo.h"
 #include "Signature.h"
 #include "Toolpack.h"
 
@@ -40,71 +41,39 @@ bool CheckSignature(const TPEResourceModule& m, std::ostream& out) {
 }  // namespace
 
 bool Check(const std::string& toolPath, std::ostream& out) {
-  TPEResourceModule m(toolPath);
+  const TPEResourceModule m(toolPath);
+  const PackageReader reader(m);
   bool ok = true;
+  auto problem = [&](const std::string& text) {
+    out << "problem: " << text << "\n";
+    ok = false;
+  };
+  // First what the program itself would refuse, then what it would deploy otherwise than meant.
+  const ProgramReading reading = ReadAsProgram(reader);
+  if (!reading.refused.empty())
+    problem((reading.refusedFile.empty() || reading.refused.starts_with("Damaged resource:") ? "" : reading.refusedFile + ": ") +
+            reading.refused);
   size_t modules = 0;
   std::set<std::string> seen;
-  std::optional<std::vector<FileDigest>> digests;
-  try {
-    digests = DigestListOf(m, toolPath);
-  } catch (const Error& e) {
-    out << "problem: " << e.what() << "\n";
-    ok = false;
-  }
-  for (const PackageEntry& e : Entries(m)) {
+  for (const PackageEntry& e : reader.Entries()) {
     const TResourceDetails& r = *e.resource;
     if (!IsPackageType(r.Type())) continue;
     const std::string name = Printable(r.Name());
     if (!e.fields) {
-      out << "problem: " << r.Type() << " " << name << ": " << (e.error.empty() ? "fewer than 7 fields" : e.error) << "\n";
-      ok = false;
+      if (e.error.empty()) problem(r.Type() + " " + name + ": fewer than 7 fields");
       continue;
     }
     const bool module = r.Type() == kModuleType;
-    std::optional<std::string> damage = EntryDamage(*e.fields, module);
-    if (!damage && module) damage = UnknownFieldDamage(*e.fields);
-    if (damage) {
-      out << "problem: " << name << ": " << *damage << "\n";
-      ok = false;
-    }
-    // The tool would deploy the second one's content at the first one's target.
-    if (module && !seen.insert(ToLowerAscii(e.fields->FileName)).second) {
-      out << "problem: " << name << ": a second file of the same name\n";
-      ok = false;
-    }
-    if (r.Language() != kPackageLanguage) {
-      out << "problem: " << name << ": language " << r.Language() << ", not " << kPackageLanguage << "\n";
-      ok = false;
-    }
-    const std::optional<std::string> expected = module && digests ? DigestOf(*digests, e.fields->FileName) : std::nullopt;
-    if (module && digests && !expected) {
-      out << "problem: " << e.fields->FileName << ": not in the package's digest list\n";
-      ok = false;
-    }
     modules += module;
-    if (e.fields->StoredPlain && !expected) continue;  // nothing to read it against
-    try {
-      if (!expected) {
-        InflatedSize(r);
-      } else if (DigestOfStaged(r, e.fields->StoredPlain != 0).sha256 != *expected) {
-        out << "problem: " << e.fields->FileName << ": content differs from its SHA-256 digest\n";
-        ok = false;
-      }
-    } catch (const std::exception& ex) {
-      out << "problem: " << name << ": " << ex.what() << "\n";
-      ok = false;
-    }
+    if (module)
+      if (const std::optional<std::string> unknown = UnknownFieldDamage(*e.fields)) problem(name + ": " + *unknown);
+    // The tool would deploy the second one's content at the first one's target.
+    if (module && !seen.insert(ToLowerAscii(e.fields->FileName)).second) problem(name + ": a second file of the same name");
+    if (r.Language() != kPackageLanguage)
+      problem(name + ": language " + std::to_string(r.Language()) + ", not " + std::to_string(kPackageLanguage));
   }
-  if (digests) {
-    for (const FileDigest& d : *digests)
-      if (!seen.count(ToLowerAscii(d.fileName))) {
-        out << "problem: " << d.fileName << ": in the digest list but not in the package\n";
-        ok = false;
-      }
-    if (ok) out << "digests: " << digests->size() << " files match their SHA-256\n";
-  } else {
-    out << "no digest list: files stored plain are not checked\n";
-  }
+  if (!reading.digestsChecked) out << "no digest list: files stored plain are not checked\n";
+  else if (reading.refused.empty()) out << "digests: " << reading.files.size() << " files match their SHA-256\n";
   ok = CheckSignature(m, out) && ok;
   out << (ok ? "ok: " : "damaged: ") << modules << " files in the package\n";
   return ok;

@@ -3,10 +3,10 @@
 #include <map>
 #include <ostream>
 
-#include "PackageEntry.h"
+#include "ProgramReading.h"
+#include "ToolpackIo.h"
 #include "Toolpack.h"
 #include "core/PathText.h"
-#include "package/Inflate.h"
 
 namespace updater::toolpack {
 namespace {
@@ -21,26 +21,22 @@ struct ToolView {
   std::map<std::string, std::string> options;
 };
 
+// Files by the content the program would stage, hashed here: a digest list proves nothing a diff
+// could rely on.
 ToolView Read(const std::string& path) {
-  TPEResourceModule m(path);
+  const TPEResourceModule m(path);
+  const ProgramReading reading = ReadAsProgram(PackageReader(m), true);
+  if (!reading.refused.empty()) throw Error(path, "the program would refuse this tool: " + reading.refused);
   ToolView view;
-  // A tool's own digests spare reading its files; they are what check and the program hold it to.
-  const std::optional<std::vector<FileDigest>> digests = DigestListOf(m, path);
-  const std::vector<PackageEntry> entries = Entries(m);
-  for (const PackageEntry& e : entries) {
-    if (!e.fields || ToUpperAscii(e.resource->Type()) != kModuleType) continue;
-    const TUpdateFileResource& f = *e.fields;
-    std::optional<std::string> digest = digests ? DigestOf(*digests, f.FileName) : std::nullopt;
-    if (!digest) digest = DigestOfStaged(*e.resource, f.StoredPlain != 0).sha256;
-    view.files[ToLowerAscii(f.FileName)] = {f, *digest};
-  }
-  const PackageSummary summary = Summarize(entries);
-  view.options["HIDDEN"] = summary.options.Hidden ? "1" : "0";
-  view.options["NOTEXECMANUAL"] = summary.options.NotExecManual ? "1" : "0";
-  view.options["AUTOEXECTETBL"] = summary.options.AutoExecTetbl ? "1" : "0";
-  view.options["PREVTOOL"] = summary.prevTool.value_or("");
-  view.options["data tool"] = summary.dataTool;  // the one the pre-scan would name (the last in the package)
-  view.options["document"] = summary.document;
+  for (const StagedFile& f : reading.files) view.files[ToLowerAscii(f.record.FileName)] = {f.record, f.sha256};
+  const ToolOptions& o = reading.options;
+  view.options["HIDDEN"] = o.hidden ? "1" : "0";
+  view.options["NOTEXECMANUAL"] = o.openDocuments ? "0" : "1";
+  view.options["AUTOEXECTETBL"] = o.autoRunDataTool ? "1" : "0";
+  // The prerequisite's number, as the manifest gives it.
+  view.options["PREVTOOL"] = o.prevTool ? o.prevTool->substr(5, o.prevTool->size() - 9) : std::string();
+  view.options["data tool"] = o.dataTool;  // the one the pre-scan would name (the last in the package)
+  view.options["document"] = o.document;
   return view;
 }
 

@@ -1,34 +1,48 @@
-// toolpack extract: exactly the files the program would stage.
+// toolpack extract: exactly the files the program would stage, and nothing of a tool it refuses.
+#include <memory>
 #include <ostream>
-#include <vector>
 
 #include "OutputFile.h"
-#include "PackageEntry.h"
+#include "ProgramReading.h"
 #include "Toolpack.h"
-#include "package/Inflate.h"
+#include "ToolpackIo.h"
 
 namespace updater::toolpack {
 namespace fs = std::filesystem;
 
-void Extract(const std::string& toolPath, const std::string& folder, std::ostream& out) {
-  TPEResourceModule m(toolPath);
-  fs::create_directories(Path(folder));
-  for (size_t i = 0; i < m.ResourceCount(); ++i) {
-    const TResourceDetails& listed = m.ResourceDetails(i);
-    if (listed.Type() != kModuleType) continue;
-    const std::vector<std::string> fields = SplitResourceName(listed.Name());
-    if (fields.size() < 7) continue;
-    const TUpdateFileResource record = ParseResourceName(listed.Type(), fields);
-    if (const std::optional<std::string> damage = EntryDamage(record, true))
-      throw Error(toolPath, "damaged resource: " + *damage + " " + record.FileName);
-    const TResourceDetails* r = m.FindResourceDetails(listed.Type(), listed.Name(), kPackageLanguage);
-    if (!r) throw Error(toolPath, record.FileName + ": no resource in language " + std::to_string(kPackageLanguage) + " or 0");
-    const std::string target = Utf8(Path(folder) / Path(record.FileName));
-    OutputFile file(target);
-    ReadStaged(*r, record.StoredPlain != 0, [&](const void* d, size_t n) { file.Append(d, n); });
-    file.Commit();
-    out << target << " (" << file.Size() << " bytes)\n";
+namespace {
+
+// A file is committed once its content matched its digest; one that did not is never written.
+class ToFolder final : public ContentSink {
+ public:
+  ToFolder(const std::string& folder, std::ostream& out) : folder_(folder), out_(out) {}
+  void Open(const TUpdateFileResource& record) override {
+    target_ = Utf8(Path(folder_) / Path(record.FileName));
+    file_ = std::make_unique<OutputFile>(target_);
   }
+  void Write(const void* data, size_t n) override { file_->Append(data, n); }
+  void Discard(const TUpdateFileResource&) override { file_.reset(); }
+  void Staged(const TUpdateFileResource&) override {
+    file_->Commit();
+    out_ << target_ << " (" << file_->Size() << " bytes)\n";
+    file_.reset();
+  }
+
+ private:
+  const std::string& folder_;
+  std::ostream& out_;
+  std::string target_;
+  std::unique_ptr<OutputFile> file_;
+};
+
+}  // namespace
+
+void Extract(const std::string& toolPath, const std::string& folder, std::ostream& out) {
+  const TPEResourceModule m(toolPath);
+  fs::create_directories(Path(folder));
+  ToFolder sink(folder, out);
+  const ProgramReading reading = ReadAsProgram(PackageReader(m), sink);
+  if (!reading.refused.empty()) throw Error(toolPath, "the program would refuse this tool: " + reading.refused);
 }
 
 }  // namespace updater::toolpack

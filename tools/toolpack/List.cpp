@@ -1,16 +1,18 @@
 // toolpack list: every resource of a tool with its fields and sizes.
 #include <ostream>
 
-#include "PackageEntry.h"
 #include "Signature.h"
 #include "Toolpack.h"
+#include "ToolpackIo.h"
+#include "package/PackageReader.h"
 
 namespace updater::toolpack {
 namespace fs = std::filesystem;
 
 void List(const std::string& toolPath, std::ostream& out) {
-  TPEResourceModule m(toolPath);
-  for (const PackageEntry& e : Entries(m)) {
+  const TPEResourceModule m(toolPath);
+  const PackageReader reader(m);
+  for (const PackageEntry& e : reader.Entries()) {
     const TResourceDetails& r = *e.resource;
     out << r.Type() << "\tlang " << r.Language() << "\t" << r.DataSize() << " bytes";
     if (e.fields) {
@@ -20,7 +22,7 @@ void List(const std::string& toolPath, std::ostream& out) {
       if (!f.RequiredFolder.empty()) out << " | required " << f.RequiredFolder;
       if (!f.StoredPlain && IsPackageType(r.Type())) {
         try {
-          out << "\tinflated " << InflatedSize(r) << " bytes";
+          out << "\tinflated " << ReadStaged(r, false, [](const void*, size_t) {}) << " bytes";
         } catch (const std::exception& ex) {
           out << "\tdamaged: " << ex.what();
         }
@@ -32,9 +34,9 @@ void List(const std::string& toolPath, std::ostream& out) {
     out << "\n";
   }
   try {
-    const std::optional<std::vector<FileDigest>> digests = DigestListOf(m, toolPath);
+    const std::optional<std::vector<FileDigest>> digests = reader.Digests();
     out << (digests ? "digest list: SHA-256 of " + std::to_string(digests->size()) + " files\n" : std::string("digest list: none\n"));
-  } catch (const Error& e) {
+  } catch (const std::exception& e) {
     out << "digest list: " << e.what() << "\n";  // listed all the same: list shows what is there
   }
   if (const std::optional<SignatureFacts> sig = SignatureOf(m))

@@ -1,6 +1,6 @@
 #include "OutputFile.h"
 
-#include "PackageEntry.h"
+#include "ToolpackIo.h"
 
 namespace updater::toolpack {
 namespace fs = std::filesystem;

@@ -4,7 +4,8 @@
 #include <ostream>
 #include <system_error>
 
-#include "PackageEntry.h"
+#include "ProgramReading.h"
+#include "ToolpackIo.h"
 #include "Toolpack.h"
 #include "core/PathText.h"
 #include "core/VersionRules.h"
@@ -63,26 +64,28 @@ bool ClientFolder::FileExists(std::string_view path) const {
 
 namespace {
 
-// A staged file's size and version, as the program would read them from the staging folder. Only
-// a file that starts like an image is kept whole, to read its version.
-struct StagedFacts {
-  uint64_t size = 0;
-  std::string version;
+// Each staged file's version, as the program would read it from the staging folder. Only a file
+// that starts like an image is kept whole, to read its version.
+class Versions final : public ContentSink {
+ public:
+  void Open(const TUpdateFileResource&) override {
+    bytes_.clear();
+    image_ = true;
+  }
+  void Write(const void* data, size_t n) override {
+    if (!image_) return;
+    const auto* p = static_cast<const unsigned char*>(data);
+    bytes_.insert(bytes_.end(), p, p + n);
+    image_ = bytes_.size() < 2 || (bytes_[0] == 'M' && bytes_[1] == 'Z');
+    if (!image_) bytes_.clear();
+  }
+  void Staged(const TUpdateFileResource&) override { versions.push_back(image_ ? FileVersionOf(bytes_) : std::string(kNoVersion)); }
+  std::vector<std::string> versions;
+
+ private:
+  std::vector<unsigned char> bytes_;
+  bool image_ = true;
 };
-StagedFacts Staged(const TResourceDetails& r, bool plain) {
-  std::vector<unsigned char> bytes;
-  bool image = true;
-  StagedFacts s;
-  s.size = ReadStaged(r, plain, [&](const void* d, size_t n) {
-    if (!image) return;
-    const auto* p = static_cast<const unsigned char*>(d);
-    bytes.insert(bytes.end(), p, p + n);
-    image = bytes.size() < 2 || (bytes[0] == 'M' && bytes[1] == 'Z');
-    if (!image) bytes.clear();
-  });
-  s.version = image ? FileVersionOf(bytes) : std::string(kNoVersion);
-  return s;
-}
 
 std::string SkipReason(const ItemPlace& p) {
   if (p.baseKind == 2) return "no Quorix root: it lies outside a client folder";
@@ -123,34 +126,25 @@ ToolPlan MakePlan(const std::string& toolPath, const std::string& clientFolder, 
   plan.tool = toolPath;
   plan.folder = clientFolder;
   plan.installRoot = pc.InstallRoot();
-  TPEResourceModule m(toolPath);
-  const std::vector<PackageEntry> entries = Entries(m);
+  const TPEResourceModule m(toolPath);
+  Versions versions;
+  const ProgramReading reading = ReadAsProgram(PackageReader(m), versions);
   // What the program's load refuses: then nothing of the tool is deployed.
-  for (const PackageEntry& e : entries) {
-    if (!IsPackageType(e.resource->Type()) || !plan.refused.empty()) continue;
-    if (!e.fields) {
-      if (!e.error.empty()) plan.refused = e.error;
-      continue;
-    }
-    if (const std::optional<std::string> damage = EntryDamage(*e.fields, e.resource->Type() == kModuleType))
-      plan.refused = "Damaged resource: " + *damage + " \"" + e.fields->FileName + "\"";
-  }
+  plan.refused = reading.refused;
   if (!plan.refused.empty()) return plan;
 
-  for (const PackageEntry& e : entries) {
-    if (!e.fields || e.resource->Type() != kModuleType) continue;
-    const TUpdateFileResource& f = *e.fields;
+  for (size_t i = 0; i < reading.files.size(); ++i) {
+    const TUpdateFileResource& f = reading.files[i].record;
     PlannedFile p;
     p.name = f.FileName;
-    const StagedFacts staged = Staged(*e.resource, f.StoredPlain != 0);
-    p.size = staged.size;
-    p.packageVersion = staged.version;
-    const ItemPlace place{f.FileName, f.BaseKind, f.SubFolderIndex, f.FolderText, f.CopyType};
+    p.size = reading.files[i].size;
+    p.packageVersion = versions.versions[i];
+    const ItemPlace place = PlaceOf(f);
     auto decide = [&](const std::string& target, std::string& version, uint64_t& size) {
       const fs::path local = *pc.Local(target);
       version = FileVersionOfFile(Utf8(local));
       size = fs::file_size(local, ec);
-      return DecideCopy(version, staged.version, [&] { return size != staged.size; }, f.CopyType);
+      return DecideCopy(version, p.packageVersion, [&] { return size != p.size; }, f.CopyType);
     };
     // The backup pass, then the deploy pass, as the program runs them.
     const BackupAnswer backup = BackupAndTarget(place, pc);
@@ -175,10 +169,7 @@ ToolPlan MakePlan(const std::string& toolPath, const std::string& clientFolder, 
       } else {
         const CopyDecision d = decide(target.path, p.installedVersion, p.installedSize);
         p.decision = d.copy ? "deploy" : "keep";
-        if (f.CopyType == 7) p.reason = "copy type 7 deploys whatever is installed";
-        else if (CompareDotless(d.installedDotless, StagedDotless(staged.version)) < 0) p.reason = "the installed version is older";
-        else if (d.copy) p.reason = "neither has a version and the sizes differ";
-        else p.reason = "the installed version is the same or newer";
+        p.reason = CopyReasonText(d.reason);
       }
       p.after = AfterText(f, target.path, pc);
     }
@@ -196,16 +187,16 @@ ToolPlan MakePlan(const std::string& toolPath, const std::string& clientFolder, 
     for (const std::string& name : plan.programs)
       if (EqualsIgnoreCase(running.exeName, name)) AddOnce(plan.runningNow, name);
 #endif
-  const PackageSummary summary = Summarize(entries);
-  if (summary.prevTool) {
-    plan.prevTool = "VEROZ" + *summary.prevTool + ".exe";
+  const ToolOptions& options = reading.options;
+  if (options.prevTool) {
+    plan.prevTool = *options.prevTool;
     for (const PlannedFile& f : plan.files) plan.prevToolInPackage = plan.prevToolInPackage || EqualsIgnoreCase(f.name, plan.prevTool);
   }
-  plan.dataTool = summary.dataTool;
-  plan.dataToolAutoRun = summary.options.AutoExecTetbl;
-  plan.document = summary.document;
-  plan.documentsOpened = !summary.options.NotExecManual;
-  plan.hidden = summary.options.Hidden;
+  plan.dataTool = options.dataTool;
+  plan.dataToolAutoRun = options.autoRunDataTool;
+  plan.document = options.document;
+  plan.documentsOpened = options.openDocuments;
+  plan.hidden = options.hidden;
   return plan;
 }
 

@@ -1,4 +1,4 @@
-#include "package/Installers.h"
+#include "deploy/Installers.h"
 
 #include <array>
 

@@ -6,7 +6,7 @@
 
 #include "core/RunState.h"
 #include "db/TsQuery.h"
-#include "package/Updater.h"
+#include "deploy/Updater.h"
 #include "platform/Clock.h"
 #include "platform/Ui.h"
 

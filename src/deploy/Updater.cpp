@@ -1,4 +1,4 @@
-#include "package/Updater.h"
+#include "deploy/Updater.h"
 
 #include <algorithm>
 #include <stdexcept>
@@ -13,9 +13,9 @@
 #include "env/Housekeeping.h"
 #include "env/ServiceCalls.h"
 #include "env/Termination.h"
-#include "package/Installers.h"
+#include "deploy/Installers.h"
 #include "package/NetworkIdentity.h"
-#include "package/Package.h"
+#include "deploy/PackageSteps.h"
 #include "platform/FileSystem.h"
 #include "platform/Handles.h"
 #include "platform/Processes.h"
