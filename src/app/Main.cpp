@@ -160,7 +160,6 @@ void TfmMain::PrepareToolProgress(const std::string& toolPath, size_t fileCount)
   SetRunCaption("업데이트 " + FileNamePart(toolPath));
   ::SendMessageW(c_.ProgressTotal, PBM_SETRANGE32, 0, static_cast<LPARAM>(fileCount));
   ::SetWindowTextW(c_.LabTotalFiles, std::to_wstring(fileCount).c_str());
-  totalProgressSet_ = true;
 }
 
 void TfmMain::StepTotalProgress() {

@@ -38,7 +38,6 @@ class TfmMain final : public Form, public MainView {
   void ShowFileCountLabels(bool on) override;
   void ShowStatus(const std::string& text) override;
   void ShowCurrentFile(int position, const std::string& fileName, const std::string& sizeText) override;
-  bool HasTotalProgress() const override { return totalProgressSet_; }
   void StepTotalProgress() override;
 
  private:
@@ -54,7 +53,6 @@ class TfmMain final : public Form, public MainView {
   void TimerTimer();
 
   TUpdateRun* run_ = nullptr;
-  bool totalProgressSet_ = false;
   uint64_t progressMax_ = UINT64_MAX, progressShown_ = UINT64_MAX;
   Bitmap banner_;
   Controls c_{};

@@ -11,7 +11,8 @@
 #include "env/FileVersion.h"
 #include "env/Housekeeping.h"
 #include "deploy/Installers.h"
-#include "package/NetworkIdentity.h"
+#include "app/RunReport.h"
+#include "db/ClinicTables.h"
 #include "env/ServiceCalls.h"
 #include "env/Termination.h"
 #include "deploy/PackageSteps.h"
@@ -45,13 +46,7 @@ void TUpdateRun::FormCreate() {
   StopStartOfRunProcesses(run_);
   StartOfRunCleanup(IsTool08, run_.FailureList);
   Query = CreateQuery(db_);
-  // The gate found the database a moment ago; should it fail now, the run goes on without the
-  // registered IP (no data tool is then started), and the log says why.
-  try {
-    LocalAddress = RegisteredLocalAddress(*Query);
-  } catch (const std::exception& e) {
-    LogLine("    " + BracketedErrorText("RegisteredLocalAddress", e.what()));
-  }
+  Pc = IdentifyThisPc(*Query);
   view_.StartRunTimer();
   Cancelled = false;
 }
@@ -110,7 +105,7 @@ bool TUpdateRun::RunTool(const std::string& tool, const ScanErrors& scanErrors, 
   run_.KillFailedList.Clear();
   TUpdater updater(ui_, clock_, run_, db_);  // the current updater, released at the end of its turn
   updater.Tool08 = IsTool08;
-  updater.RegisteredIp = LocalAddress;
+  updater.Pc = Pc;
   updater.Window = &view_;
   LogLine("업데이트 툴 자동실행 [" + tool + "]");
   LogLine("업데이트 툴 유효성 검사");
@@ -127,13 +122,11 @@ bool TUpdateRun::RunTool(const std::string& tool, const ScanErrors& scanErrors, 
   approval.failed = false;
   if (run_.Terminating) return true;
   view_.SetTotalProgress(0);
+  UpdateOk = false;
   try {
-    std::string stage = "UpdateStart";
-    // The tool's one outcome lands here and in the finish step, once, whatever path ends the tool.
-    FinishOnce finish([&](bool ok) {
-      UpdateOk = ok;
-      updater.FinishTool(ok, IsTool08, stage);
-    });
+    // The tool's finish step runs once, whatever path ends the tool; its outcome is what the deploy
+    // pass answers.
+    FinishOnce finish(updater, IsTool08);
     bool loaded = false;
     if (const auto damaged = scanErrors.find(tool); damaged != scanErrors.end())
       updater.RefuseLoad(tool, "ScanToolOptions", damaged->second);
@@ -143,10 +136,10 @@ bool TUpdateRun::RunTool(const std::string& tool, const ScanErrors& scanErrors, 
       finish(false);
       return false;  // a failed load ends the run
     }
-    stage = "ExecuteUpdate";
+    finish.SetStage("ExecuteUpdate");
     view_.PrepareToolProgress(tool, updater.UpdateList.size());
     const bool backedUp = ExecuteBackup(updater, view_);
-    ExecuteUpdate(updater, view_, backedUp, finish);
+    UpdateOk = ExecuteUpdate(updater, view_, backedUp, finish);
   } catch (const std::exception& e) {
     ui_.Error(RecordBracketedError(run_.FailureList, "UpdateStart", e.what()));
   }
@@ -208,7 +201,7 @@ void TUpdateRun::Close() {
 void TUpdateRun::FormClose() {
   RunState& run = run_;
   if (!Cancelled && UpdateOk) {
-    EndOfRunDataTool(run, *Query, LocalAddress, ui_);
+    EndOfRunDataTool(run, *Query, Pc.registeredIp, ui_);
     OpenDocumentsStep(run, clock_);
   }
   std::string joined;
@@ -230,7 +223,7 @@ void TUpdateRun::FormClose() {
     LogLine("업데이트 종료");
     LogLine("");
   }
-  if (!report.empty()) SendRunReport(*Query, clock_, "CvlUpdaterErrLog", report, true);
+  if (!report.empty()) SendRunReport(*Query, clock_, Pc, "CvlUpdaterErrLog", report, true);
   view_.Quit();
 }
 

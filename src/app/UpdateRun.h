@@ -12,6 +12,7 @@
 
 #include "deploy/Passes.h"
 #include "core/RunState.h"
+#include "db/ClinicTables.h"
 #include "db/TsQuery.h"
 #include "platform/Clock.h"
 #include "platform/Ui.h"
@@ -61,7 +62,7 @@ class TUpdateRun {
   std::string UserId;
   bool UpdateOk = false;
   bool Cancelled = false;
-  std::string LocalAddress;
+  PcIdentity Pc;  // this PC as the clinic database knows it, looked up once at the start
   bool IsTool08 = false;
 
  private:

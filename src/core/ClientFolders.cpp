@@ -1,7 +1,6 @@
 #include "core/ClientFolders.h"
 
 #include <array>
-#include <shlobj.h>
 
 #include "core/PathText.h"
 #include "platform/FileSystem.h"
@@ -20,7 +19,7 @@ std::string Join(std::string_view folder, std::string_view part) { return WithTr
 std::string CreatedOrFallback(std::string_view part) {
   const std::string folder = Join(InstallRoot(), part);
   if (FolderExists(folder)) return folder;
-  if (::CreateDirectoryW(Wide(folder).c_str(), nullptr) || FolderExists(folder)) return folder;
+  if (CreateOneFolder(folder) || FolderExists(folder)) return folder;
   return "C:\\";
 }
 
@@ -73,10 +72,7 @@ std::string ProgramFilesFolder() {
 }
 
 std::string FennixUpdateFolder(bool tool08) {
-  wchar_t buf[MAX_PATH] = {};
-  std::string base;
-  if (SUCCEEDED(::SHGetFolderPathW(nullptr, CSIDL_PROGRAM_FILESX86, nullptr, SHGFP_TYPE_CURRENT, buf))) base = Narrow(buf);
-  std::string folder = WithTrailingBackslash(base, false);
+  std::string folder = WithTrailingBackslash(ProgramFilesX86Folder(), false);
   folder += "Tarvex\\Fennix\\";
   folder += tool08 ? "Update\\08\\" : "Update\\01\\";
   return folder;
@@ -89,7 +85,7 @@ bool EnsureFolder(std::string_view path) {
   FolderAndName parts;
   if (SplitAtLastBackslash(trimmed, parts) && parts.folder.size() > 1 && !(parts.folder.size() == 3 && parts.folder[1] == ':'))
     if (!EnsureFolder(parts.folder)) return false;
-  return ::CreateDirectoryW(Wide(trimmed).c_str(), nullptr) || FolderExists(trimmed);
+  return CreateOneFolder(trimmed) || FolderExists(trimmed);
 }
 
 namespace {

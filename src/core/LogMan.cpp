@@ -18,12 +18,7 @@ void TLogMan::Recompute() {
 
 void TLogMan::Write(std::string_view title, std::string_view detail) {
   Recompute();
-  UniqueHandle file(::CreateFileW(Wide(fileName_).c_str(), FILE_APPEND_DATA, FILE_SHARE_READ, nullptr,
-                                  fileExisted_ ? OPEN_EXISTING : CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (!file) return;
-  const std::string line = ToAnsi(FormatLogManLine(clock_.Now(), title, detail)) + "\r\n";
-  DWORD written = 0;
-  ::WriteFile(file.Get(), line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
+  AppendToFile(fileName_, ToAnsi(FormatLogManLine(clock_.Now(), title, detail)) + "\r\n", fileExisted_);
 }
 
 }  // namespace updater

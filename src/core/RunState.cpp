@@ -3,15 +3,16 @@
 #include "core/RunLog.h"
 
 namespace updater {
-namespace {
-
-std::string Record(StringList& failures, std::string line, std::string_view indent, bool flush) {
+std::string RecordFailure(StringList& failures, std::string line, std::string_view indent, bool flush) {
   LogLine(std::string(indent) + line, flush);
   failures.Add(line);
   return line;
 }
 
-}  // namespace
+std::string RecordLoadError(StringList& failures, std::string_view message, std::string_view task) {
+  return RecordFailure(failures, "AddUpdater(에러발생,Err.Message:" + std::string(message) + ",CurrentRunningTask:" + std::string(task) + ")",
+                       "    ");
+}
 
 std::string RunningHolderText(const RunState& run) {
   std::string names;
@@ -25,12 +26,12 @@ std::string BracketedErrorText(std::string_view step, std::string_view message) 
 
 std::string RecordError(StringList& failures, std::string_view step, std::string_view message, std::string_view indent,
                         bool flush) {
-  return Record(failures, std::string(step) + " 에러발생(" + std::string(message) + ")", indent, flush);
+  return RecordFailure(failures, std::string(step) + " 에러발생(" + std::string(message) + ")", indent, flush);
 }
 
 std::string RecordBracketedError(StringList& failures, std::string_view step, std::string_view message,
                                  std::string_view indent, bool flush) {
-  return Record(failures, BracketedErrorText(step, message), indent, flush);
+  return RecordFailure(failures, BracketedErrorText(step, message), indent, flush);
 }
 
 }  // namespace updater

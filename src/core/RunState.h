@@ -32,15 +32,19 @@ struct RunState {
 // "[" + RunSummary + "](" + RunningHolderList joined by "," + ",실행프로세스" + count + "건)".
 std::string RunningHolderText(const RunState& run);
 
-// The two forms of a failure line. Each logs indent + the line (flushed when asked) and adds the
-// line to the failure list; it answers the line.
+// Every failure line goes through these. Each logs indent + the line (flushed when asked) and adds
+// the line to the failure list; it answers the line.
+// A line of its own form.
+std::string RecordFailure(StringList& failures, std::string line, std::string_view indent = "", bool flush = false);
+// The load's form: "AddUpdater(에러발생,Err.Message:" + message + ",CurrentRunningTask:" + task + ")".
+std::string RecordLoadError(StringList& failures, std::string_view message, std::string_view task);
 // step + " 에러발생(" + message + ")"
 std::string RecordError(StringList& failures, std::string_view step, std::string_view message, std::string_view indent = "",
                         bool flush = false);
 // step + " [에러발생(" + message + ")]"
 std::string RecordBracketedError(StringList& failures, std::string_view step, std::string_view message,
                                  std::string_view indent = "", bool flush = false);
-// A line that is logged but not reported, in the bracketed form.
+// The bracketed form of a line that is logged but not reported, or reported but not logged.
 std::string BracketedErrorText(std::string_view step, std::string_view message);
 
 }  // namespace updater

@@ -4,14 +4,12 @@
 
 #include "core/ClientFolders.h"
 #include "core/PathText.h"
-#include "db/DbProvider.h"
 #include "db/EngineDetection.h"
-#include "db/TsQuery.h"
+#include "db/Odbc.h"
 #include "platform/FileSystem.h"
 #include "platform/Settings.h"
 #include "platform/Text.h"
 
-#include <wininet.h>
 
 namespace updater {
 namespace {
@@ -63,10 +61,7 @@ Database::Database(Ui& ui, Clock& clock, bool swallowFailedStatements)
       clock(clock),
       SwallowFailedStatements(swallowFailedStatements),
       StatementTimeoutSeconds(kStatementTimeoutSeconds),
-      ConnectedState([] {
-        DWORD flags = 0;
-        return ::InternetGetConnectedState(&flags, 0) && !(flags & INTERNET_CONNECTION_OFFLINE);
-      }) {}
+      ConnectedState(SystemConnectionState) {}
 
 Database::~Database() = default;
 
@@ -77,7 +72,7 @@ void Database::Prepare() {
   Records = {};
   LastLoginIndex = LastMode = -1;
   Kind = ReadDbmsKind();
-  if (Kind == DbmsKind::SqlAnywhere) DetectInstalledEngines(*this);
+  if (Kind == DbmsKind::SqlAnywhere) DetectInstalledEngines(Installed, Installed64);
 }
 
 void Database::RecordLastConnection() const {
@@ -99,14 +94,13 @@ void Database::RecordLastConnection() const {
 std::string Database::DecryptColumnText(const std::string& text) {
   // A missing DLL says so each time it is needed.
   if (!crypto_) {
-    crypto_.Reset(::LoadLibraryW(L"CVLCrypto.dll"));
-    if (!crypto_) crypto_.Reset(::LoadLibraryW(Wide(ExeFolder() + "CVLCrypto.dll").c_str()));
+    if (!crypto_.Load("CVLCrypto.dll")) crypto_.Load(ExeFolder() + "CVLCrypto.dll");
     if (!crypto_) {
       ui.Information("CVLCrypto DLL 로드 실패");
       return {};
     }
   }
-  const auto decrypt = reinterpret_cast<Decrypt>(reinterpret_cast<void*>(::GetProcAddress(crypto_.Get(), "CVLDecryptAES256")));
+  const auto decrypt = crypto_.Export<Decrypt>("CVLDecryptAES256");
   if (!decrypt) return {};
   std::string output(4097, '\0');
   if (!decrypt(kColumnKey, kColumnIv, ToAnsi(text).c_str(), output.data())) return {};

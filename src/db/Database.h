@@ -13,8 +13,11 @@
 
 #include "core/LogMan.h"
 #include "db/Dialect.h"
+#include "db/LoginCipher.h"
 #include "platform/Clock.h"
 #include "platform/Handles.h"
+#include "platform/Network.h"
+#include "platform/ProductDll.h"
 #include "platform/Ui.h"
 
 namespace updater {
@@ -35,13 +38,6 @@ DbSettings ReadDbSettings();
 DbmsKind ReadDbmsKind();
 // True when DBServer.ini says the value afterwards; a missing file is not made.
 bool WriteDbmsKind(const std::string& value);
-
-// One login record as the constants DLL fills it: two length-prefixed texts of 256 bytes.
-struct LoginRecord {
-  unsigned char user[256];
-  unsigned char password[256];
-};
-static_assert(sizeof(LoginRecord) == 512);
 
 // The key (32 characters) and initialisation vector (16) of the protected columns.
 inline constexpr const char* kColumnKey = "Cvl2000#Clinic&ProtectedColumn!1";
@@ -76,18 +72,19 @@ class Database {
   std::array<LoginRecord, 2> Records{};
   int LastLoginIndex = -1, LastMode = -1;  // -1: nothing recorded
   uint32_t StatementTimeoutSeconds;  // kStatementTimeoutSeconds; shorter only in tests
-  // Whether the system says the PC is online (WinINet); replaced in tests, where the system
-  // cannot be made to answer offline.
-  std::function<bool()> ConnectedState;
+  // What the system says of the PC's connection (WinINet); replaced in tests, where the system
+  // cannot be made to answer offline. Every "online?" of the run asks it.
+  std::function<ConnectionState()> ConnectedState;
 
  private:
   friend class TtsQuery;
   std::vector<TtsQuery*> queries_;
-  std::unique_ptr<TDbProvider> provider_;
-  std::unique_ptr<DbConnection> connection_;
+  // Made and freed by the query wrapper (shared: freed by the deleter of their own module).
+  std::shared_ptr<TDbProvider> provider_;
+  std::shared_ptr<DbConnection> connection_;
   std::unique_ptr<TLogMan> errorLog_;
   bool reconnecting_ = false;  // a lost connection while the others reopen is not retried again
-  Library crypto_;
+  ProductDll crypto_;
 };
 
 }  // namespace updater

@@ -62,11 +62,20 @@ bool CheckDatabaseConnection(bool showMessages, Database& db) {
   return false;
 }
 
+namespace {
+
+// Named without a folder: the profile functions look in the Windows folder.
+bool InternetCheckSwitchedOff() { return ReadIniInteger("CVL2000.ini", "ISINTERNET", "DO NOT CHECK INTERNET", 0) == 1; }
+
+}  // namespace
+
 bool CheckInternetState(const Database& db) {
-  // Named without a folder: the profile functions look in the Windows folder.
-  if (ReadIniInteger("CVL2000.ini", "ISINTERNET", "DO NOT CHECK INTERNET", 0) == 1) return true;
-  return db.ConnectedState();
+  if (InternetCheckSwitchedOff()) return true;
+  const ConnectionState state = db.ConnectedState();
+  return state.answered && !state.offline;
 }
+
+bool InternetAvailable(const Database& db) { return InternetCheckSwitchedOff() || !db.ConnectedState().offline; }
 
 void LaunchServerInfoTool() {
   const std::string path = FileExists("Pellan.exe") ? "Pellan.exe" : ToolFolder() + "Pellan.exe";

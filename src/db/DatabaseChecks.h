@@ -12,6 +12,9 @@ bool StartupDatabaseGate(bool showMessages, Database& db);
 bool CheckDatabaseConnection(bool showMessages, Database& db);
 // True when CVL2000.ini switches the check off or the connection state says online.
 bool CheckInternetState(const Database& db);
+// The run report's rule: false only when the system says offline, unless CVL2000.ini switches the
+// check off; a system that cannot tell counts as online.
+bool InternetAvailable(const Database& db);
 void LaunchServerInfoTool();
 bool CheckDbExport(Database& db);
 bool CheckRecoveryMode(Database& db);

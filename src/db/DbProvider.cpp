@@ -1,3 +1,4 @@
+#include "db/Database.h"
 #include "db/DbProvider.h"
 
 #include "core/ClientFolders.h"
@@ -6,6 +7,7 @@
 #include "db/EngineDetection.h"
 #include "db/LoginCipher.h"
 #include "platform/FileSystem.h"
+#include "platform/ProductDll.h"
 #include "platform/Text.h"
 #include "platform/Watchdog.h"
 
@@ -97,15 +99,18 @@ std::string LoginText(const unsigned char* s) {
   return counted.substr(0, counted.find('\0'));
 }
 
+std::unique_ptr<DbConnection> TDbProvider::CreateConnection() {
+  return std::make_unique<OdbcDbConnection>(5, db_.StatementTimeoutSeconds);
+}
+
 bool LoadLoginRecords(const char* exportName, bool showMessages, Ui& ui, std::array<LoginRecord, 2>& records) {
-  Library library(::LoadLibraryW(Wide(kConstantsDll).c_str()));
-  if (!library) library.Reset(::LoadLibraryW(Wide(ExeFolder() + kConstantsDll).c_str()));
-  if (!library) {
+  ProductDll library;
+  if (!library.Load(kConstantsDll) && !library.Load(ExeFolder() + kConstantsDll)) {
     if (showMessages)
       ui.Error(FillFormat("실행모듈(%s)을 찾을 수 없습니다.\r\nCorvel 실행파일이 있는 폴더를 확인해 주시기 바랍니다", {kConstantsDll}));
     return false;
   }
-  const auto fill = reinterpret_cast<ConstData>(reinterpret_cast<void*>(::GetProcAddress(library.Get(), exportName)));
+  const auto fill = library.Export<ConstData>(exportName);
   if (!fill) {
     if (showMessages)
       ui.Error(FillFormat("실행모듈(%s)이 잘못되었습니다.\r\n최신 모듈인지 확인해 주시기 바랍니다", {kConstantsDll}));
@@ -259,7 +264,7 @@ bool TSybaseProvider::ProbePostgreSql() {
       return false;
     }
   } catch (const std::exception&) {
-    // specified: any error inside the probe answers false, silently; the caller decides what
+    // any error inside the probe answers false, silently; the caller decides what
     // shows. A PostgreSQL connection it opened does not stay open under the SQL Anywhere kind.
     connection_->Terminate();
   }

@@ -9,13 +9,15 @@
 #include <vector>
 
 #include "db/ConnectionEntry.h"
-#include "db/Database.h"
 #include "db/Dialect.h"
+#include "db/LoginCipher.h"
 #include "db/Odbc.h"
 #include "platform/Clock.h"
 #include "platform/Ui.h"
 
 namespace updater {
+
+class Database;
 
 // THdbc as the providers use it: driver, login, an attribute list, a connected state.
 class DbConnection {
@@ -35,12 +37,6 @@ class DbConnection {
   virtual void Terminate() = 0;
   virtual OdbcResult Run(const std::string& sql) = 0;
 };
-
-// The longest a statement of the clinic may take before it fails as any failed statement does (never
-// a reconnect). The tool's statements read or write a handful of rows; a minute is far beyond any
-// of them on a working server, and short enough that a lock held by another program or a stalled
-// server does not freeze the tool.
-inline constexpr uint32_t kStatementTimeoutSeconds = 60;
 
 // What the driver may take beyond its own time-outs before the program stops waiting for it: the
 // login time-out does not cover the set-up statements a driver runs after the login, and a server
@@ -80,9 +76,7 @@ class TDbProvider {
  public:
   explicit TDbProvider(Database& db) : db_(db) {}
   virtual ~TDbProvider() = default;
-  virtual std::unique_ptr<DbConnection> CreateConnection() {
-    return std::make_unique<OdbcDbConnection>(5, db_.StatementTimeoutSeconds);
-  }
+  virtual std::unique_ptr<DbConnection> CreateConnection();
   bool IsConnected() const { return connection_ && connection_->Connected(); }
   virtual bool Connect() = 0;
   // The provider works on the shared connection; the query wrapper owns it.

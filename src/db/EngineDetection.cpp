@@ -22,19 +22,19 @@ bool UnderWow64() {
   return call && call(::GetCurrentProcess(), &wow64) && wow64;
 }
 
-void Pass(Database& db, REGSAM view, bool second) {
+void Pass(std::array<bool, 2>& installed, std::array<bool, 2>& installed64, REGSAM view, bool second) {
   for (const std::string& sub : RegistrySubKeys(HKEY_LOCAL_MACHINE, kUninstall, view)) {
     if (sub.empty() || sub[0] != '{') continue;
     const std::string display = ToUpperAscii(Trim(ReadRegistryString(HKEY_LOCAL_MACHINE, std::string(kUninstall) + sub, "DisplayName", view)));
     if (display.empty()) continue;
     for (int version : {1, 0}) {
       const size_t v = static_cast<size_t>(version);
-      if (second ? db.Installed64[v] : db.Installed[v]) continue;
+      if (second ? installed64[v] : installed[v]) continue;
       const std::string base = std::string("SQL ANYWHERE ") + kVersions[v];
       const bool match = display == base || display == base + " DEPLOYMENT" || (second && display == base + " DEPLOYMENT_64BIT");
       if (!match) continue;
-      db.Installed[v] = true;
-      if (second && display.find("_64BIT") != std::string::npos) db.Installed64[v] = true;
+      installed[v] = true;
+      if (second && display.find("_64BIT") != std::string::npos) installed64[v] = true;
       break;
     }
   }
@@ -60,10 +60,10 @@ std::string RemoveAllIgnoringCase(std::string text, const std::string& what) {
 
 }  // namespace
 
-void DetectInstalledEngines(Database& db) {
+void DetectInstalledEngines(std::array<bool, 2>& installed, std::array<bool, 2>& installed64) {
   const bool wow64 = UnderWow64();
-  Pass(db, wow64 ? KEY_WOW64_32KEY : 0, false);
-  if (wow64) Pass(db, KEY_WOW64_64KEY, true);
+  Pass(installed, installed64, wow64 ? KEY_WOW64_32KEY : 0, false);
+  if (wow64) Pass(installed, installed64, KEY_WOW64_64KEY, true);
 }
 
 std::string ServerNameFromTitle(std::string title) {

@@ -15,6 +15,12 @@
 
 namespace updater {
 
+// The longest a statement of the clinic may take before it fails as any failed statement does (never
+// a reconnect). The tool's statements read or write a handful of rows; a minute is far beyond any
+// of them on a working server, and short enough that a lock held by another program or a stalled
+// server does not freeze the tool.
+inline constexpr uint32_t kStatementTimeoutSeconds = 60;
+
 class OdbcError : public std::runtime_error {
  public:
   OdbcError(const std::string& message, std::string state, int32_t native)

@@ -4,6 +4,8 @@
 #include <stdexcept>
 
 #include "core/ClientFolders.h"
+#include "core/LogMan.h"
+#include "db/Database.h"
 #include "core/PathText.h"
 #include "platform/Text.h"
 

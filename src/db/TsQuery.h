@@ -10,10 +10,11 @@
 #include <string>
 #include <vector>
 
-#include "db/Database.h"
 #include "db/DbProvider.h"
 
 namespace updater {
+
+class Database;
 
 class TtsQuery {
  public:

@@ -134,9 +134,7 @@ CopyResult FileCopyWithProgressNew1st(const std::string& source, const std::stri
   const std::string name = FileNamePart(source);
   if (!PlainCopy(source, destination)) {
     result = CopyResult::Failed;
-    const std::string text = "FileCopyWithProgressNew1st [파일복사에러, " + name + "]";
-    LogLine(text, true);
-    run.FailureList.Add(text);
+    RecordFailure(run.FailureList, "FileCopyWithProgressNew1st [파일복사에러, " + name + "]", "", true);
   }
   const int64_t a = std::max<int64_t>(FileSize(source), 0), b = std::max<int64_t>(FileSize(destination), 0);
   const std::string sizes = "(" + name + ", 원본: " + FileSizeText(a) + ", 대상: " + FileSizeText(b) + ")";
@@ -144,9 +142,7 @@ CopyResult FileCopyWithProgressNew1st(const std::string& source, const std::stri
     LogLine("    → " + KindWord(kind, false) + "(재시도) 후 파일복사 성공" + sizes, true);
   } else {
     result = CopyResult::SizeMismatch;
-    const std::string text = KindWord(kind, false) + "(재시도) 후 파일크기 상이" + sizes;
-    LogLine("    → " + text, true);
-    run.FailureList.Add(text);
+    RecordFailure(run.FailureList, KindWord(kind, false) + "(재시도) 후 파일크기 상이" + sizes, "    → ", true);
   }
   return result;
 }

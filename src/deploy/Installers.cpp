@@ -5,9 +5,8 @@
 #include "core/ClientFolders.h"
 #include "core/PathText.h"
 #include "core/RunLog.h"
-#include "db/Dialect.h"
+#include "db/ClinicTables.h"
 #include "env/FileVersion.h"
-#include "package/NetworkIdentity.h"
 #include "package/PackageFormat.h"
 #include "platform/FileSystem.h"
 #include "platform/Processes.h"
@@ -19,8 +18,6 @@ namespace {
 constexpr std::array<const char*, 4> kMobileModules = {"CvlPallid.dll", "CvlOrbiter_REST.exe", "CvlTernClient.exe", "TXQuill.dll"};
 constexpr const char* kMobileServer = "CvlOrbiter_REST.exe";
 constexpr const char* kRunOnceKey = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\RunOnce";
-
-DbmsKind KindOf(const TtsQuery& query) { return query.Db().Kind; }
 
 void ReplaceEntry(StringList& list, const std::string& name, const std::string& path) {
   const int at = list.IndexOf(name);
@@ -43,8 +40,7 @@ bool ConditionHolds(const TUpdater& updater, const TUpdateFileResource& r, After
 }  // namespace
 
 void NoteDeployedPath(RunState& run, int subFolderIndex, const std::string& fileName, const std::string& targetPath) {
-  if (ToUpperAscii(fileName).find("VEROZ") != std::string::npos && IsDataToolName(fileName))
-    ReplaceEntry(run.DataToolList, fileName, targetPath);
+  if (IsDataToolName(fileName)) ReplaceEntry(run.DataToolList, fileName, targetPath);
   if (IsDocumentIndex(subFolderIndex)) ReplaceEntry(run.OpenFileList, fileName, targetPath);
 }
 
@@ -71,25 +67,16 @@ void AfterDeployAction(TUpdater& updater, const TUpdateFile& file, const std::st
   LogLine("    → " + name + "(" + targetPath + ")");
 }
 
-void TindleAgentStep(TtsQuery& query) {
+void TindleAgentStep(TtsQuery& query, const PcIdentity& pc) {
   LogLine("    Tindle 에이전트 설치파일(Install_TindleAgent.exe) 실행");
   LogLine("    → Tindle 에이전트 실행가능 PC여부 체크");
   bool eligible = false;
   try {
-    query.SQL = {"SELECT SETUPVALUE FROM FOPTION ", "WHERE SETUPSECT = " + QuotedLiteral("TINDLE AGENT RUNNING PC")};
-    query.OpenQuery();
-    const std::string pc = query.Eof() ? std::string{} : Trim(query.FieldText(0));
+    const std::string agentPc = TindleAgentPc(query);
     bool ours = false;
-    if (!pc.empty())
-      for (const std::string& id : PcIds(query)) ours |= id == pc;
-    if (ours) {
-      query.SQL = {"SELECT COUNT(1) FROM FOPTION ",
-                   "WHERE (SETUPSECT IN (" + QuotedLiteral("USE TINDLE") + ", " + QuotedLiteral("USE TINDLE RSV") + ")) ",
-                   "AND (SETUPVALUE = " + QuotedLiteral("1") + ") "};
-      query.OpenQuery();
-      eligible = !query.Eof() && std::stoll(Trim(query.FieldText(0))) > 0 &&
-                 FolderExists(WithoutTrailingBackslash(ProgramFilesFolder()) + "\\Tarvex\\Tindle");
-    }
+    if (!agentPc.empty())
+      for (const std::string& id : pc.pcIds) ours |= id == agentPc;
+    eligible = ours && TindleInUse(query) && FolderExists(WithoutTrailingBackslash(ProgramFilesFolder()) + "\\Tarvex\\Tindle");
   } catch (const std::exception& e) {
     LogLine("    → Tindle 에이전트 실행가능 PC여부 확인 중 예외발생, Err.Message: " + std::string(e.what()));
     eligible = false;
@@ -109,25 +96,16 @@ void EndOfRunDataTool(RunState& run, TtsQuery& query, const std::string& registe
   for (size_t i = 0; i < run.DataToolList.Size(); ++i) {
     const std::string name = FileNamePart(run.DataToolList[i]);
     const std::string version = VersionText(run.DataToolList[i], 1);
-    query.SQL = {"SELECT * FROM TOOLLIST ", "WHERE TOOLNAME = " + QuotedLiteral(name), "AND VERSION = " + QuotedLiteral(version)};
-    query.OpenQuery();
-    if (query.Eof()) {
-      query.SQL = {"INSERT INTO TOOLLIST(TOOLNAME, VERSION, EXECHK, TOOLDATE) ",
-                   "VALUES ( " + QuotedLiteral(name) + ", " + QuotedLiteral(version) + ", " + QuotedLiteral("N") + ", " +
-                       CurrentDateKeyword(KindOf(query)) + "); "};
+    if (!DataToolRegistered(query, name, version)) {
       try {
-        query.ExecQuery();
+        RegisterDataTool(query, name, version);
       } catch (const std::exception& e) {
         ui.Error(e.what());  // shown, and the others are still registered
       }
     }
     if (i < run.DataToolAutoRunList.Size() && Trim(run.DataToolAutoRunList[i]) == "1") flagged = name;
   }
-  if (flagged.empty()) return;
-  query.SQL = {"SELECT " + TopClause(1, KindOf(query)) + " EXECCHECK ", "FROM DBA.PCINFO ",
-               "WHERE IPADDR = " + QuotedLiteral(registeredIp), "ORDER BY EXECCHECK DESC ", LimitClause(1, KindOf(query))};
-  query.OpenQuery();
-  if (query.Eof() || query.FieldInteger("EXECCHECK") != 1) return;
+  if (flagged.empty() || DataToolPermission(query, registeredIp) != 1) return;
   StartAndWait(ToolFolder() + flagged + " \"-h\"", StartMode::Detached, 0);
 }
 
@@ -138,26 +116,6 @@ void OpenDocumentsStep(const RunState& run, Clock& clock) {
     OpenWithShell(document);
     clock.Sleep(100);
   }
-}
-
-bool DataToolHasRun(const std::string& fileName, TtsQuery& query) {
-  if (Trim(fileName).empty()) return false;
-  query.SQL = {"select coalesce(EXECHK, " + QuotedLiteral("N") + ") as EXECHK ", "from TOOLLIST ",
-               "where TOOLNAME = " + QuotedLiteral(fileName), "and EXECHK = " + QuotedLiteral("Y")};
-  query.OpenQuery();
-  return !query.Eof() && query.FieldText(0) == "Y";
-}
-
-std::string LatestDataTool(TtsQuery& query, bool executedOnly, bool wantName) {
-  query.SQL = {"select " + TopClause(1, KindOf(query)) + " TOOLNAME, VERSION from TOOLLIST ",
-               "where (upper(substring(TOOLNAME, 1, 6)) = " + QuotedLiteral("VEROZ4") + " ",
-               "or upper(substring(TOOLNAME, 1, 6)) = " + QuotedLiteral("VEROZ5") + ") "};
-  if (executedOnly) query.SQL.push_back("and (upper(EXECHK) = " + QuotedLiteral("Y") + ") ");
-  query.SQL.push_back("order by VERSION desc ");
-  query.SQL.push_back(LimitClause(1, KindOf(query)));
-  query.OpenQuery();
-  if (query.Eof()) return {};
-  return query.FieldText(wantName ? "TOOLNAME" : "VERSION");
 }
 
 }  // namespace updater

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "core/RunState.h"
+#include "db/ClinicTables.h"
 #include "db/TsQuery.h"
 #include "deploy/Updater.h"
 #include "platform/Clock.h"
@@ -19,15 +20,11 @@ void MobileServerRestart(const RunState& run, const std::string& fileName);
 // The action of the file's copy type; position is the file's 1-based place in the update list.
 void AfterDeployAction(TUpdater& updater, const TUpdateFile& file, const std::string& targetPath, int position);
 // Starts the Tindle agent installer on the one PC meant to run the agent.
-void TindleAgentStep(TtsQuery& query);
+void TindleAgentStep(TtsQuery& query, const PcIdentity& pc);
 // At close after a successful run: registers the data tools in TOOLLIST and starts the flagged one
 // when this PC may run data tools; a failed insert is shown and the rest goes on.
 void EndOfRunDataTool(RunState& run, TtsQuery& query, const std::string& registeredIp, Ui& ui);
 // At close after a successful run: opens the packages' documents when OpenDocuments is set.
 void OpenDocumentsStep(const RunState& run, Clock& clock);
-// Whether TOOLLIST records the data tool as run (EXECHK 'Y').
-bool DataToolHasRun(const std::string& fileName, TtsQuery& query);
-// TOOLNAME (wantName) or VERSION of the newest VEROZ4/VEROZ5 data tool in TOOLLIST; empty when none.
-std::string LatestDataTool(TtsQuery& query, bool executedOnly, bool wantName);
 
 }  // namespace updater

@@ -18,10 +18,6 @@
 namespace updater {
 namespace {
 
-ItemPlace PlaceOf(const TUpdateFile& f, const TUpdateFileResource& r) {
-  return {f.FileName, r.BaseKind, r.SubFolderIndex, r.FolderText, r.CopyType};
-}
-
 std::string CurrentLine(int n, const std::string& target, const std::string& installed, const std::string& record,
                         const char* what) {
   return "    파일복사 [" + std::to_string(n) + ". " + target + "] → 최신/동일버전 존재(현 " + installed + ", 복사 " + record + ")" +
@@ -37,7 +33,7 @@ bool HasRenamedFormProgram(std::string& path) {
 }
 
 // A tool deploys all its version rule asks for or nothing: a copy that did not end Copied, after
-// its retry, fails the tool. (The specified flag would follow only the last copy.)
+// its retry, fails the tool, whatever later copies do.
 bool Copy(const std::string& source, const std::string& destination, uint8_t copyType, CopyKind kind, TUpdater& updater,
           PassView& view) {
   return CopyWithRetry(source, destination, copyType, kind, updater.run, view) == CopyResult::Copied;
@@ -68,7 +64,9 @@ bool DeployFile(TUpdater& updater, PassView& view, TUpdateFile& file, const TUpd
   uint8_t copyType = 0;  // a new target is copied plainly, without the forced-copy wording
   if (existed) {
     file.ExistedBefore = true;
-    const CopyDecision decision = ShouldCopy(target, file.StagingPath, r.CopyType);
+    // Decided once: by the backup pass when it reached the file, which leaves the target as it was.
+    if (!file.Decision) file.Decision = ShouldCopy(target, file.StagingPath, r.CopyType);
+    const CopyDecision& decision = *file.Decision;
     if (!decision.copy) {
       LogLine(CurrentLine(n, target, decision.installedDotless, file.DotlessVersion, "복사 건너뜀"));
       return true;
@@ -94,17 +92,18 @@ bool ExecuteBackup(TUpdater& updater, PassView& view) {
   bool ok = true;
   try {
     for (size_t i = 0; i < updater.UpdateList.size() && ok; ++i) {
-      const TUpdateFile& file = updater.UpdateList[i];
+      TUpdateFile& file = updater.UpdateList[i];
       if (file.ResourceIndex < 0) continue;  // left in the staging folder by an earlier attempt: not part of this package
       const TUpdateFileResource& r = updater.ResourceOf(file);
-      const BackupAnswer place = BackupAndTarget(PlaceOf(file, r));
+      const BackupAnswer place = BackupAndTarget(PlaceOf(r));
       if (!place.ok) continue;
       NoteDeployedPath(updater.run, r.SubFolderIndex, file.FileName, place.targetPath);
       if (!FileExists(place.targetPath)) continue;
       view.ShowFileCountLabels(false);
       view.ShowStatus(file.FileName + " 파일백업 중");
       const int n = static_cast<int>(i) + 1;
-      const CopyDecision decision = ShouldCopy(place.targetPath, file.StagingPath, r.CopyType);
+      file.Decision = ShouldCopy(place.targetPath, file.StagingPath, r.CopyType);
+      const CopyDecision& decision = *file.Decision;
       if (!decision.copy) {
         LogLine(CurrentLine(n, place.targetPath, decision.installedDotless, file.DotlessVersion, "백업 건너뜀"));
         continue;
@@ -138,7 +137,7 @@ bool ExecuteUpdate(TUpdater& updater, PassView& view, bool ok, FinishOnce& finis
     TUpdateFile& file = updater.UpdateList[i];
     if (file.ResourceIndex < 0) continue;  // not part of this package: never deployed
     const TUpdateFileResource& r = updater.ResourceOf(file);
-    const PathAnswer target = TargetPath(PlaceOf(file, r));
+    const PathAnswer target = TargetPath(PlaceOf(r));
     if (!target.ok) continue;
     const int n = static_cast<int>(i) + 1;
     view.ShowCurrentFile(n, file.FileName, FileSizeText(file.Size));
@@ -151,14 +150,14 @@ bool ExecuteUpdate(TUpdater& updater, PassView& view, bool ok, FinishOnce& finis
         ok = false;
       }
     }
-    if (view.HasTotalProgress() && ok) {
+    if (ok) {
       MobileServerRestart(run, file.FileName);
       AfterDeployAction(updater, file, target.path, n);
       view.StepTotalProgress();
     }
     view.ProcessMessages();
   }
-  if (agentInstaller) TindleAgentStep(*updater.Query);
+  if (agentInstaller) TindleAgentStep(*updater.Query, updater.Pc);
   finish(ok);
   LogLine("Finished procedure ExecuteUpdate", true);
   LogLine("");
@@ -179,7 +178,7 @@ bool ReplaceFormProgramCopy(const std::string& targetPath, const std::string& so
     names.Add("pelvane.exe");
     TerminateProcessesByName(updater.run, names, false, false);
   }
-  ::DeleteFileW(Wide(form).c_str());
+  DeleteFileIfAny(form);
   updater.clock.Sleep(100);
   return Copy(sourcePath, form, 0, CopyKind::Normal, updater, view);
 }
@@ -190,12 +189,8 @@ void RemoveChromiumFolder(const std::string& targetPath, const std::string& /*so
   RemoveFolderTree(folder);
   updater.clock.Sleep(200);
   const std::string line = "[" + folder + "] 폴더삭제";
-  if (FolderExists(folder)) {
-    LogLine("    → " + line + "실패");
-    updater.run.FailureList.Add(line + "실패");
-  } else {
-    LogLine("    → " + line + "성공");
-  }
+  if (FolderExists(folder)) RecordFailure(updater.run.FailureList, line + "실패", "    → ");
+  else LogLine("    → " + line + "성공");
 }
 
 }  // namespace updater

@@ -2,7 +2,6 @@
 // The backup pass and the deploy pass over a loaded tool's update list. A tool has one outcome:
 // true while every backup and copy it made went through. The passes are its only writers; the
 // tool's finish step is its only reader.
-#include <functional>
 #include <string>
 
 #include "core/VersionRules.h"
@@ -18,28 +17,29 @@ class PassView : public CopyView {
   virtual void ShowFileCountLabels(bool on) = 0;
   virtual void ShowStatus(const std::string& text) = 0;
   virtual void ShowCurrentFile(int position, const std::string& fileName, const std::string& sizeText) = 0;
-  // The total progress callback of the run; false when none is set.
-  virtual bool HasTotalProgress() const = 0;
   virtual void StepTotalProgress() = 0;
 };
 
 // The tool's finish step (report, record or roll back), run exactly once: by the deploy pass with
 // the tool's outcome, or, when an error leaves the tool's steps before that, as failed on the way
-// out.
+// out. The stage names where a termination request met the tool.
 class FinishOnce {
  public:
-  explicit FinishOnce(std::function<void(bool ok)> finish) : finish_(std::move(finish)) {}
+  FinishOnce(TUpdater& updater, bool recordVersion) : updater_(updater), recordVersion_(recordVersion) {}
   ~FinishOnce() { (*this)(false); }
   FinishOnce(const FinishOnce&) = delete;
   FinishOnce& operator=(const FinishOnce&) = delete;
+  void SetStage(std::string stage) { stage_ = std::move(stage); }
   void operator()(bool ok) {
     if (done_) return;
     done_ = true;
-    finish_(ok);
+    updater_.FinishTool(ok, recordVersion_, stage_);  // never raises
   }
 
  private:
-  std::function<void(bool)> finish_;
+  TUpdater& updater_;
+  bool recordVersion_;
+  std::string stage_ = "UpdateStart";
   bool done_ = false;
 };
 

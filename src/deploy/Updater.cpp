@@ -6,15 +6,12 @@
 #include "core/ClientFolders.h"
 #include "core/PathText.h"
 #include "core/RunLog.h"
-#include "db/Dialect.h"
 #include "core/RunState.h"
 #include "core/VersionRules.h"
 #include "env/FileVersion.h"
 #include "env/Housekeeping.h"
 #include "env/ServiceCalls.h"
 #include "env/Termination.h"
-#include "deploy/Installers.h"
-#include "package/NetworkIdentity.h"
 #include "deploy/PackageSteps.h"
 #include "platform/FileSystem.h"
 #include "platform/Handles.h"
@@ -80,9 +77,7 @@ void TUpdater::RefuseLoad(const std::string& toolPath, const std::string& task, 
 }
 
 void TUpdater::FailLoad(const std::string& task, const std::string& message) {
-  const std::string line = "AddUpdater(에러발생,Err.Message:" + message + ",CurrentRunningTask:" + task + ")";
-  LogLine("    " + line);
-  run.FailureList.Add(line);
+  RecordLoadError(run.FailureList, message, task);
 }
 
 void TUpdater::BuildUpdateList(const std::string& stagingFolder) {
@@ -115,9 +110,8 @@ void TUpdater::BuildUpdateList(const std::string& stagingFolder) {
       LogLine("    목록추가 [" + std::to_string(i + 1) + ". " + f.StagingPath + "(" + f.DotlessVersion + ", " +
               FileSizeText(f.Size) + ")]");
     } catch (const std::exception& e) {
-      const std::string text = BracketedErrorText("LoadFilesFromDirectory", e.what());
-      ui.Error(text);
-      run.FailureList.Add(text);
+      // Logged too, before the box holds the run: support finds it in the log.
+      ui.Error(RecordBracketedError(run.FailureList, "LoadFilesFromDirectory", e.what(), "    "));
     }
   }
   LogLine("");
@@ -141,12 +135,11 @@ void TUpdater::FinishTool(bool ok, bool recordVersion, const std::string& stageN
     if (run.Terminating) {
       std::string line = "(" + FileNamePart(ToolPath) + ",강제종료등,UpdateTerminate" + (stageName.empty() ? "" : "_" + stageName) + ")";
       line += "[" + run.RunSummary + "]";
-      LogLine(line);
-      run.FailureList.Add(line);
+      RecordFailure(run.FailureList, line);
     } else if (ok) {
       Report(0);
       RecordHistory(Tool08, ToolPath, ToolVersion, "Y", clock);
-      if (recordVersion) RecordToolVersion(ToolVersion);
+      if (recordVersion) RecordToolVersion();
     } else {
       Rollback();
       Report(1);
@@ -180,30 +173,30 @@ void TUpdater::Rollback() {
       // with no package record was never deployed and must not stop the others' rollback.
       if (!file.Touched || file.ResourceIndex < 0) continue;
       const TUpdateFileResource& r = ResourceOf(file);
-      const BackupAnswer place = BackupAndTarget({file.FileName, r.BaseKind, r.SubFolderIndex, r.FolderText, r.CopyType});
+      const BackupAnswer place = BackupAndTarget(PlaceOf(r));
       if (!place.ok) continue;
       const std::string backup = place.backupFolder + file.FileName;
       const std::string n = std::to_string(i + 1) + ". ";
       if (WrittenBackups.Contains(backup) && FileExists(backup)) {
         LogLine("    파일복사(롤백)[" + n + place.targetPath + "]");
         const bool ok = PlainCopy(backup, place.targetPath);
-        const std::string line = "[" + backup + "] to [" + place.targetPath + "] " + (ok ? "파일복사(롤백) 성공" : "파일복사(롤백) 실패");
-        LogLine("    → " + line);
-        if (!ok) run.FailureList.Add(line);
+        const std::string line = "[" + backup + "] to [" + place.targetPath + "] ";
+        if (ok) LogLine("    → " + line + "파일복사(롤백) 성공");
+        else RecordFailure(run.FailureList, line + "파일복사(롤백) 실패", "    → ");
       } else if (!file.ExistedBefore && FileExists(place.targetPath)) {
         // Only what this run wrote is undone, and only what was undone is logged: a file whose
         // copy never arrived has nothing to delete.
         LogLine("    파일삭제(롤백)[" + n + place.targetPath + "]");
-        const bool ok = ::DeleteFileW(Wide(place.targetPath).c_str()) || !FileExists(place.targetPath);
-        const std::string line = "[" + place.targetPath + "] " + (ok ? "파일삭제(롤백) 성공" : "파일삭제(롤백) 실패");
-        LogLine("    → " + line);
-        if (!ok) run.FailureList.Add(line);
+        const bool ok = DeleteFileIfAny(place.targetPath) || !FileExists(place.targetPath);
+        const std::string line = "[" + place.targetPath + "] ";
+        if (ok) LogLine("    → " + line + "파일삭제(롤백) 성공");
+        else RecordFailure(run.FailureList, line + "파일삭제(롤백) 실패", "    → ");
       }
     }
     std::vector<std::string> folders = CreatedFolders.Items();
     std::sort(folders.begin(), folders.end(), [](const std::string& a, const std::string& b) { return a.size() > b.size(); });
     for (const std::string& folder : folders)  // deepest first: a parent is empty only after its children went
-      if (::RemoveDirectoryW(Wide(folder).c_str())) LogLine("    → [" + WithTrailingBackslash(folder, false) + "] 폴더삭제(롤백) 성공");
+      if (RemoveEmptyFolder(folder)) LogLine("    → [" + WithTrailingBackslash(folder, false) + "] 폴더삭제(롤백) 성공");
   } catch (const std::exception& e) {
     RecordError(run.FailureList, "백업파일롤백", e.what(), "    → ", true);
   }
@@ -219,32 +212,9 @@ void TUpdater::Report(int result) {
   }
 }
 
-std::string TUpdater::FindPcId() {
-  TtsQuery query(Query->Db());
-  query.SQL = {"SELECT PCID FROM PCINFO ", "WHERE IPADDR = " + QuotedLiteral(FirstHostAddress())};
-  query.OpenQuery();
-  return query.Eof() ? std::string{} : query.FieldText("PCID");
-}
-
-bool TUpdater::ToolVersionRowExists(const std::string& pcId) {
-  Query->SQL = {"SELECT * FROM ModuleSetting", "WHERE UserId = " + QuotedLiteral(pcId), "AND Module = " + QuotedLiteral("CvlChart"),
-                "AND Type = " + QuotedLiteral("Updated Tool Version")};
-  Query->OpenQuery();
-  return !Query->Eof();
-}
-
-void TUpdater::RecordToolVersion(const std::string& version) {
-  const std::string pcId = FindPcId();
-  if (pcId.empty()) return;
-  if (ToolVersionRowExists(pcId))
-    Query->SQL = {"UPDATE ModuleSetting", "SET", " Value = " + QuotedLiteral(version) + ", ", " ModifiedDateTime = Now()",
-                  "WHERE UserId = " + QuotedLiteral(pcId), "AND Module = " + QuotedLiteral("CvlChart"),
-                  "AND Type = " + QuotedLiteral("Updated Tool Version")};
-  else
-    Query->SQL = {"INSERT INTO ModuleSetting", "(UserID, Module, Type, Value, ModifiedDateTime)", "VALUES", "(",
-                  QuotedLiteral(pcId) + ", ", QuotedLiteral("CvlChart") + ", ", QuotedLiteral("Updated Tool Version") + ", ",
-                  QuotedLiteral(version) + ", ", "Now()", ")"};
-  Query->ExecQuery();
+void TUpdater::RecordToolVersion() {
+  const std::string pcId = PcIdOf(*Query, Pc.FirstHostAddress());
+  if (!pcId.empty()) updater::RecordToolVersion(*Query, pcId, ToolVersion);
 }
 
 bool CheckPrevTool(TUpdater& updater) {
@@ -267,14 +237,11 @@ constexpr const char* kAsk = "실행되지 않은 툴이 있습니다.\r\n%s 실
 constexpr const char* kNotFound = "선수 툴(%s) 파일이 존재하지 않습니다.\r\n업데이트를 종료합니다.";
 constexpr const char* kFailed = "선수 툴(%s) 실행 중 오류가 발생하였습니다.\r\n(%s)\r\n업데이트를 종료합니다.";
 
-void Fail(TUpdater& updater, const std::string& line) {
-  LogLine("    " + line);
-  updater.run.FailureList.Add(line);
-}
+void Fail(TUpdater& updater, const std::string& line) { RecordFailure(updater.run.FailureList, line, "    "); }
 
 // "사용자선수툴실행종료(툴버전 name, registered IP)", with the holders of package files when any.
 void Declined(TUpdater& updater, const std::string& name) {
-  std::string line = "사용자선수툴실행종료(툴버전 " + name + ", " + updater.RegisteredIp + ")";
+  std::string line = "사용자선수툴실행종료(툴버전 " + name + ", " + updater.Pc.registeredIp + ")";
   if (!updater.run.RunningHolderList.Empty()) line += RunningHolderText(updater.run);
   Fail(updater, line);
 }
@@ -284,7 +251,7 @@ void Declined(TUpdater& updater, const std::string& name) {
 bool RunPrevTool(TUpdater& updater, const std::string& prevToolPath) {
   RunState& run = updater.run;
   const std::string name = FileNamePart(prevToolPath);
-  if (DataToolHasRun(name, *updater.Query)) {
+  if (DataToolHasRun(*updater.Query, name)) {
     LogLine("    선수 툴 이미 실행완료됨 [" + prevToolPath + "]");
     return true;
   }
@@ -302,20 +269,21 @@ bool RunPrevTool(TUpdater& updater, const std::string& prevToolPath) {
   std::string program = FileExists(prevToolPath) ? prevToolPath : ToolFolder() + name;
   if (!FileExists(program)) {
     const std::string message = FillFormat(kNotFound, {name});
-    updater.ui.Error(message);
+    // The log keeps the message on one line; the failure list as shown.
     LogLine("    " + LineBreaksToBlank(message));
     run.FailureList.Add(message);
+    updater.ui.Error(message);
     return false;
   }
   try {
     if (updater.Window) updater.Window->SetTopmost(false);
-    // Waited for without limit, as specified: the prerequisite may work on the database for long.
+    // Waited for without limit: the prerequisite may work on the clinic database for a long time.
     const int32_t code = StartAndWait(program + parameters, StartMode::Console, 0);
     if (code != 0) {
       Fail(updater, LineBreaksToBlank(Trim(FillFormat(kFailed, {name, "선수 툴 강제종료 등"}))));
       return false;
     }
-    if (!DataToolHasRun(name, *updater.Query)) {
+    if (!DataToolHasRun(*updater.Query, name)) {
       Declined(updater, name);
       return false;
     }

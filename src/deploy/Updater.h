@@ -2,12 +2,15 @@
 // One update tool of the run: its loaded package, its update list and its outcome.
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "core/RunState.h"
 #include "core/StringList.h"
+#include "core/VersionRules.h"
+#include "db/ClinicTables.h"
 #include "db/TsQuery.h"
 #include "package/PackageFormat.h"
 #include "platform/Clock.h"
@@ -24,6 +27,8 @@ struct TUpdateFile {
   // The deploy pass began writing this file's target; rollback leaves every other file alone.
   bool Touched = false;
   int32_t ResourceIndex = -1;
+  // The version decision against the installed file, made once, when a pass first meets it.
+  std::optional<CopyDecision> Decision;
 };
 
 // What the prerequisite step shows on the main window: its caption, and whether it stays on top
@@ -56,12 +61,9 @@ class TUpdater {
   void Rollback();
   // Reports the result to the update service.
   void Report(int result);
-  // Records the tool version as this PC's "Updated Tool Version" of "CvlChart" in ModuleSetting,
-  // when PCINFO knows the PC.
-  void RecordToolVersion(const std::string& version);
-  // This PC's PCID from PCINFO by its first host address; empty when there is none.
-  std::string FindPcId();
-  bool ToolVersionRowExists(const std::string& pcId);
+  // Records the tool version as this PC's in ModuleSetting, when PCINFO knows the PC by its first
+  // host address.
+  void RecordToolVersion();
   int32_t FindResourceIndex(const TUpdateFile& file) const;
   // The resource record of an update file; throws when it has none.
   const TUpdateFileResource& ResourceOf(const TUpdateFile& file) const;
@@ -75,7 +77,7 @@ class TUpdater {
   std::string ToolPath;
   std::string ToolVersion;
   bool Tool08 = false;  // the running program's item code: selects the history file
-  std::string RegisteredIp;      // this PC's registered IP, for the prerequisite's failure line
+  PcIdentity Pc;                 // this PC as the clinic database knows it
   ToolWindow* Window = nullptr;  // the main window, when there is one
   // Backups this run's backup pass wrote: the only ones rollback restores.
   StringList WrittenBackups;

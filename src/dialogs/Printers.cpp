@@ -113,7 +113,7 @@ bool PrintSpooler::PurgePrinterJobs(const std::string& printer) {
     SleepProcessingMessages(clock_, 2000);
     return true;
   } catch (const std::exception&) {
-    return false;  // specified: an error only makes the answer false; the caller's box says so
+    return false;  // an error only makes the answer false; the caller's box says so
   }
 }
 

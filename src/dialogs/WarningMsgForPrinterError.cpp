@@ -37,7 +37,7 @@ bool PrinterPreCheck(PrintReport& report, DialogContext& context) {
     report.SetPrinterIndex(form.ChosenIndex());
     return true;
   } catch (const std::exception&) {
-    return true;  // specified: the print path treats an error inside the check as "print"
+    return true;  // a check that fails must not stop a print: the print path then prints
   }
 }
 

@@ -14,6 +14,7 @@
 #include "platform/Processes.h"
 #include "platform/FileSystem.h"
 #include "platform/OsError.h"
+#include "platform/ProductDll.h"
 #include "platform/Settings.h"
 #include "platform/Text.h"
 
@@ -158,18 +159,15 @@ ServiceAnswer ServiceCall(uint16_t command, std::string_view request) {
   std::string dll = FindAgentDll();
   if (dll.empty() && (command == 257 || command == 267) && InstallAgent()) dll = FindAgentDll();
   if (dll.empty()) throw OsError("LoadLibraryW", std::string(kAgentDll), ERROR_MOD_NOT_FOUND, MissingDllText(kAgentDll));
-  Library library(::LoadLibraryW(Wide(dll).c_str()));
-  if (!library) {
+  ProductDll library;
+  if (!library.Load(dll)) {
     // The text names the DLL that failed to load and why, not what the installer left behind.
-    DWORD loadError = ::GetLastError();
+    DWORD loadError = library.LoadError();
     if (InstallAgent()) {
       const std::string again = FindAgentDll();
-      if (FileExists(again)) {
-        library.Reset(::LoadLibraryW(Wide(again).c_str()));
-        if (!library) {
-          loadError = ::GetLastError();
-          dll = again;
-        }
+      if (FileExists(again) && !library.Load(again)) {
+        loadError = library.LoadError();
+        dll = again;
       }
     }
     if (!library) {
@@ -177,7 +175,7 @@ ServiceAnswer ServiceCall(uint16_t command, std::string_view request) {
       throw OsError("LoadLibraryW", dll, loadError, MissingDllText(dll) + (system.empty() ? "" : "\r\n(GetLastError: " + system + ")"));
     }
   }
-  const auto send = reinterpret_cast<SendMessageAutomation>(reinterpret_cast<void*>(::GetProcAddress(library.Get(), "fctSendMessageAutomation")));
+  const auto send = library.Export<SendMessageAutomation>("fctSendMessageAutomation");
   if (!send) return answer;
   std::vector<wchar_t> requestBuffer(kRequestUnits, L' '), replyBuffer(kReplyUnits, L'\0');
   std::wstring text = Wide(request);

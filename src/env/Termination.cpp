@@ -1,9 +1,5 @@
 #include "env/Termination.h"
 
-#include "platform/Text.h"
-
-#include <psapi.h>
-
 #include <array>
 
 #include "core/ClientFolders.h"
@@ -32,16 +28,10 @@ struct Outcome {
 };
 
 Outcome EndProcess(const ProcessEntry& p) {
-  UniqueHandle process(::OpenProcess(PROCESS_ALL_ACCESS, FALSE, p.pid));
-  ::TerminateProcess(process.Get(), 0);
-  DWORD wait = WAIT_TIMEOUT;
-  for (int i = 0; i < kMaxWaits && wait == WAIT_TIMEOUT; ++i) {
-    wait = ::WaitForSingleObject(process.Get(), kWaitMs);
-    if (wait == WAIT_TIMEOUT) ProcessPendingMessages();
-  }
-  const DWORD error = ::GetLastError();
+  const TerminationAnswer answer = TerminateAndWait(p.pid, kWaitMs, kMaxWaits);
+  const DWORD error = answer.error;
   Outcome o;
-  switch (wait) {
+  switch (answer.wait) {
     case WAIT_OBJECT_0:
       o.ended = true;
       o.waitText = "WaitForSingleObjectResult: WAIT_OBJECT_0";
@@ -61,23 +51,6 @@ Outcome EndProcess(const ProcessEntry& p) {
   }
   if (const std::string message = SystemErrorText(error); !message.empty()) o.waitText += "," + message;
   return o;
-}
-
-std::vector<std::string> ModulePaths(HANDLE process, bool& readable) {
-  std::vector<HMODULE> modules(1024);
-  DWORD needed = 0;
-  readable = ::EnumProcessModules(process, modules.data(), static_cast<DWORD>(modules.size() * sizeof(HMODULE)), &needed);
-  std::vector<std::string> paths;
-  const size_t count = needed / sizeof(HMODULE);
-  if (!readable || count == 0 || count > kModuleLimit) {
-    readable = false;
-    return paths;
-  }
-  for (size_t i = 0; i < count && i < modules.size(); ++i) {
-    wchar_t path[MAX_PATH * 2] = {};
-    if (::GetModuleFileNameExW(process, modules[i], path, MAX_PATH * 2)) paths.push_back(Trim(Narrow(path)));
-  }
-  return paths;
 }
 
 }  // namespace
@@ -141,10 +114,8 @@ bool FindModuleUsers(RunState& run, const StringList& moduleNames, StringList& f
   for (const ProcessEntry& p : ProcessSnapshot()) {
     std::string modulePath;
     try {
-      UniqueHandle process(::OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, p.pid));
-      if (!process) continue;
-      bool readable = false;
-      for (const std::string& path : ModulePaths(process.Get(), readable)) {
+      for (const std::string& raw : ProcessModulePaths(p.pid, kModuleLimit)) {
+        const std::string path = Trim(raw);
         modulePath = path;
         const std::string file = FileNamePart(path);
         const std::string lowerPath = ToLowerAscii(path);

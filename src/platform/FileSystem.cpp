@@ -2,6 +2,8 @@
 
 #include "platform/Text.h"
 
+#include <shlobj.h>
+
 namespace updater {
 namespace {
 
@@ -91,6 +93,21 @@ void ListFilesInto(std::string_view folderText, std::string_view mask, const Lis
     const bool hidden = e.attributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM);
     if (e.IsFolder() && !e.IsLink() && (options.enterHidden || !hidden)) ListFilesInto(e.path + "\\", mask, options, out);
   });
+}
+
+bool CreateOneFolder(std::string_view path) { return ::CreateDirectoryW(Wide(path).c_str(), nullptr) != 0; }
+
+bool AppendToFile(std::string_view path, std::string_view bytes, bool existing) {
+  UniqueHandle file(::CreateFileW(Wide(path).c_str(), FILE_APPEND_DATA, FILE_SHARE_READ, nullptr, existing ? OPEN_EXISTING : CREATE_ALWAYS,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file) return false;
+  DWORD written = 0;
+  return ::WriteFile(file.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) != 0;
+}
+
+std::string ProgramFilesX86Folder() {
+  wchar_t buf[MAX_PATH] = {};
+  return SUCCEEDED(::SHGetFolderPathW(nullptr, CSIDL_PROGRAM_FILESX86, nullptr, SHGFP_TYPE_CURRENT, buf)) ? Narrow(buf) : std::string();
 }
 
 bool DeleteFileIfAny(std::string_view path) { return ::DeleteFileW(Wide(path).c_str()) != 0; }

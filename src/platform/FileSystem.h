@@ -47,6 +47,15 @@ struct ListOptions {
 // below each sub-folder, depth first. Links to folders are neither listed nor entered.
 void ListFilesInto(std::string_view folder, std::string_view mask, const ListOptions& options, std::vector<std::string>& out);
 
+// Makes one folder whose parent exists; true when it was made.
+bool CreateOneFolder(std::string_view path);
+// Appends bytes to a file that others may read meanwhile: to the file as it is when existing is
+// true (nothing when it has gone), else to a new file replacing any of that name. False when it
+// cannot be opened.
+bool AppendToFile(std::string_view path, std::string_view bytes, bool existing);
+// The system's 32-bit program files folder; empty when the system does not say.
+std::string ProgramFilesX86Folder();
+
 // Deletes a file as it is; true when it was deleted (false too when there was none).
 bool DeleteFileIfAny(std::string_view path);
 // Removes a folder when it is empty; true when it was removed.

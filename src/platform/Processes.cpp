@@ -3,6 +3,7 @@
 #include "platform/Messages.h"
 #include "platform/Text.h"
 
+#include <psapi.h>
 #include <shellapi.h>
 #include <tlhelp32.h>
 
@@ -67,6 +68,45 @@ bool IsRunning(std::string_view exeName, uint32_t pid) {
         (pid == 0 || p.pid == pid))
       return true;
   return false;
+}
+
+std::optional<std::string> ProcessEnvironmentValue(std::string_view name) {
+  const std::wstring wname = Wide(name);
+  const DWORD n = ::GetEnvironmentVariableW(wname.c_str(), nullptr, 0);
+  if (n == 0) return std::nullopt;
+  std::wstring value(n, L'\0');
+  const DWORD got = ::GetEnvironmentVariableW(wname.c_str(), value.data(), n);
+  if (got == 0 || got >= n) return std::nullopt;
+  value.resize(got);
+  return Narrow(value);
+}
+
+TerminationAnswer TerminateAndWait(uint32_t pid, uint32_t waitMs, int waits) {
+  UniqueHandle process(::OpenProcess(PROCESS_ALL_ACCESS, FALSE, pid));
+  ::TerminateProcess(process.Get(), 0);
+  TerminationAnswer answer;
+  for (int i = 0; i < waits && answer.wait == WAIT_TIMEOUT; ++i) {
+    answer.wait = ::WaitForSingleObject(process.Get(), waitMs);
+    if (answer.wait == WAIT_TIMEOUT) ProcessPendingMessages();
+  }
+  answer.error = ::GetLastError();
+  return answer;
+}
+
+std::vector<std::string> ProcessModulePaths(uint32_t pid, size_t limit) {
+  std::vector<std::string> paths;
+  UniqueHandle process(::OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, pid));
+  if (!process) return paths;
+  std::vector<HMODULE> modules(1024);
+  DWORD needed = 0;
+  const bool readable = ::EnumProcessModules(process.Get(), modules.data(), static_cast<DWORD>(modules.size() * sizeof(HMODULE)), &needed);
+  const size_t count = needed / sizeof(HMODULE);
+  if (!readable || count == 0 || count > limit) return paths;
+  for (size_t i = 0; i < count && i < modules.size(); ++i) {
+    wchar_t path[MAX_PATH * 2] = {};
+    if (::GetModuleFileNameExW(process.Get(), modules[i], path, MAX_PATH * 2)) paths.push_back(Narrow(path));
+  }
+  return paths;
 }
 
 }  // namespace updater

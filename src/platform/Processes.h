@@ -1,6 +1,7 @@
 #pragma once
 // Starting programs and waiting for them, and asking which programs run.
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -35,5 +36,20 @@ int32_t StartAndWait(std::string_view commandLine, StartMode mode, int32_t waitM
 
 // A process whose executable name matches (any case) and whose id matches (0: any).
 bool IsRunning(std::string_view exeName, uint32_t pid = 0);
+
+// Terminates a process and waits for it to end: up to `waits` waits of waitMs each, pending
+// window messages processed between them. Answers the last wait's result and the system's error
+// code after it.
+struct TerminationAnswer {
+  DWORD wait = WAIT_TIMEOUT;
+  DWORD error = 0;
+};
+TerminationAnswer TerminateAndWait(uint32_t pid, uint32_t waitMs, int waits);
+// The paths of the modules a process has loaded; none when the process cannot be read or holds more
+// than limit modules.
+std::vector<std::string> ProcessModulePaths(uint32_t pid, size_t limit);
+
+// A variable of this process's environment; none when it is not set.
+std::optional<std::string> ProcessEnvironmentValue(std::string_view name);
 
 }  // namespace updater

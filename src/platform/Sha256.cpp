@@ -11,6 +11,8 @@
 #ifdef _WIN32
 #include <windows.h>
 #include <bcrypt.h>
+
+#include "platform/OsError.h"
 #else
 #include <openssl/evp.h>
 #endif
@@ -32,6 +34,16 @@ std::string Hex(const unsigned char* d, size_t n) {
 
 #ifdef _WIN32
 
+namespace {
+
+// A BCrypt call that failed, with the NTSTATUS it answered.
+void Check(NTSTATUS status, const char* call) {
+  if (!BCRYPT_SUCCESS(status))
+    throw OsError(call, "", static_cast<DWORD>(status), std::string("SHA-256 failed (") + call + ", status " + std::to_string(status) + ")");
+}
+
+}  // namespace
+
 struct Sha256::State {
   BCRYPT_ALG_HANDLE algorithm = nullptr;
   BCRYPT_HASH_HANDLE hash = nullptr;
@@ -42,20 +54,18 @@ struct Sha256::State {
 };
 
 Sha256::Sha256() : state_(std::make_unique<State>()) {
-  if (!BCRYPT_SUCCESS(::BCryptOpenAlgorithmProvider(&state_->algorithm, BCRYPT_SHA256_ALGORITHM, nullptr, 0)) ||
-      !BCRYPT_SUCCESS(::BCryptCreateHash(state_->algorithm, &state_->hash, nullptr, 0, nullptr, 0, 0)))
-    throw std::runtime_error("SHA-256 is not available (BCrypt)");
+  Check(::BCryptOpenAlgorithmProvider(&state_->algorithm, BCRYPT_SHA256_ALGORITHM, nullptr, 0), "BCryptOpenAlgorithmProvider");
+  Check(::BCryptCreateHash(state_->algorithm, &state_->hash, nullptr, 0, nullptr, 0, 0), "BCryptCreateHash");
 }
 
 void Sha256::Add(const void* data, size_t n) {
   // BCryptHashData takes at most 4 GB a call; a block is far less.
-  if (n && !BCRYPT_SUCCESS(::BCryptHashData(state_->hash, static_cast<PUCHAR>(const_cast<void*>(data)), static_cast<ULONG>(n), 0)))
-    throw std::runtime_error("SHA-256 failed (BCrypt)");
+  if (n) Check(::BCryptHashData(state_->hash, static_cast<PUCHAR>(const_cast<void*>(data)), static_cast<ULONG>(n), 0), "BCryptHashData");
 }
 
 std::string Sha256::HexDigest() {
   unsigned char d[32];
-  if (!BCRYPT_SUCCESS(::BCryptFinishHash(state_->hash, d, sizeof d, 0))) throw std::runtime_error("SHA-256 failed (BCrypt)");
+  Check(::BCryptFinishHash(state_->hash, d, sizeof d, 0), "BCryptFinishHash");
   return Hex(d, sizeof d);
 }
 

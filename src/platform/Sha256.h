@@ -10,7 +10,7 @@ namespace updater {
 
 class Sha256 {
  public:
-  Sha256();  // throws std::runtime_error when the system has no SHA-256
+  Sha256();  // throws (OsError in the Windows programs) when the system has no SHA-256
   ~Sha256();
   Sha256(const Sha256&) = delete;
   Sha256& operator=(const Sha256&) = delete;

@@ -16,7 +16,7 @@
 #include "db/ConnectionEntry.h"
 #include "db/Dialect.h"
 #include "db/Odbc.h"
-#include "package/NetworkIdentity.h"
+#include "platform/Network.h"
 #include "platform/Text.h"
 
 namespace {

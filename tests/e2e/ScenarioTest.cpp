@@ -5,6 +5,7 @@
 #include <map>
 #include <optional>
 
+#include "db/Database.h"
 #include "app/UpdateByPass.h"
 #include "core/RunState.h"
 #include "env/FileVersion.h"
@@ -13,7 +14,7 @@
 #include "db/ConnectionEntry.h"
 #include "db/Dialect.h"
 #include "db/Odbc.h"
-#include "package/NetworkIdentity.h"
+#include "platform/Network.h"
 
 using namespace updater;
 using namespace updater::test;
@@ -278,7 +279,7 @@ TEST_F(Scenario, ATool08RunWithProgramsInUseNeitherAsksNorShowsItself) {
   OdbcConnection admin(env);
   ConnectAsClinic(admin);
   ExecuteStatement(admin, "TRUNCATE PCINFO, ModuleSetting");
-  ExecuteStatement(admin, "INSERT INTO PCINFO VALUES (" + QuotedLiteral(FirstHostAddress()) + ", 'PC8', 0)");
+  ExecuteStatement(admin, "INSERT INTO PCINFO VALUES (" + QuotedLiteral(HostAddresses().at(0)) + ", 'PC8', 0)");
   DummyProcess viewer("D:\\CVL2000\\Exe\\Viewer.exe", "");
   const std::string tool = Pack("Tool08_2.exe", {Module("Viewer.exe", "new viewer")});
   ::CopyFileW(Wide(BuildFolder() + "dummy_caller.exe").c_str(), L"D:\\tools\\Caller.exe", FALSE);
@@ -475,7 +476,7 @@ TEST_F(Scenario, APrerequisiteInThePackageRunsFirstAndTheFlaggedDataToolLast) {
   OdbcConnection admin(env);
   ConnectAsClinic(admin);
   ExecuteStatement(admin, "TRUNCATE TOOLLIST, PCINFO");
-  ExecuteStatement(admin, "INSERT INTO PCINFO VALUES (" + QuotedLiteral(FirstHostAddress()) + ", 'PC1', 1)");
+  ExecuteStatement(admin, "INSERT INTO PCINFO VALUES (" + QuotedLiteral(HostAddresses().at(0)) + ", 'PC1', 1)");
   const std::string program = ReadFileBytes(BuildFolder() + "data_tool.exe");
   auto control = [](const char* type, const char* name, const std::string& text) {
     TUpdateFileResource r{type, name, "", 0, 1, -1, "", "", 0};

@@ -3,6 +3,7 @@
 // server; the data tools are the recording double (tests/doubles/DataTool.cpp).
 #include <gtest/gtest.h>
 
+#include "db/Database.h"
 #include "Harness.h"
 #include "core/ClientFolders.h"
 #include "core/PathText.h"
@@ -11,7 +12,8 @@
 #include "db/Odbc.h"
 #include "db/TsQuery.h"
 #include "deploy/Installers.h"
-#include "package/NetworkIdentity.h"
+#include "db/ClinicTables.h"
+#include "platform/Network.h"
 #include "deploy/Updater.h"
 #include "platform/FileSystem.h"
 #include "platform/Text.h"
@@ -96,7 +98,7 @@ TEST_F(DataTools, APrerequisiteRunsOnceAndOnlyAsItsRowsSay) {
     run.PrevToolRan = row.ranBefore;
     ui.confirmAnswer = row.confirm;
     TUpdater upd(ui, clock, run, db);
-    upd.RegisteredIp = "10.0.0.9";
+    upd.Pc.registeredIp = "10.0.0.9";
     const std::string listed = row.placedAt == staged ? path : row.name;  // staged: its path; else the name
     EXPECT_EQ(RunPrevTool(upd, listed), row.answer);
     const std::vector<std::string> started = row.placedAt.empty() ? std::vector<std::string>{} : Started(path);
@@ -117,33 +119,37 @@ TEST_F(DataTools, APrerequisiteRunsOnceAndOnlyAsItsRowsSay) {
 }
 
 TEST_F(DataTools, TheToolVersionIsRecordedForThisPcOnly) {
-  const std::string first = FirstHostAddress();
-  ASSERT_FALSE(first.empty()) << "the host name does not resolve";
   TUpdater upd(ui, clock, run, db);
-  upd.RecordToolVersion("6.0.2.80");  // no PCINFO row for this PC: nothing
+  upd.Pc.hostAddresses = HostAddresses();
+  const std::string first = upd.Pc.FirstHostAddress();
+  ASSERT_FALSE(first.empty()) << "the host name does not resolve";
+  upd.ToolVersion = "6.0.2.80";
+  upd.RecordToolVersion();  // no PCINFO row for this PC: nothing
   auto rows = [&] { return ExecuteStatement(admin, "SELECT USERID, MODULE, TYPE, VALUE FROM ModuleSetting").Rows; };
   EXPECT_TRUE(rows().empty());
   Sql("INSERT INTO PCINFO VALUES (" + QuotedLiteral(first) + ", 'PC''7', 1)");  // a quote in the id stays one statement
-  upd.RecordToolVersion("6.0.2.80");
-  upd.RecordToolVersion("6.0.3.1");  // the second run updates the row
+  upd.RecordToolVersion();
+  upd.ToolVersion = "6.0.3.1";
+  upd.RecordToolVersion();  // the second run updates the row
   const auto written = rows();
   ASSERT_EQ(written.size(), 1u);
   EXPECT_EQ(written[0][0].value_or(""), "PC'7");
   EXPECT_EQ(written[0][1].value_or(""), "CvlChart");
   EXPECT_EQ(written[0][2].value_or(""), "Updated Tool Version");
   EXPECT_EQ(written[0][3].value_or(""), "6.0.3.1");
-  EXPECT_EQ(RegisteredLocalAddress(*upd.Query), first);
-  EXPECT_EQ(PcIds(*upd.Query), std::vector<std::string>{"PC'7"});
+  const PcIdentity pc = IdentifyThisPc(*upd.Query);
+  EXPECT_EQ(pc.registeredIp, first);
+  EXPECT_EQ(pc.pcIds, std::vector<std::string>{"PC'7"});
 }
 
 TEST_F(DataTools, LookUpsInToolList) {
   Sql("INSERT INTO TOOLLIST VALUES ('VEROZ5521.exe', '5.5.2.1', 'Y', CURRENT_DATE), ('VEROZ5600.exe', '5.6.0.0', 'N', CURRENT_DATE),"
       " ('veroz4100.exe', '4.1.0.0', 'y', CURRENT_DATE), ('TETBL0001.exe', '9.9.9.9', 'Y', CURRENT_DATE)");
   auto q = CreateQuery(db);
-  EXPECT_TRUE(DataToolHasRun("VEROZ5521.exe", *q));
-  EXPECT_FALSE(DataToolHasRun("VEROZ5600.exe", *q));
-  EXPECT_FALSE(DataToolHasRun("  ", *q));
-  EXPECT_FALSE(DataToolHasRun("O'Brien.exe", *q));  // a quote stays inside its literal
+  EXPECT_TRUE(DataToolHasRun(*q, "VEROZ5521.exe"));
+  EXPECT_FALSE(DataToolHasRun(*q, "VEROZ5600.exe"));
+  EXPECT_FALSE(DataToolHasRun(*q, "  "));
+  EXPECT_FALSE(DataToolHasRun(*q, "O'Brien.exe"));  // a quote stays inside its literal
   EXPECT_EQ(LatestDataTool(*q, true, true), "VEROZ5521.exe");
   EXPECT_EQ(LatestDataTool(*q, false, true), "VEROZ5600.exe");
   EXPECT_EQ(LatestDataTool(*q, false, false), "5.6.0.0");
@@ -193,8 +199,9 @@ TEST_F(DataTools, TheFlaggedDataToolIsRegisteredAndStartedWhereThePcMayRunIt) {
 // The Tindle agent installer starts only on the PC named in FOPTION, when the service is in use and
 // its folder exists.
 TEST_F(DataTools, TheTindleAgentIsInstalledOnlyOnItsPc) {
-  const std::string first = FirstHostAddress();
-  ASSERT_FALSE(first.empty());
+  const std::vector<std::string> addresses = HostAddresses();
+  ASSERT_FALSE(addresses.empty());
+  const std::string first = addresses.front();
   const std::string installer = EtcFolder() + "Tindle\\Install_TindleAgent.exe";
   const std::string tindle = WithoutTrailingBackslash(ProgramFilesFolder()) + "\\Tarvex\\Tindle";
   struct Row {
@@ -221,7 +228,7 @@ TEST_F(DataTools, TheTindleAgentIsInstalledOnlyOnItsPc) {
     PlaceTool(installer, "");
     const size_t mark = RunLogMark();
     auto q = CreateQuery(db);
-    TindleAgentStep(*q);
+    TindleAgentStep(*q, IdentifyThisPc(*q));
     EXPECT_TRUE(RunLogHas("    → Tindle 에이전트 실행가능 PC여부 체크", mark));
     EXPECT_EQ(RunLogHas("    → Tindle 에이전트 실행가능 PC 아님", mark), !row.started);
     // The shell starts it and does not wait: a line is whole once its line break is there.

@@ -9,6 +9,7 @@
 
 #include <cstring>
 
+#include "db/Database.h"
 #include "Harness.h"
 #include "db/ConnectionEntry.h"
 #include "db/Dialect.h"

@@ -2,12 +2,14 @@
 // through Wine's odbc32 and unixODBC, with the constants DLL double handing over the login records.
 #include <gtest/gtest.h>
 
+#include "db/Database.h"
 #include "Harness.h"
 #include "core/PathText.h"
 #include "db/DatabaseChecks.h"
 #include "db/DbProvider.h"
 #include "db/TsQuery.h"
-#include "package/NetworkIdentity.h"
+#include "app/RunReport.h"
+#include "platform/Network.h"
 #include "platform/Http.h"
 #include "platform/FileSystem.h"
 #include "platform/Text.h"
@@ -437,7 +439,7 @@ TEST_F(Providers, TheUnreachableServerBoxFollowsTheInternetState) {
     SCOPED_TRACE(std::string(row.ini ? row.ini : "no CVL2000.ini") + (row.online ? ", online" : ", offline"));
     ::DeleteFileW(L"C:\\windows\\CVL2000.ini");
     if (row.ini) WriteFileBytes("C:\\windows\\CVL2000.ini", std::string("[ISINTERNET]\r\n") + row.ini + "\r\n");
-    db.ConnectedState = [&row] { return row.online; };
+    db.ConnectedState = [&row] { return ConnectionState{true, !row.online}; };
     ui.errors.clear();
     db.Prepare();
     EXPECT_FALSE(StartupDatabaseGate(true, db));
@@ -529,7 +531,7 @@ TEST(RunReport, TheBodyIsCutInBytesWithoutSplittingACharacter) {
 }
 
 // The run report under SQL Anywhere, through the stand-in driver and the web services double.
-TEST_F(Providers, TheRunReportPostsExactlyTheSpecifiedBody) {
+TEST_F(Providers, TheRunReportPostsItsFormBodyByteForByte) {
   const WebDouble web;
   if (web.folder.empty()) GTEST_SKIP() << "no web services double: scripts/test starts one";
   db.Installed = {false, true};
@@ -539,7 +541,7 @@ TEST_F(Providers, TheRunReportPostsExactlyTheSpecifiedBody) {
                  "statement\tDBA.HOSINFO\trows\tYOYANGNUM\t12345678\t87654321\n");
   const std::string self = FileNamePart(OwnExecutablePath());
   const std::string expected = "yoyangNum=CvlUpdaterErrLog&barType=" +
-                               ToAnsi("12345678_87654321/" + self + ",0.0.0.0/" + FirstHostAddress() + "(203.0.113.7)," +
+                               ToAnsi("12345678_87654321/" + self + ",0.0.0.0/" + HostAddresses().at(0) + "(203.0.113.7)," +
                                       ComputerName() + "/정상종료 한 줄");
   struct Row {
     const char* what;
@@ -558,7 +560,7 @@ TEST_F(Providers, TheRunReportPostsExactlyTheSpecifiedBody) {
     web.Answer(row.answer);
     clock.now = row.day;
     auto q = CreateQuery(db);
-    EXPECT_EQ(SendRunReport(*q, clock, "CvlUpdaterErrLog", "정상종료 한 줄", true), row.result);
+    EXPECT_EQ(SendRunReport(*q, clock, IdentifyThisPc(*q), "CvlUpdaterErrLog", "정상종료 한 줄", true), row.result);
     const auto requests = web.Requests();
     if (!row.posted) {
       EXPECT_TRUE(requests.empty());
@@ -583,7 +585,7 @@ TEST_F(Providers, AReportServerThatNeverAnswersHoldsTheToolForTheTimeOutsOnly) {
   clock.now = {2024, 4, 1};
   auto q = CreateQuery(db);
   const DWORD start = ::GetTickCount();
-  EXPECT_FALSE(SendRunReport(*q, clock, "CvlUpdaterErrLog", "line", false));
+  EXPECT_FALSE(SendRunReport(*q, clock, PcIdentity{}, "CvlUpdaterErrLog", "line", false));
   const DWORD took = ::GetTickCount() - start;
   std::printf("a report server that never answers: the report gave up after %lu ms\n", static_cast<unsigned long>(took));
   EXPECT_LT(took, 2 * kHttpTimeoutMs + 5000);
@@ -600,12 +602,12 @@ TEST_F(Providers, NoReportUnderPostgreSqlOrWithoutText) {
   db.Installed = {false, true};
   {
     auto q = CreateQuery(db);
-    EXPECT_TRUE(SendRunReport(*q, clock, "CvlUpdaterErrLog", "  ", true));
+    EXPECT_TRUE(SendRunReport(*q, clock, PcIdentity{}, "CvlUpdaterErrLog", "  ", true));
   }
   db.Kind = DbmsKind::PostgreSql;
   {
     auto q = CreateQuery(db);
-    EXPECT_TRUE(SendRunReport(*q, clock, "CvlUpdaterErrLog", "line", true));
+    EXPECT_TRUE(SendRunReport(*q, clock, PcIdentity{}, "CvlUpdaterErrLog", "line", true));
   }
   EXPECT_TRUE(web.Requests().empty());
 }

@@ -2,6 +2,7 @@
 
 #include <optional>
 
+#include "db/Database.h"
 #include "deploy/CopyEngine.h"
 #include "deploy/Passes.h"
 #include "core/ClientFolders.h"
@@ -49,13 +50,9 @@ class Deploy : public ::testing::Test {
   static std::string Fixture(const char* name) { return BuildFolder() + name; }
   // The deploy pass and the finish step as the run calls them; answers the tool's outcome.
   bool Update(bool backedUp = true) {
-    bool outcome = false;
-    FinishOnce finish([&](bool ok) {
-      outcome = ok;
-      upd.FinishTool(ok, false, "ExecuteUpdate");
-    });
-    ExecuteUpdate(upd, view, backedUp, finish);
-    return outcome;
+    FinishOnce finish(upd, false);
+    finish.SetStage("ExecuteUpdate");
+    return ExecuteUpdate(upd, view, backedUp, finish);
   }
   bool BothPasses() { return Update(ExecuteBackup(upd, view)); }
 

@@ -2,6 +2,7 @@
 // network server by its process name and main window title.
 #include <gtest/gtest.h>
 
+#include "db/Database.h"
 #include "Harness.h"
 #include "db/DbProvider.h"
 #include "db/EngineDetection.h"
@@ -50,7 +51,7 @@ TEST(EngineDetection, VersionsFromTheUninstallEntries) {
     ScriptedUi ui;
     FakeClock clock;
     Database db(ui, clock);
-    DetectInstalledEngines(db);
+    DetectInstalledEngines(db.Installed, db.Installed64);
     EXPECT_EQ(db.Installed, row.installed);
     EXPECT_EQ(db.Installed64, row.installed64);
   }

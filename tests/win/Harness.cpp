@@ -1,3 +1,4 @@
+#include "db/Database.h"
 #include "Harness.h"
 
 #include <gtest/gtest.h>

@@ -89,7 +89,6 @@ class RecordingView final : public PassView {
   void ShowFileCountLabels(bool) override {}
   void ShowStatus(const std::string& text) override { statuses.push_back(text); }
   void ShowCurrentFile(int, const std::string&, const std::string&) override {}
-  bool HasTotalProgress() const override { return true; }
   void StepTotalProgress() override { ++totalSteps; }
 };
 
@@ -117,7 +116,6 @@ class RecordingMainView final : public MainView {
   void ShowFileCountLabels(bool) override {}
   void ShowStatus(const std::string&) override {}
   void ShowCurrentFile(int, const std::string&, const std::string&) override {}
-  bool HasTotalProgress() const override { return totalFiles > 0; }
   void StepTotalProgress() override { ++totalSteps; }
 };
 

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "db/Database.h"
 #include "app/Main.h"
 #include "core/RunLog.h"
 #include "core/RunState.h"
@@ -133,7 +134,7 @@ TEST_F(MainWindow, AFailedOrCancelledRunNeitherStartsTheDataToolNorOpensDocument
     TUpdateRun run({"test.exe"}, ui, clock, view, db);
     run.UpdateOk = cancelled;  // a cancelled run is never a deploying one, whatever the flag says
     run.Cancelled = cancelled;
-    run.LocalAddress = "10.0.0.9";
+    run.Pc.registeredIp = "10.0.0.9";
     run.State().DataToolList.Add(tool);
     run.State().DataToolAutoRunList.Add("1");
     run.State().OpenDocuments = true;

@@ -7,6 +7,7 @@
 #include "env/ServiceCalls.h"
 #include "Harness.h"
 #include "package/Inflate.h"
+#include "db/Database.h"
 #include "deploy/PackageSteps.h"
 #include "PEWriter.h"
 #include "deploy/Updater.h"

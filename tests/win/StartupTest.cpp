@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "db/Database.h"
 #include "core/LogFormat.h"
 #include "Harness.h"
 #include "platform/FileSystem.h"
