@@ -16,7 +16,7 @@
 namespace updater {
 
 TMDate::TMDate(Clock& clock) {
-  // The product's date object also sets the process's display formats; nothing here reads them.
+  // Only the date is kept: no text of this program is formatted by the process's date formats.
   const LocalTime now = clock.Now();
   year_ = now.year;
   month_ = now.month;

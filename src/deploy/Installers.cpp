@@ -25,10 +25,10 @@ void ReplaceEntry(StringList& list, const std::string& name, const std::string& 
 }
 
 // The condition of an opening, asked when the file is deployed.
-bool ConditionHolds(const TUpdater& updater, const TUpdateFileResource& r, AfterDeploy::Condition condition) {
+bool ConditionHolds(const TtsQuery& query, const TUpdateFileResource& r, AfterDeploy::Condition condition) {
   switch (condition) {
     case AfterDeploy::Condition::Always: return true;
-    case AfterDeploy::Condition::PostgreSql: return updater.Query->IsPostgreSql();
+    case AfterDeploy::Condition::PostgreSql: return query.IsPostgreSql();
     case AfterDeploy::Condition::RequiredFolder:
       for (const std::string& folder : RequiredFolders(r.RequiredFolder, InstallRoot()))
         if (FolderExists(folder)) return true;
@@ -52,8 +52,7 @@ void MobileServerRestart(const RunState& run, const std::string& fileName) {
   OpenWithShell(server, {}, MobileFolder(), SW_SHOWDEFAULT);
 }
 
-void AfterDeployAction(TUpdater& updater, const TUpdateFile& file, const std::string& targetPath, int position) {
-  const TUpdateFileResource& r = updater.ResourceOf(file);
+void AfterDeployAction(TtsQuery& query, const TUpdateFileResource& r, const std::string& targetPath, int position) {
   const std::string name = CopyTypeName(r.CopyType);
   const AfterDeploy action = AfterDeployOf(r.CopyType, targetPath);
   if (action.kind == AfterDeploy::Kind::RunOnce) {
@@ -62,7 +61,7 @@ void AfterDeployAction(TUpdater& updater, const TUpdateFile& file, const std::st
     LogLine("    → " + name + "(" + targetPath + ",RegistryKey: " + valueName + ")");
     return;
   }
-  if (action.kind != AfterDeploy::Kind::Open || !FileExists(targetPath) || !ConditionHolds(updater, r, action.condition)) return;
+  if (action.kind != AfterDeploy::Kind::Open || !FileExists(targetPath) || !ConditionHolds(query, r, action.condition)) return;
   OpenWithShell(targetPath, action.command);
   LogLine("    → " + name + "(" + targetPath + ")");
 }

@@ -7,7 +7,7 @@
 #include "core/RunState.h"
 #include "db/ClinicTables.h"
 #include "db/TsQuery.h"
-#include "deploy/Updater.h"
+#include "package/PackageFormat.h"
 #include "platform/Clock.h"
 #include "platform/Ui.h"
 
@@ -18,7 +18,7 @@ void NoteDeployedPath(RunState& run, int subFolderIndex, const std::string& file
 // Starts the mobile server again after one of its modules was deployed, when the run ended it.
 void MobileServerRestart(const RunState& run, const std::string& fileName);
 // The action of the file's copy type; position is the file's 1-based place in the update list.
-void AfterDeployAction(TUpdater& updater, const TUpdateFile& file, const std::string& targetPath, int position);
+void AfterDeployAction(TtsQuery& query, const TUpdateFileResource& r, const std::string& targetPath, int position);
 // Starts the Tindle agent installer on the one PC meant to run the agent.
 void TindleAgentStep(TtsQuery& query, const PcIdentity& pc);
 // At close after a successful run: registers the data tools in TOOLLIST and starts the flagged one

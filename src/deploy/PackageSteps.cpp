@@ -71,14 +71,14 @@ class PreScan final : public ScanEvents {
     ReadStaged(payload, record.StoredPlain != 0, [&](const void* d, size_t n) { out.Write(d, n); });
     out.Close();
     LogLine("실행옵션 리소스파일 생성 [" + toolPath_ + " → " + path + "]");
-    written_ = path;
     try {
       return ReadTextFile(path);
     } catch (...) {
-      Done();
+      DeleteControlFile(path);
       throw;
     }
   }
+  void ControlDone(const TUpdateFileResource& record) override { DeleteControlFile(outputFolder_ + record.FileName); }
   void PrevToolFound(const std::string& fileName) override {
     RecordHistory(tool08_, toolPath_, NumericVersion(toolPath_), fileName, clock_);
   }
@@ -87,19 +87,11 @@ class PreScan final : public ScanEvents {
     if (!found.openDocuments) LogLine("    실행옵션 → [NOTEXECMANUAL=1, 매뉴얼파일(*.mht) 자동실행 안함]");
     if (found.autoRunDataTool) LogLine("    실행옵션 → [AUTOEXECTETBL=1, 숨김모드로 자료정리 툴(" + found.dataTool + ") 자동실행]");
   }
-  // The control file goes once its text is read and taken in, or on the way out of an error.
-  void Done() {
-    if (written_.empty()) return;
-    DeleteControlFile(written_);
-    written_.clear();
-  }
-
  private:
   const std::string& toolPath_;
   const std::string& outputFolder_;
   bool tool08_;
   Clock& clock_;
-  std::string written_;
 };
 
 class Extraction final : public StagingSink {
@@ -145,14 +137,7 @@ ToolOptions ScanToolOptions(const std::string& toolPath, const std::string& outp
   if (!FileExists(toolPath)) return {};
   const TPEResourceModule module(toolPath);
   PreScan scan(toolPath, outputFolder, tool08, clock);
-  try {
-    ToolOptions found = PackageReader(module).Scan(scan);
-    scan.Done();
-    return found;
-  } catch (...) {
-    scan.Done();
-    throw;
-  }
+  return PackageReader(module).Scan(scan);
 }
 
 void MergeToolOptions(RunState& run, const std::string& toolPath, const ToolOptions& options, bool firstTool) {

@@ -34,9 +34,9 @@ bool HasRenamedFormProgram(std::string& path) {
 
 // A tool deploys all its version rule asks for or nothing: a copy that did not end Copied, after
 // its retry, fails the tool, whatever later copies do.
-bool Copy(const std::string& source, const std::string& destination, uint8_t copyType, CopyKind kind, TUpdater& updater,
+bool Copy(const std::string& source, const std::string& destination, uint8_t copyType, CopyKind kind, RunState& run,
           PassView& view) {
-  return CopyWithRetry(source, destination, copyType, kind, updater.run, view) == CopyResult::Copied;
+  return CopyWithRetry(source, destination, copyType, kind, run, view) == CopyResult::Copied;
 }
 
 // One file of the deploy pass: its folder, the version decision and the copy. False when a copy
@@ -76,9 +76,9 @@ bool DeployFile(TUpdater& updater, PassView& view, TUpdateFile& file, const TUpd
   LogLine(CopyLine(n, target));
   if (updater.run.KillFailedList.Contains(FileNamePart(target))) RenameBusyFile(target, updater.clock);
   file.Touched = true;
-  bool ok = ReplaceFormProgramCopy(target, file.StagingPath, updater, view);
-  if (existed) RemoveChromiumFolder(target, file.StagingPath, updater);  // not for a new target
-  return ok && Copy(file.StagingPath, target, copyType, CopyKind::Normal, updater, view);
+  bool ok = ReplaceFormProgramCopy(target, file.StagingPath, updater.run, updater.clock, view);
+  if (existed) RemoveChromiumFolder(target, file.StagingPath, updater.run.FailureList, updater.clock);  // not for a new target
+  return ok && Copy(file.StagingPath, target, copyType, CopyKind::Normal, updater.run, view);
 }
 
 }  // namespace
@@ -112,10 +112,10 @@ bool ExecuteBackup(TUpdater& updater, PassView& view) {
       // A folder that cannot be made is not an error of its own: the copy into it fails.
       if (!FolderExists(place.backupFolder) && EnsureFolder(place.backupFolder))
         LogLine("    → [" + place.backupFolder + "] 백업폴더 생성");
-      ok = CopyFormProgramForBackup(place.targetPath, place.backupFolder, updater, view);
+      ok = CopyFormProgramForBackup(place.targetPath, place.backupFolder, updater.run, view);
       if (!ok) break;
       const std::string backup = place.backupFolder + file.FileName;
-      ok = Copy(place.targetPath, backup, r.CopyType, CopyKind::Backup, updater, view);
+      ok = Copy(place.targetPath, backup, r.CopyType, CopyKind::Backup, updater.run, view);
       // Only a backup this run wrote whole is ever restored; an earlier run's file stays unused.
       if (ok) updater.WrittenBackups.AddUnique(backup);
     }
@@ -152,7 +152,7 @@ bool ExecuteUpdate(TUpdater& updater, PassView& view, bool ok, FinishOnce& finis
     }
     if (ok) {
       MobileServerRestart(run, file.FileName);
-      AfterDeployAction(updater, file, target.path, n);
+      AfterDeployAction(*updater.Query, r, target.path, n);
       view.StepTotalProgress();
     }
     view.ProcessMessages();
@@ -164,32 +164,33 @@ bool ExecuteUpdate(TUpdater& updater, PassView& view, bool ok, FinishOnce& finis
   return ok;
 }
 
-bool CopyFormProgramForBackup(const std::string& targetPath, const std::string& backupFolder, TUpdater& updater, PassView& view) {
+bool CopyFormProgramForBackup(const std::string& targetPath, const std::string& backupFolder, RunState& run, PassView& view) {
   std::string form;
   if (!ContainsIgnoreCase(targetPath, "PelvaneNewer.exe") || !HasRenamedFormProgram(form)) return true;
-  return Copy(form, backupFolder + "Pelvane.exe", 0, CopyKind::Normal, updater, view);
+  return Copy(form, backupFolder + "Pelvane.exe", 0, CopyKind::Normal, run, view);
 }
 
-bool ReplaceFormProgramCopy(const std::string& targetPath, const std::string& sourcePath, TUpdater& updater, PassView& view) {
+bool ReplaceFormProgramCopy(const std::string& targetPath, const std::string& sourcePath, RunState& run, Clock& clock,
+                            PassView& view) {
   std::string form;
   if (!ContainsIgnoreCase(targetPath, "PelvaneNewer.exe") || !HasRenamedFormProgram(form)) return true;
   if (IsRunning("Pelvane.exe")) {
     StringList names;
     names.Add("pelvane.exe");
-    TerminateProcessesByName(updater.run, names, false, false);
+    TerminateProcessesByName(run, names, false, false);
   }
   DeleteFileIfAny(form);
-  updater.clock.Sleep(100);
-  return Copy(sourcePath, form, 0, CopyKind::Normal, updater, view);
+  clock.Sleep(100);
+  return Copy(sourcePath, form, 0, CopyKind::Normal, run, view);
 }
 
-void RemoveChromiumFolder(const std::string& targetPath, const std::string& /*sourcePath*/, TUpdater& updater) {
+void RemoveChromiumFolder(const std::string& targetPath, const std::string& /*sourcePath*/, StringList& failures, Clock& clock) {
   const std::string folder = ChromiumFolder();
   if (!ContainsIgnoreCase(targetPath, "Chromium.zip") || !FolderExists(folder)) return;
   RemoveFolderTree(folder);
-  updater.clock.Sleep(200);
+  clock.Sleep(200);
   const std::string line = "[" + folder + "] 폴더삭제";
-  if (FolderExists(folder)) RecordFailure(updater.run.FailureList, line + "실패", "    → ");
+  if (FolderExists(folder)) RecordFailure(failures, line + "실패", "    → ");
   else LogLine("    → " + line + "성공");
 }
 

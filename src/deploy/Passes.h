@@ -49,9 +49,9 @@ bool ExecuteBackup(TUpdater& updater, PassView& view);
 bool ExecuteUpdate(TUpdater& updater, PassView& view, bool ok, FinishOnce& finish);
 
 // False when a copy failed.
-bool CopyFormProgramForBackup(const std::string& targetPath, const std::string& backupFolder, TUpdater& updater, PassView& view);
-bool ReplaceFormProgramCopy(const std::string& targetPath, const std::string& sourcePath, TUpdater& updater, PassView& view);
-void RemoveChromiumFolder(const std::string& targetPath, const std::string& sourcePath, TUpdater& updater);
+bool CopyFormProgramForBackup(const std::string& targetPath, const std::string& backupFolder, RunState& run, PassView& view);
+bool ReplaceFormProgramCopy(const std::string& targetPath, const std::string& sourcePath, RunState& run, Clock& clock, PassView& view);
+void RemoveChromiumFolder(const std::string& targetPath, const std::string& sourcePath, StringList& failures, Clock& clock);
 
 // The version decision (DecideCopy) between an installed file and its staged one.
 CopyDecision ShouldCopy(const std::string& installed, const std::string& staged, uint8_t copyType);

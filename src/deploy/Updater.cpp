@@ -237,13 +237,13 @@ constexpr const char* kAsk = "실행되지 않은 툴이 있습니다.\r\n%s 실
 constexpr const char* kNotFound = "선수 툴(%s) 파일이 존재하지 않습니다.\r\n업데이트를 종료합니다.";
 constexpr const char* kFailed = "선수 툴(%s) 실행 중 오류가 발생하였습니다.\r\n(%s)\r\n업데이트를 종료합니다.";
 
-void Fail(TUpdater& updater, const std::string& line) { RecordFailure(updater.run.FailureList, line, "    "); }
+void Fail(StringList& failures, const std::string& line) { RecordFailure(failures, line, "    "); }
 
 // "사용자선수툴실행종료(툴버전 name, registered IP)", with the holders of package files when any.
-void Declined(TUpdater& updater, const std::string& name) {
-  std::string line = "사용자선수툴실행종료(툴버전 " + name + ", " + updater.Pc.registeredIp + ")";
-  if (!updater.run.RunningHolderList.Empty()) line += RunningHolderText(updater.run);
-  Fail(updater, line);
+void Declined(RunState& run, const std::string& registeredIp, const std::string& name) {
+  std::string line = "사용자선수툴실행종료(툴버전 " + name + ", " + registeredIp + ")";
+  if (!run.RunningHolderList.Empty()) line += RunningHolderText(run);
+  Fail(run.FailureList, line);
 }
 
 }  // namespace
@@ -260,7 +260,7 @@ bool RunPrevTool(TUpdater& updater, const std::string& prevToolPath) {
   if (ToUpperAscii(BaseName(name)) < kPrevToolThreshold) {
     parameters = " \"0\"";
     if (!updater.ui.Confirm(FillFormat(kAsk, {name}))) {
-      Declined(updater, name);
+      Declined(run, updater.Pc.registeredIp, name);
       return false;
     }
   } else {
@@ -280,11 +280,11 @@ bool RunPrevTool(TUpdater& updater, const std::string& prevToolPath) {
     // Waited for without limit: the prerequisite may work on the clinic database for a long time.
     const int32_t code = StartAndWait(program + parameters, StartMode::Console, 0);
     if (code != 0) {
-      Fail(updater, LineBreaksToBlank(Trim(FillFormat(kFailed, {name, "선수 툴 강제종료 등"}))));
+      Fail(run.FailureList, LineBreaksToBlank(Trim(FillFormat(kFailed, {name, "선수 툴 강제종료 등"}))));
       return false;
     }
     if (!DataToolHasRun(*updater.Query, name)) {
-      Declined(updater, name);
+      Declined(run, updater.Pc.registeredIp, name);
       return false;
     }
     LogLine("    선수 툴 실행완료 [" + prevToolPath + "]");
@@ -293,7 +293,7 @@ bool RunPrevTool(TUpdater& updater, const std::string& prevToolPath) {
   } catch (const std::exception& e) {
     const std::string message = FillFormat(kFailed, {name, e.what()});
     updater.ui.Error(message);
-    Fail(updater, LineBreaksToBlank(Trim(message)));
+    Fail(run.FailureList, LineBreaksToBlank(Trim(message)));
     return false;
   }
 }

@@ -118,7 +118,13 @@ ToolOptions PackageReader::Scan(ScanEvents& events) const {
     if (!IsControlType(e.resource->Type())) continue;
     if (const std::optional<std::string> damage = EntryDamage(record, false)) throw DamagedResource(*damage, record.FileName);
     const std::string text = events.ControlText(record, payload);
-    ReadControl(found, ToUpperAscii(e.resource->Type()), text, events);
+    try {
+      ReadControl(found, ToUpperAscii(e.resource->Type()), text, events);
+    } catch (...) {
+      events.ControlDone(record);
+      throw;
+    }
+    events.ControlDone(record);
   }
   return found;
 }

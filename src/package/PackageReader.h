@@ -47,6 +47,8 @@ class ScanEvents {
   // The text of a control resource (PREVTOOL, UPDATECONFIG), as the program reads it back from the
   // file it wrote.
   virtual std::string ControlText(const TUpdateFileResource& record, const TResourceDetails& payload) = 0;
+  // The control resource's text is taken in (or failed to be): whatever was written for it goes.
+  virtual void ControlDone(const TUpdateFileResource& /*record*/) {}
   virtual void PrevToolFound(const std::string& /*fileName*/) {}
   virtual void OptionsFound(const ToolOptions& /*options*/) {}
 };

@@ -3,8 +3,10 @@
 // <own path>.script (else UPDATER_DATATOOL_SCRIPT) says, one word a line:
 //   mark     marks itself run in TOOLLIST (EXECHK 'Y') through ODBC, with the test server's login
 //   exit N   ends with code N (after the rest)
-// Without a script it only records and ends with 0. With "--host-addresses" it prints this PC's
-// addresses as the update tool finds them, and ends.
+// Without a script it only records and ends with 0. Once its script is done it appends its command
+// line to UPDATER_ENDED_LOG when set, so that a test can wait for a program it did not start itself
+// to have done all it does. With "--host-addresses" it prints this PC's addresses as the update tool
+// finds them, and ends.
 #include <windows.h>
 
 #include <cstdio>
@@ -75,8 +77,11 @@ int wmain(int argc, wchar_t** argv) {
       if (word == "exit") words >> code;
     } catch (const std::exception& e) {
       std::ofstream(std::filesystem::path(updater::Wide(self + ".log")), std::ios::app | std::ios::binary) << "error: " << e.what() << "\n";
-      return 99;
+      code = 99;
+      break;
     }
   }
+  if (const std::string ended = Environment(L"UPDATER_ENDED_LOG"); !ended.empty())
+    std::ofstream(std::filesystem::path(updater::Wide(ended)), std::ios::app | std::ios::binary) << updater::Narrow(::GetCommandLineW()) << "\n";
   return code;
 }

@@ -7,6 +7,9 @@
 
 #include "core/LogFormat.h"
 #include "core/PathText.h"
+#include "db/ConnectionEntry.h"
+#include "db/Dialect.h"
+#include "db/Odbc.h"
 #include "Harness.h"
 #include "package/Inflate.h"
 #include "package/PackageFormat.h"
@@ -52,11 +55,24 @@ inline void FindNamed(const std::string& root, std::string_view part, std::vecto
   } while (::FindNextFileW(h.Get(), &fd));
 }
 
+// A connection of the test's own to the clinic database, to lay out and read back its rows.
+inline void ConnectAsClinic(OdbcConnection& c) {
+  c.Connect(ConnectionString(kPostgreSqlDriver, EnvironmentValue("UPDATER_PGUSER"), EnvironmentValue("UPDATER_PGPASSWORD"),
+                             {std::string("Driver=") + kPostgreSqlDriver, "Database=cvl2000", "Server=127.0.0.1",
+                              "Port=" + EnvironmentValue("UPDATER_PGPORT")}),
+            5);
+}
+
 class Scenario : public ::testing::Test {
  protected:
   void SetUp() override {
     MakeFolders("D:\\CVL2000\\Exe");
     if (!UseClinicDatabase()) GTEST_SKIP() << "no clinic database: scripts/test starts one";
+    // Every scenario starts from empty clinic tables: what an earlier one left cannot change it.
+    OdbcEnvironment env;
+    OdbcConnection admin(env);
+    ConnectAsClinic(admin);
+    ExecuteStatement(admin, "TRUNCATE TOOLLIST, PCINFO, FOPTION, HOSINFO, ModuleSetting");
     MakeFolders("D:\\tools");
     ::CopyFileW(Wide(BuildFolder() + "doubles\\appinterface.dll").c_str(), L"D:\\CVL2000\\Exe\\appinterface.dll", FALSE);
     ::CopyFileW(Wide(BuildFolder() + "dummy_caller.exe").c_str(), L"D:\\CVL2000\\Exe\\Caller.exe", FALSE);

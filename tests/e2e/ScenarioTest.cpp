@@ -261,18 +261,6 @@ TEST_F(Scenario, AHiddenRunStartedByACallerNeverShowsAWindow) {
   EXPECT_TRUE(LogHas("    실행옵션 → [HIDDEN=1, 숨김모드로 자동실행]"));
 }
 
-namespace {
-
-// A connection of the test's own to the clinic database, to lay out and read back its rows.
-void ConnectAsClinic(OdbcConnection& c) {
-  c.Connect(ConnectionString(kPostgreSqlDriver, EnvironmentValue("UPDATER_PGUSER"), EnvironmentValue("UPDATER_PGPASSWORD"),
-                             {std::string("Driver=") + kPostgreSqlDriver, "Database=cvl2000", "Server=127.0.0.1",
-                              "Port=" + EnvironmentValue("UPDATER_PGPORT")}),
-            5);
-}
-
-}  // namespace
-
 // A tool08 run also records the tool version as this PC's setting of CvlChart.
 TEST_F(Scenario, ATool08RunWithProgramsInUseNeitherAsksNorShowsItself) {
   OdbcEnvironment env;
@@ -487,13 +475,21 @@ TEST_F(Scenario, APrerequisiteInThePackageRunsFirstAndTheFlaggedDataToolLast) {
                                                     Module("Guide.exe", program, 12), control("PREVTOOL", "Prev.txt", "5521\r\n"),
                                                     control("UPDATECONFIG", "Config.txt", "AUTOEXECTETBL=1\r\n")});
   Script("267 0\n");
-  const std::string started = "D:\\tools\\started.log";
+  const std::string started = "D:\\tools\\started.log", ended = "D:\\tools\\ended.log";
+  // The document is the same program: an empty script of its own keeps it from marking itself run.
+  MakeFolders("D:\\CVL2000\\Manual\\Update");
+  WriteFileBytes("D:\\CVL2000\\Manual\\Update\\Guide.exe.script", "");
   ::SetEnvironmentVariableW(L"UPDATER_STARTED_LOG", Wide(started).c_str());
+  ::SetEnvironmentVariableW(L"UPDATER_ENDED_LOG", Wide(ended).c_str());
   ::SetEnvironmentVariableW(L"UPDATER_DATATOOL_SCRIPT", L"mark");
   EXPECT_EQ(RunTool("\"" + tool + "\"").exitCode, 0u);
   ::SetEnvironmentVariableW(L"UPDATER_STARTED_LOG", nullptr);
+  ::SetEnvironmentVariableW(L"UPDATER_ENDED_LOG", nullptr);
   ::SetEnvironmentVariableW(L"UPDATER_DATATOOL_SCRIPT", nullptr);
-  for (int i = 0; i < 250 && Lines(ReadFileBytes(started)).size() < 3; ++i) ::Sleep(40);  // the document opens last, unwaited
+  // The data tool and the document are started last and not waited for: the table is read only once
+  // all three programs have done all they do.
+  for (int i = 0; i < 500 && Lines(ReadFileBytes(ended)).size() < 3; ++i) ::Sleep(40);
+  ASSERT_EQ(Lines(ReadFileBytes(ended)).size(), 3u) << ReadFileBytes(ended);
   const std::string staged = "D:\\CVL2000\\Temp\\FX4\\New\\Tool01_6101\\VEROZ5521.exe";
   const std::vector<std::string> lines = Lines(ReadFileBytes(started));
   ASSERT_EQ(lines.size(), 3u) << ReadFileBytes(started);

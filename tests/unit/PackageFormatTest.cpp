@@ -136,6 +136,42 @@ TEST(DamagedEntries, CopyTypesAndBaseKindsOutsideTheDefinedOnes) {
     }
 }
 
+// The copy types row by row: the name the log shows and what follows the deployment.
+TEST(CopyTypes, TheElevenTypesByNameAndAction) {
+  using K = AfterDeploy::Kind;
+  using C = AfterDeploy::Condition;
+  struct Row {
+    const char* name;
+    K kind;
+    const char* command;  // for D:\A\Setup.exe
+    C condition;
+  };
+  const Row rows[] = {
+      {"복사", K::None, "", C::Always},
+      {"복사&바로실행", K::Open, "", C::Always},
+      {"복사&시작등록(RunOnce)", K::RunOnce, "D:\\A\\Setup.exe", C::Always},
+      {"복사&설치시작등록(InstallRunOnce,Silent)", K::RunOnce, "D:\\A\\Setup.exe /verysilent", C::Always},
+      {"복사&바로실행(Silent)", K::Open, "/verysilent /norestart", C::Always},
+      {"폴더존재시복사", K::None, "", C::Always},
+      {"폴더존재시복사&바로실행(Silent)", K::Open, "/verysilent /norestart", C::Always},
+      {"복사(강제덮어쓰기,파일버전무시)", K::None, "", C::Always},
+      {"복사(해당경로파일존재시)", K::None, "", C::Always},
+      {"복사&특정폴더존재시바로실행(Silent)", K::Open, "/verysilent /norestart", C::RequiredFolder},
+      {"복사&(PostgreSQLDB만)바로실행", K::Open, "/verysilent /norestart", C::PostgreSql},
+  };
+  for (uint8_t type = 0; type < std::size(rows); ++type) {
+    SCOPED_TRACE(int(type));
+    EXPECT_EQ(CopyTypeName(type), rows[type].name);
+    const AfterDeploy a = AfterDeployOf(type, "D:\\A\\Setup.exe");
+    EXPECT_EQ(a.kind, rows[type].kind);
+    EXPECT_EQ(a.command, rows[type].command);
+    EXPECT_EQ(a.condition, rows[type].condition);
+  }
+  EXPECT_EQ(CopyTypeName(11), "");
+  EXPECT_EQ(AfterDeployOf(11, "D:\\A\\Setup.exe").kind, K::None);
+  EXPECT_EQ(AfterDeployOf(3, "D:\\A\\setup.msi").command, "D:\\A\\setup.msi /qn");
+}
+
 TEST(Options, UpdateConfigKeysCountOnlyWhenExactlyOne) {
   UpdateOptions o = ParseUpdateConfig("HIDDEN=1\r\nnotexecmanual=1\r\nAUTOEXECTETBL=1\r\n");
   EXPECT_TRUE(o.Hidden);

@@ -115,51 +115,6 @@ TEST_F(ClientFolders, FennixFoldersAndProgramFiles) {
   EXPECT_EQ(update08.substr(update08.size() - 24), "Tarvex\\Fennix\\Update\\08\\");
 }
 
-TEST_F(ClientFolders, TargetPathRules) {
-  MakeFolders("D:\\CVL2000\\Exe");
-  ItemPlace item{"Main.dll", 1, 6, "", 0};
-  EXPECT_EQ(TargetPath(item).path, "D:\\CVL2000\\Exe\\Main.dll");
-
-  item = {"X.dll", 0, 0, "C:\\Program Files\\X", 0};
-  PathAnswer a = TargetPath(item);
-  EXPECT_TRUE(a.ok);
-  EXPECT_EQ(a.path, "C:\\ProgramFiles\\X\\X.dll");
-
-  item = {"Viewer.exe", 1, 0, "Extra\\Viewer", 5};  // copy only when the folder exists
-  EXPECT_FALSE(TargetPath(item).ok);
-  EXPECT_EQ(TargetPath(item).path, "");
-  MakeFolders("D:\\CVL2000\\Extra\\Viewer");
-  EXPECT_EQ(TargetPath(item).path, "D:\\CVL2000\\Extra\\Viewer\\Viewer.exe");
-
-  // The WebView2 loader for the eSign runtime needs only the eSign folder.
-  item = {"WebView2Loader.dll", 1, 0, "eSign\\runtimes\\win-x86\\native", 5};
-  EXPECT_FALSE(TargetPath(item).ok);
-  MakeFolders("D:\\CVL2000\\eSign");
-  a = TargetPath(item);
-  EXPECT_TRUE(a.ok);
-  EXPECT_EQ(a.path, "D:\\CVL2000\\eSign\\runtimes\\win-x86\\native\\WebView2Loader.dll");
-
-  item = {"Setup.exe", 1, 35, "", 6};  // CheckUp missing
-  EXPECT_FALSE(TargetPath(item).ok);
-
-  item = {"Only.dll", 1, 6, "", 8};  // copy only over an existing file
-  EXPECT_FALSE(TargetPath(item).ok);
-  WriteFileBytes("D:\\CVL2000\\Exe\\Only.dll", "old");
-  EXPECT_TRUE(TargetPath(item).ok);
-
-  item = {"Other.dll", 9, 0, "", 0};  // any other base kind: the Exe folder
-  EXPECT_EQ(TargetPath(item).path, "D:\\CVL2000\\Exe\\Other.dll");
-}
-
-TEST_F(ClientFolders, TargetPathRefusesWhatWouldLandSomewhereUnintended) {
-  // An index outside the table and a base kind 0 item without a folder go nowhere.
-  EXPECT_FALSE(TargetPath(ItemPlace{"A.dll", 1, 38, "", 0}).ok);
-  EXPECT_FALSE(TargetPath(ItemPlace{"A.dll", 1, -1, "", 0}).ok);
-  EXPECT_FALSE(TargetPath(ItemPlace{"A.dll", 0, 0, " ", 0}).ok);
-  EXPECT_FALSE(BackupAndTarget(ItemPlace{"A.dll", 1, 99, "", 0}).ok);
-  EXPECT_FALSE(BackupAndTarget(ItemPlace{"A.dll", 0, 0, "", 0}).ok);
-}
-
 TEST_F(ClientFolders, QuorixItemsAreSkippedWithoutTheirRoot) {
   DeleteRegistryValue(HKEY_LOCAL_MACHINE, L"Software\\Vantrel\\Quorix\\Start", L"Path");
   RemoveTree("C:\\Vantrel");

@@ -486,6 +486,7 @@ TEST_F(Deploy, RunOnceValuesOnlyWhereTheKeyExists) {
       {"Setup.exe", 2, true, ""}, {"setup.msi", 3, true, " /qn"}, {"setup.MSI", 3, true, " /verysilent"},
       {"Setup.exe", 3, true, " /verysilent"}, {"Setup.exe", 2, false, nullptr}, {"setup.msi", 3, false, nullptr},
   };
+  auto writtenName = [](uint8_t type) { return type == 2 ? "복사&시작등록(RunOnce)" : "복사&설치시작등록(InstallRunOnce,Silent)"; };
   HKEY made = nullptr;
   ::RegCreateKeyExW(HKEY_LOCAL_MACHINE, kRunOnce, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &made, nullptr);
   ::RegCloseKey(made);
@@ -497,9 +498,9 @@ TEST_F(Deploy, RunOnceValuesOnlyWhereTheKeyExists) {
     const std::string target = exe + row.name;
     const std::string valueName = "win_deploy_tests_" + std::to_string(++position);
     const size_t mark = RunLogMark();
-    AfterDeployAction(upd, f, target, position);
+    AfterDeployAction(*upd.Query, upd.ResourceOf(f), target, position);
     EXPECT_EQ(RunOnceValue(valueName), row.value ? target + row.value : "");
-    EXPECT_TRUE(RunLogHas("    → " + CopyTypeName(row.type) + "(" + target + ",RegistryKey: " + valueName + ")", mark));
+    EXPECT_TRUE(RunLogHas("    → " + std::string(writtenName(row.type)) + "(" + target + ",RegistryKey: " + valueName + ")", mark));
     if (!row.key) {
       ::RegCreateKeyExW(HKEY_LOCAL_MACHINE, kRunOnce, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &made, nullptr);
       ::RegCloseKey(made);
@@ -516,11 +517,19 @@ TEST_F(Deploy, OpeningCopyTypesStartTheFileAsTheirConditionsSay) {
     const char* required;
     bool postgres;
     const char* arguments;  // null: not started
+    const char* logged;     // the copy type's name in the log line
   };
   const Row rows[] = {
-      {1, "", false, ""}, {4, "", false, " /verysilent /norestart"}, {6, "", false, " /verysilent /norestart"},
-      {9, "Exe", false, " /verysilent /norestart"}, {9, "NoSuchFolder", false, nullptr}, {9, "  ", false, nullptr},
-      {10, "", true, " /verysilent /norestart"}, {10, "", false, nullptr}, {0, "", false, nullptr}, {7, "", false, nullptr},
+      {1, "", false, "", "복사&바로실행"},
+      {4, "", false, " /verysilent /norestart", "복사&바로실행(Silent)"},
+      {6, "", false, " /verysilent /norestart", "폴더존재시복사&바로실행(Silent)"},
+      {9, "Exe", false, " /verysilent /norestart", "복사&특정폴더존재시바로실행(Silent)"},
+      {9, "NoSuchFolder", false, nullptr, nullptr},
+      {9, "  ", false, nullptr, nullptr},
+      {10, "", true, " /verysilent /norestart", "복사&(PostgreSQLDB만)바로실행"},
+      {10, "", false, nullptr, nullptr},
+      {0, "", false, nullptr, nullptr},
+      {7, "", false, nullptr, nullptr},
   };
   int n = 0;
   for (const Row& row : rows) {
@@ -534,7 +543,7 @@ TEST_F(Deploy, OpeningCopyTypesStartTheFileAsTheirConditionsSay) {
     TUpdateFile f;
     f.FileName = name;
     f.ResourceIndex = 0;
-    AfterDeployAction(owner, f, target, n);
+    AfterDeployAction(*owner.Query, owner.ResourceOf(f), target, n);
     const std::vector<std::string> started = StartedAs(target, row.arguments != nullptr);
     if (!row.arguments) {
       EXPECT_TRUE(started.empty());
@@ -543,7 +552,7 @@ TEST_F(Deploy, OpeningCopyTypesStartTheFileAsTheirConditionsSay) {
     ASSERT_EQ(started.size(), 1u);
     EXPECT_NE(started[0].find(name), std::string::npos) << started[0];
     EXPECT_EQ(started[0].substr(started[0].size() - std::string(row.arguments).size()), row.arguments) << started[0];
-    EXPECT_TRUE(RunLogHas("    → " + CopyTypeName(row.type) + "(" + target + ")"));
+    EXPECT_TRUE(RunLogHas("    → " + std::string(row.logged) + "(" + target + ")"));
   }
   db.Kind = DbmsKind::SqlAnywhere;
 }

@@ -194,8 +194,9 @@ TEST_F(Files, ReplacingATargetKeepsItsAttributesAndStreams) {
   EXPECT_TRUE(attributes & FILE_ATTRIBUTE_HIDDEN);
   EXPECT_TRUE(attributes & FILE_ATTRIBUTE_SYSTEM);
   if (streams) EXPECT_EQ(ReadFileBytes(target + ":meta"), "side stream");
-  else std::printf("note: this file system keeps no alternate streams\n");
   if (security) EXPECT_EQ(DaclOf(target), ownDacl);
-  else std::printf("note: this file system keeps no file permissions (read back %s)\n", DaclOf(target).c_str());
   EXPECT_TRUE(NoTemporaryFilesIn(dir));
+  // What this file system cannot keep is not checked, and the test says so as a skip.
+  if (!streams) GTEST_SKIP() << "this file system keeps no alternate streams: they were not checked";
+  if (!security) GTEST_SKIP() << "this file system keeps no file permissions: they were not checked";
 }

@@ -1,7 +1,7 @@
 #pragma once
 // The package builder and inspector: makes update tools from UpdateTool.exe and reads the
-// package of any update tool. One file per command (Build, List, Check, Extract) over the shared
-// reading of PackageEntry.
+// package of any update tool. One file per command (Build, List, Check, Extract, Diff, Plan); every
+// one reads a tool through the program's own reader (ProgramReading over PackageReader).
 #include <cstdint>
 #include <iosfwd>
 #include <optional>
@@ -59,7 +59,8 @@ inline constexpr uint64_t kPlainWarningSize = 64ull * 1024 * 1024;
 // Builds the update tool; writes it in one step (a failure leaves nothing behind).
 void Build(const std::string& imagePath, const std::string& manifestPath, const std::string& outPath, std::ostream& out);
 void List(const std::string& toolPath, std::ostream& out);
-// True when every name parses, every MODULE inflates and no name is unsafe; problems are printed.
+// True when the program would load the tool as it is (its pre-scan and staging, digests and all)
+// and nothing of it would deploy otherwise than meant (names, languages, fields); problems are printed.
 bool Check(const std::string& toolPath, std::ostream& out);
 void Extract(const std::string& toolPath, const std::string& folder, std::ostream& out);
 // What changed from one tool to another: files added and removed, content (as the program stages
