@@ -55,11 +55,8 @@ CopyResult FileCopyWithProgress(const std::string& source, const std::string& de
   Header(source, destination, kind, copyType);
   const std::string name = FileNamePart(source);
 
-  UniqueHandle in(::CreateFileW(LongPath(source).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
-  LARGE_INTEGER sourceSize{};
-  if (!in || !::GetFileSizeEx(in.Get(), &sourceSize))
-    throw CannotOpen(source, ::GetLastError());
-  const uint64_t total = static_cast<uint64_t>(sourceSize.QuadPart);
+  InputFile in(source);
+  const uint64_t total = in.Size();
   uint64_t copied = 0;
   view.SetFileProgress(0, total);
 
@@ -71,8 +68,7 @@ CopyResult FileCopyWithProgress(const std::string& source, const std::string& de
     const auto read = [&](void* data, size_t size) -> size_t {
       const DWORD want = static_cast<DWORD>(std::min<uint64_t>(size, total - requested));
       if (want == 0) return 0;
-      DWORD got = 0;
-      if (!::ReadFile(in.Get(), data, want, &got, nullptr)) throw CannotRead(source, ::GetLastError());
+      const size_t got = in.Read(data, want);
       // A read that makes no progress ends the copy: retrying it would never end.
       if (got == 0) throw std::runtime_error("the source ended early");
       requested += got;
@@ -111,11 +107,11 @@ CopyResult FileCopyWithProgress(const std::string& source, const std::string& de
   } else if (loopOk && copied == total && !out.Commit()) {
     // A partial copy never reaches this point: it does not replace the destination, and the size
     // check below sends the caller to the retry.
-    const std::string error = CreateError(destination, ::GetLastError());
+    const std::string error = CreateError(destination, LastOsError());
     result = CopyResult::Failed;
     if (TerminateHolders(run, name)) {
       if (!out.Commit()) {
-        const DWORD again = ::GetLastError();
+        const DWORD again = LastOsError();
         sizeCheck();
         throw CannotCreate(destination, again);
       }

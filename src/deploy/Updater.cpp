@@ -13,6 +13,7 @@
 #include "env/ServiceCalls.h"
 #include "env/Termination.h"
 #include "deploy/PackageSteps.h"
+#include "platform/ReplacingFile.h"
 #include "platform/FileSystem.h"
 #include "platform/Handles.h"
 #include "platform/Processes.h"

@@ -4,6 +4,7 @@
 #include <string>
 #include <string_view>
 
+
 namespace updater {
 
 // Selected string of the version resource (kinds as in VersionStringName); "0.0.0.0" without one.
@@ -13,7 +14,6 @@ std::string NumericVersion(std::string_view path);
 // 0 when missing, -1 when it exists but cannot be opened.
 int64_t FileSize(std::string_view path);
 std::string FileSizeText(int64_t bytes);  // with the system's separators
-// Copies content, date (to the even second) and attributes; false on any failure or onto itself.
-bool PlainCopy(std::string_view source, std::string_view target);
+
 
 }  // namespace updater

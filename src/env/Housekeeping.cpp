@@ -12,6 +12,8 @@
 #include "env/Termination.h"
 #include "platform/FileSystem.h"
 #include "platform/ReplacingFile.h"
+#include "platform/Messages.h"
+#include "platform/Processes.h"
 #include "platform/Registry.h"
 #include "platform/Text.h"
 
@@ -56,7 +58,7 @@ void SweepTemporaryFiles(std::string_view folderText, StringList& failures) {
   for (const std::string& path : matches) {
     try {
       if (ForceDelete(path)) LogLine("[임시파일삭제] " + path);
-      else LogLine("[임시파일삭제실패] " + path + "(" + SystemErrorText(::GetLastError()) + ")");
+      else LogLine("[임시파일삭제실패] " + path + "(" + SystemErrorText(LastOsError()) + ")");
     } catch (const std::exception& e) {
       const std::string line = "[임시파일삭제실패(예외발생)] " + path + " (" + e.what() + ")";
       LogLine(line);
@@ -82,7 +84,7 @@ void DeleteOldTools(bool tool08) {
     int64_t n = 0;
     const auto [e, c] = std::from_chars(number.data(), number.data() + number.size(), n);
     if (c != std::errc() || e != number.data() + number.size() || n < INT32_MIN || n > INT32_MAX) continue;
-    if (n < runVersion - kKeepWindow && ::DeleteFileW(Wide(path).c_str())) {
+    if (n < runVersion - kKeepWindow && DeleteFileIfAny(path)) {
       LogLine("[오래된 툴 파일 삭제] " + path);
       deleted = true;
     }
@@ -96,7 +98,7 @@ std::string RenameBusyFile(std::string_view path, Clock& clock) {
   StemAndExtension se;
   const std::string stem = SplitAtLastDot(fn.name, se) ? se.stem : fn.name;
   const std::string renamed = WithTrailingBackslash(fn.folder) + stem + "_" + FileTimeStamp(clock.Now()) + std::string(kTemporarySuffix);
-  ::MoveFileW(Wide(path).c_str(), Wide(renamed).c_str());
+  RenameFile(path, renamed);
   LogLine("[프로세스종료 실패파일 파일명 변경(" + renamed + ")]", true);
   return renamed;
 }
@@ -118,21 +120,14 @@ void AddSearchPathEntries() {
 // Read whole, however long: a Path cut short would make every entry look missing and be appended
 // again on every run.
 std::optional<std::string> ReadEnvironmentValue(std::string_view name) {
-  const std::wstring raw = Wide(ReadRegistryString(HKEY_LOCAL_MACHINE, kEnvironmentKey, name));
-  std::wstring expanded(::ExpandEnvironmentStringsW(raw.c_str(), nullptr, 0), L'\0');
-  const DWORD n = expanded.empty() ? 0 : ::ExpandEnvironmentStringsW(raw.c_str(), expanded.data(), static_cast<DWORD>(expanded.size()));
-  if (n == 0 || n > expanded.size()) return std::nullopt;
-  expanded.resize(n - 1);  // without its terminating zero
-  return Narrow(expanded);
+  return ExpandEnvironmentText(ReadRegistryString(HKEY_LOCAL_MACHINE, kEnvironmentKey, name));
 }
 
 void AppendEnvironmentValue(std::string_view name, std::string_view text) {
   const std::string raw = ReadRegistryString(HKEY_LOCAL_MACHINE, kEnvironmentKey, name);
   // Written back as an expandable string, so %...% references in Path keep working.
   WriteRegistryExpandString(HKEY_LOCAL_MACHINE, kEnvironmentKey, name, raw + ";" + std::string(text));
-  DWORD_PTR ignored = 0;
-  ::SendMessageTimeoutW(HWND_BROADCAST, WM_SETTINGCHANGE, 0, reinterpret_cast<LPARAM>(L"Environment"), SMTO_ABORTIFHUNG, 5000,
-                        &ignored);
+  BroadcastEnvironmentChange();
 }
 
 }  // namespace updater

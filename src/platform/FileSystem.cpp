@@ -1,5 +1,8 @@
 #include "platform/FileSystem.h"
 
+#include <algorithm>
+
+#include "platform/OsError.h"
 #include "platform/Text.h"
 
 #include <shlobj.h>
@@ -94,6 +97,31 @@ void ListFilesInto(std::string_view folderText, std::string_view mask, const Lis
     if (e.IsFolder() && !e.IsLink() && (options.enterHidden || !hidden)) ListFilesInto(e.path + "\\", mask, options, out);
   });
 }
+
+InputFile::InputFile(std::string_view path) : path_(path) {
+  file_.Reset(::CreateFileW(LongPath(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+  LARGE_INTEGER size{};
+  if (!file_ || !::GetFileSizeEx(file_.Get(), &size)) throw CannotOpen(path_, ::GetLastError());
+  size_ = static_cast<uint64_t>(size.QuadPart);
+}
+
+size_t InputFile::Read(void* data, size_t n) {
+  DWORD got = 0;
+  const DWORD want = static_cast<DWORD>(std::min<size_t>(n, 1u << 30));
+  if (!::ReadFile(file_.Get(), data, want, &got, nullptr)) throw CannotRead(path_, ::GetLastError());
+  return got;
+}
+
+int64_t FileSizeOf(std::string_view path) {
+  const std::wstring wpath = Wide(path);
+  if (::GetFileAttributesW(wpath.c_str()) == INVALID_FILE_ATTRIBUTES) return 0;
+  UniqueHandle file(::CreateFileW(wpath.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+  LARGE_INTEGER size{};
+  if (!file || !::GetFileSizeEx(file.Get(), &size)) return -1;
+  return size.QuadPart;
+}
+
+bool RenameFile(std::string_view from, std::string_view to) { return ::MoveFileW(Wide(from).c_str(), Wide(to).c_str()) != 0; }
 
 bool CreateOneFolder(std::string_view path) { return ::CreateDirectoryW(Wide(path).c_str(), nullptr) != 0; }
 

@@ -47,6 +47,26 @@ struct ListOptions {
 // below each sub-folder, depth first. Links to folders are neither listed nor entered.
 void ListFilesInto(std::string_view folder, std::string_view mask, const ListOptions& options, std::vector<std::string>& out);
 
+// A file opened for reading while others may read it too.
+class InputFile {
+ public:
+  explicit InputFile(std::string_view path);  // throws OsError (CannotOpen) when it cannot be opened
+  uint64_t Size() const { return size_; }
+  // Up to n bytes; 0 at the end. Throws OsError (CannotRead) on a failed read.
+  size_t Read(void* data, size_t n);
+  HANDLE Handle() const { return file_.Get(); }
+
+ private:
+  std::string path_;
+  UniqueHandle file_;
+  uint64_t size_ = 0;
+};
+
+// 0 when the file is missing, -1 when it exists but cannot be opened.
+int64_t FileSizeOf(std::string_view path);
+// Renames or moves a file on its volume; true when it was moved.
+bool RenameFile(std::string_view from, std::string_view to);
+
 // Makes one folder whose parent exists; true when it was made.
 bool CreateOneFolder(std::string_view path);
 // Appends bytes to a file that others may read meanwhile: to the file as it is when existing is

@@ -26,4 +26,10 @@ void SleepProcessingMessages(Clock& clock, uint32_t milliseconds) {
   ProcessPendingMessages();
 }
 
+void BroadcastEnvironmentChange() {
+  DWORD_PTR ignored = 0;
+  ::SendMessageTimeoutW(HWND_BROADCAST, WM_SETTINGCHANGE, 0, reinterpret_cast<LPARAM>(L"Environment"), SMTO_ABORTIFHUNG, 5000,
+                        &ignored);
+}
+
 }  // namespace updater

@@ -109,4 +109,33 @@ std::vector<std::string> ProcessModulePaths(uint32_t pid, size_t limit) {
   return paths;
 }
 
+std::optional<std::string> ExpandEnvironmentText(std::string_view text) {
+  const std::wstring raw = Wide(text);
+  std::wstring expanded(::ExpandEnvironmentStringsW(raw.c_str(), nullptr, 0), L'\0');
+  const DWORD n = expanded.empty() ? 0 : ::ExpandEnvironmentStringsW(raw.c_str(), expanded.data(), static_cast<DWORD>(expanded.size()));
+  if (n == 0 || n > expanded.size()) return std::nullopt;
+  expanded.resize(n - 1);  // without its terminating zero
+  return Narrow(expanded);
+}
+
+bool RunsUnderWow64() {
+  using IsWow64 = BOOL(WINAPI*)(HANDLE, PBOOL);
+  const auto call = reinterpret_cast<IsWow64>(
+      reinterpret_cast<void*>(::GetProcAddress(::GetModuleHandleW(L"kernel32.dll"), "IsWow64Process")));
+  BOOL wow64 = FALSE;
+  return call && call(::GetCurrentProcess(), &wow64) && wow64;
+}
+
+std::string MainWindowTitleOf(uint32_t pid) {
+  for (HWND w = ::FindWindowW(nullptr, nullptr); w; w = ::GetWindow(w, GW_HWNDNEXT)) {
+    DWORD owner = 0;
+    ::GetWindowThreadProcessId(w, &owner);
+    if (owner != pid || ::GetParent(w)) continue;
+    wchar_t title[255] = {};
+    ::SendMessageTimeoutW(w, WM_GETTEXT, 255, reinterpret_cast<LPARAM>(title), SMTO_ABORTIFHUNG, 2000, nullptr);
+    if (title[0]) return Narrow(title);
+  }
+  return {};
+}
+
 }  // namespace updater

@@ -49,6 +49,16 @@ TerminationAnswer TerminateAndWait(uint32_t pid, uint32_t waitMs, int waits);
 // than limit modules.
 std::vector<std::string> ProcessModulePaths(uint32_t pid, size_t limit);
 
+// A text with its %NAME% references expanded from this process's environment, read whole however
+// long; none when the system cannot expand it.
+std::optional<std::string> ExpandEnvironmentText(std::string_view text);
+
+// Whether this 32-bit process runs on a 64-bit Windows.
+bool RunsUnderWow64();
+// The title of the first window without a parent that belongs to the process and has one; empty
+// when none has (a window that hangs is given 2 s).
+std::string MainWindowTitleOf(uint32_t pid);
+
 // A variable of this process's environment; none when it is not set.
 std::optional<std::string> ProcessEnvironmentValue(std::string_view name);
 

@@ -143,4 +143,42 @@ bool ReplacingFile::Commit() {
   return true;
 }
 
+bool PlainCopy(std::string_view source, std::string_view target) {
+  if (source == target) return false;
+  std::unique_ptr<InputFile> in;
+  try {
+    in = std::make_unique<InputFile>(source);
+  } catch (const OsError&) {
+    return false;
+  }
+  // Another spelling of the same file would be truncated by the copy.
+  BY_HANDLE_FILE_INFORMATION a{}, b{};
+  UniqueHandle existing(::CreateFileW(LongPath(target).c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                      OPEN_EXISTING, 0, nullptr));
+  if (existing && ::GetFileInformationByHandle(in->Handle(), &a) && ::GetFileInformationByHandle(existing.Get(), &b) &&
+      a.dwVolumeSerialNumber == b.dwVolumeSerialNumber && a.nFileIndexHigh == b.nFileIndexHigh &&
+      a.nFileIndexLow == b.nFileIndexLow)
+    return false;
+  existing.Reset();
+
+  ReplacingFile out{std::string(target)};
+  if (!out.IsOpen()) return false;
+  try {
+    out.CopyFrom([&](void* data, size_t size) { return in->Read(data, size); }, 3073);
+  } catch (const OsError&) {
+    return false;  // the plain copy answers false; its caller records the failure
+  }
+  // The date travels as a local DOS date-time, so it lands on the even second.
+  FILETIME written{}, local{};
+  WORD dosDate = 0, dosTime = 0;
+  if (::GetFileTime(in->Handle(), nullptr, nullptr, &written) && ::FileTimeToLocalFileTime(&written, &local) &&
+      ::FileTimeToDosDateTime(&local, &dosDate, &dosTime) && ::DosDateTimeToFileTime(dosDate, dosTime, &local) &&
+      ::LocalFileTimeToFileTime(&local, &written))
+    ::SetFileTime(out.Handle(), nullptr, nullptr, &written);
+  if (!out.Commit()) return false;
+  const DWORD attributes = ::GetFileAttributesW(LongPath(source).c_str());
+  if (attributes != INVALID_FILE_ATTRIBUTES) ::SetFileAttributesW(LongPath(target).c_str(), attributes);
+  return true;
+}
+
 }  // namespace updater

@@ -45,6 +45,10 @@ class ReplacingFile {
   bool committed_ = false;
 };
 
+// Copies content, date (to the even second) and attributes in one step; false on any failure or
+// onto itself (also through another spelling of the same file).
+bool PlainCopy(std::string_view source, std::string_view target);
+
 // Suffix of the temporary files; the start-of-run sweep removes leftovers of a killed run.
 inline constexpr std::string_view kTemporarySuffix = ".yte";
 

@@ -42,4 +42,12 @@ std::string SystemErrorText(DWORD code) {
   return text.substr(first, text.find_last_not_of(" \t\r\n") - first + 1);
 }
 
+NumberSigns SystemNumberSigns() {
+  NumberSigns signs;
+  wchar_t buf[8];
+  if (::GetLocaleInfoW(LOCALE_USER_DEFAULT, LOCALE_STHOUSAND, buf, 8) > 0) signs.thousands = Narrow(buf);
+  if (::GetLocaleInfoW(LOCALE_USER_DEFAULT, LOCALE_SDECIMAL, buf, 8) > 0) signs.decimal = Narrow(buf);
+  return signs;
+}
+
 }  // namespace updater

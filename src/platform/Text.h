@@ -15,5 +15,10 @@ std::string ToAnsi(std::string_view utf8);
 std::string FromAnsi(std::string_view bytes);
 // The system's own message for an error code, trimmed of blanks and line breaks; empty when none.
 std::string SystemErrorText(DWORD code);
+// The user's thousands separator and decimal sign; empty where the system does not say.
+struct NumberSigns {
+  std::string thousands, decimal;
+};
+NumberSigns SystemNumberSigns();
 
 }  // namespace updater
