@@ -19,6 +19,7 @@
 #include "package/Inflate.h"
 #include "package/PackageFormat.h"
 #include "PEWriter.h"
+#include "Toolpack.h"
 #include "platform/FileSystem.h"
 #include "platform/Sha256.h"
 #include "platform/Text.h"
@@ -101,13 +102,11 @@ int main() {
       {"Help.mht", 10u << 20},      {"Small.dll", 6u << 20}};
   std::vector<NewResource> package;
   std::vector<std::string> streams;
-  std::vector<FileDigest> digests;
   uint64_t plainBytes = 0;
   unsigned seed = 1;
   for (const auto& [name, size] : files) {
     const std::string content = Content(size, seed++);
     plainBytes += content.size();
-    digests.push_back({name, Sha256Hex(content)});
     streams.push_back(DeflateBest(content.data(), content.size()));
     TUpdateFileResource f{"MODULE", name, "1.0.0.0", 0, 1, 6, "", "", 0};
     package.push_back({"MODULE", MakeResourceName(f), kPackageLanguage, 0, {streams.back().begin(), streams.back().end()}});
@@ -136,9 +135,7 @@ int main() {
     return b;
   }();
   const std::vector<unsigned char> tool = WriteResources({probeBytes.begin(), probeBytes.end()}, package);
-  const std::string list = MakeDigestList(digests);
-  package.push_back({std::string(kDigestType), std::string(kDigestName), kPackageLanguage, 0, {list.begin(), list.end()}});
-  const std::vector<unsigned char> checked = WriteResources({probeBytes.begin(), probeBytes.end()}, package);
+  const std::vector<unsigned char> checked = toolpack::WithDigestList(tool);
   streams.clear();
   package.clear();
   EnsureFolder("D:\\CVL2000\\Exe");

@@ -4,6 +4,8 @@
 #include <array>
 #include <cctype>
 #include <charconv>
+#include <set>
+#include <tuple>
 
 #include "core/TargetRules.h"
 #include "core/PathText.h"
@@ -247,31 +249,137 @@ std::optional<std::string> PrevToolNumber(std::string_view text) {
   return lines[0];
 }
 
-std::string MakeDigestList(const std::vector<FileDigest>& files) {
+namespace {
+
+std::string EscapeField(std::string_view text) {
+  static const char hex[] = "0123456789ABCDEF";
+  std::string out;
+  for (const char ch : text) {
+    const auto c = static_cast<unsigned char>(ch);
+    if (c <= 0x20 || c == '%' || c == 0x7F) {
+      out += '%';
+      out += hex[c >> 4];
+      out += hex[c & 15];
+    } else {
+      out += ch;
+    }
+  }
+  return out;
+}
+
+std::string UnescapeField(std::string_view text) {
+  auto value = [](char c) -> int {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    return -1;
+  };
+  std::string out;
+  for (size_t i = 0; i < text.size(); ++i) {
+    const auto c = static_cast<unsigned char>(text[i]);
+    if (c <= 0x20 || c == 0x7F) throw std::runtime_error("unreadable digest line");
+    if (c != '%') {
+      out += text[i];
+      continue;
+    }
+    const int hi = i + 1 < text.size() ? value(text[i + 1]) : -1, lo = i + 2 < text.size() ? value(text[i + 2]) : -1;
+    if (hi < 0 || lo < 0) throw std::runtime_error("unreadable digest line");
+    out += static_cast<char>(hi * 16 + lo);
+    i += 2;
+  }
+  return out;
+}
+
+// One UTF-16 code unit folded to upper case as Windows' file systems fold names.
+char32_t FoldUpper(char32_t c) {
+  if (c >= 'a' && c <= 'z') return c - 32;
+  if ((c >= 0xE0 && c <= 0xFE && c != 0xF7)) return c - 32;
+  if (c == 0xFF) return 0x178;
+  if (c >= 0x100 && c <= 0x137 && (c & 1)) return c - 1;
+  if (c >= 0x139 && c <= 0x148 && !(c & 1)) return c - 1;
+  if (c >= 0x14A && c <= 0x177 && (c & 1)) return c - 1;
+  if (c == 0x17A || c == 0x17C || c == 0x17E) return c - 1;
+  if (c >= 0x3B1 && c <= 0x3C9 && c != 0x3C2) return c - 32;
+  if (c >= 0x430 && c <= 0x44F) return c - 32;
+  if (c >= 0x450 && c <= 0x45F) return c - 80;
+  if (c >= 0xFF41 && c <= 0xFF5A) return c - 32;
+  return c;
+}
+
+}  // namespace
+
+std::string MakeDigestList(const std::vector<ResourceDigest>& resources) {
   std::string text;
-  for (const FileDigest& f : files) text += f.sha256 + "  " + f.fileName + "\n";
+  for (const ResourceDigest& r : resources)
+    text += r.sha256 + "  " + std::to_string(r.language) + "  " + EscapeField(r.type) + "  " + EscapeField(r.name) + "\n";
   return text;
 }
 
-std::vector<FileDigest> ParseDigestList(std::string_view text) {
-  std::vector<FileDigest> list;
+std::vector<ResourceDigest> ParseDigestList(std::string_view text) {
+  std::vector<ResourceDigest> list;
+  std::set<std::tuple<std::string, std::string, uint32_t>> seen;
   for (const std::string& line : TextLines(text)) {
     if (line.empty()) continue;
+    const auto bad = [&] { return std::runtime_error("unreadable digest line \"" + line.substr(0, 80) + "\""); };
     const bool hex = line.size() > 66 && std::all_of(line.begin(), line.begin() + 64, [](char c) {
       return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f');
     });
-    if (!hex || line.compare(64, 2, "  ") != 0) throw std::runtime_error("unreadable digest line \"" + line.substr(0, 80) + "\"");
-    FileDigest d{line.substr(66), line.substr(0, 64)};
-    if (DigestOf(list, d.fileName)) throw std::runtime_error("\"" + d.fileName + "\" listed twice in the digest list");
+    if (!hex || line.compare(64, 2, "  ") != 0) throw bad();
+    const size_t afterLanguage = line.find("  ", 66), afterType = afterLanguage == std::string::npos ? afterLanguage : line.find("  ", afterLanguage + 2);
+    if (afterType == std::string::npos) throw bad();
+    const std::string language = line.substr(66, afterLanguage - 66);
+    ResourceDigest d;
+    d.sha256 = line.substr(0, 64);
+    const auto [end, ec] = std::from_chars(language.data(), language.data() + language.size(), d.language);
+    if (language.empty() || ec != std::errc() || end != language.data() + language.size()) throw bad();
+    try {
+      d.type = UnescapeField(std::string_view(line).substr(afterLanguage + 2, afterType - afterLanguage - 2));
+      d.name = UnescapeField(std::string_view(line).substr(afterType + 2));
+    } catch (const std::runtime_error&) {
+      throw bad();
+    }
+    if (d.type.empty() || d.name.empty()) throw bad();
+    if (!seen.emplace(d.type, d.name, d.language).second)
+      throw std::runtime_error(ResourcePlace(d.type, d.name, d.language) + " listed twice in the digest list");
     list.push_back(std::move(d));
   }
   return list;
 }
 
-std::optional<std::string> DigestOf(const std::vector<FileDigest>& list, std::string_view fileName) {
-  for (const FileDigest& d : list)
-    if (EqualsIgnoreCase(d.fileName, fileName)) return d.sha256;
-  return std::nullopt;
+std::string PrintableName(std::string_view name) {
+  std::string out;
+  for (char c : name) out += c == kNameSeparator ? '|' : c;
+  return out;
 }
+
+std::string ResourcePlace(std::string_view type, std::string_view name, uint32_t language) {
+  return std::string(type) + " " + PrintableName(name) + " (language " + std::to_string(language) + ")";
+}
+
+std::string FoldedFileName(std::string_view name) {
+  std::string out;
+  for (size_t i = 0; i < name.size();) {
+    const auto c = static_cast<unsigned char>(name[i]);
+    const size_t n = c < 0x80 ? 1 : c < 0xE0 ? 2 : c < 0xF0 ? 3 : 4;
+    if (n == 1 || i + n > name.size()) {
+      out += static_cast<char>(FoldUpper(c));
+      ++i;
+      continue;
+    }
+    char32_t cp = n == 2 ? c & 0x1F : n == 3 ? c & 0x0F : c & 0x07;
+    for (size_t k = 1; k < n; ++k) cp = (cp << 6) | (static_cast<unsigned char>(name[i + k]) & 0x3F);
+    cp = FoldUpper(cp);
+    if (cp < 0x80) out += static_cast<char>(cp);
+    else if (cp < 0x800) out += {static_cast<char>(0xC0 | (cp >> 6)), static_cast<char>(0x80 | (cp & 0x3F))};
+    else if (cp < 0x10000)
+      out += {static_cast<char>(0xE0 | (cp >> 12)), static_cast<char>(0x80 | ((cp >> 6) & 0x3F)), static_cast<char>(0x80 | (cp & 0x3F))};
+    else
+      out += {static_cast<char>(0xF0 | (cp >> 18)), static_cast<char>(0x80 | ((cp >> 12) & 0x3F)),
+              static_cast<char>(0x80 | ((cp >> 6) & 0x3F)), static_cast<char>(0x80 | (cp & 0x3F))};
+    i += n;
+  }
+  return out;
+}
+
+bool SameFileName(std::string_view a, std::string_view b) { return FoldedFileName(a) == FoldedFileName(b); }
 
 }  // namespace updater

@@ -94,16 +94,25 @@ std::vector<std::string> TextLines(std::string_view text);
 // the text has no line at all.
 std::optional<std::string> PrevToolNumber(std::string_view text);
 
-// The digest list's text: one line per MODULE file, "<64 lower-case hex digits>  <file name>"
-// (UTF-8, the form sha256sum reads and writes).
-struct FileDigest {
-  std::string fileName, sha256;
+// The digest list covers every resource of the tool but itself: one line each,
+// "<SHA-256 of the data as stored, 64 lower-case hex digits>  <language>  <type>  <name>", type and
+// name UTF-8 with every byte up to the blank, "%" and DEL written as %XX. So a changed field (the
+// name), payload, language or type, and an added or removed resource, all differ from the list.
+struct ResourceDigest {
+  std::string sha256;
+  uint32_t language = 0;
+  std::string type, name;
 };
-std::string MakeDigestList(const std::vector<FileDigest>& files);
-// Throws std::runtime_error on a line that is not of that form and on a name listed twice
-// (names compared as Windows does for ASCII letters).
-std::vector<FileDigest> ParseDigestList(std::string_view text);
-// The digest listed for a file name, or nothing.
-std::optional<std::string> DigestOf(const std::vector<FileDigest>& list, std::string_view fileName);
+std::string MakeDigestList(const std::vector<ResourceDigest>& resources);
+// Throws std::runtime_error on a line that is not of that form and on a resource listed twice.
+std::vector<ResourceDigest> ParseDigestList(std::string_view text);
+// A resource as messages name it: type, name (separators shown as "|") and language.
+std::string ResourcePlace(std::string_view type, std::string_view name, uint32_t language);
+// A resource name with its separators shown as "|".
+std::string PrintableName(std::string_view name);
+// Two file names that Windows takes for one: equal when folded to upper case as its file systems
+// fold them (ASCII, Latin-1, Latin Extended-A, Greek, Cyrillic, full-width Latin).
+bool SameFileName(std::string_view a, std::string_view b);
+std::string FoldedFileName(std::string_view name);
 
 }  // namespace updater

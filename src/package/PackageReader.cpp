@@ -77,6 +77,7 @@ PackageReader::PackageReader(const TPEResourceModule& module) : module_(module) 
     PackageEntry e;
     e.resource = &module.ResourceDetails(i);
     e.index = i;
+    byKey_.emplace(KeyOf(*e.resource), e.resource);
     const std::vector<std::string> fields = SplitResourceName(e.resource->Name());
     if (fields.size() >= 7) {
       try {
@@ -89,15 +90,19 @@ PackageReader::PackageReader(const TPEResourceModule& module) : module_(module) 
   }
 }
 
+// The package's language, else language 0, as the PE reader's find does; by index, so that a
+// directory of many entries is read in linear time.
 const TResourceDetails& PackageReader::Payload(const PackageEntry& entry) const {
-  const TResourceDetails* r = module_.FindResourceDetails(entry.resource->Type(), entry.resource->Name(), kPackageLanguage);
-  if (!r) throw std::runtime_error("Resource " + entry.resource->Type() + " not found for language " + std::to_string(kPackageLanguage));
-  return *r;
+  const TResourceDetails& listed = *entry.resource;
+  for (const uint32_t language : {kPackageLanguage, 0u})
+    if (const auto at = byKey_.find({listed.Type(), listed.Name(), language}); at != byKey_.end()) return *at->second;
+  throw std::runtime_error("Resource " + listed.Type() + " not found for language " + std::to_string(kPackageLanguage));
 }
 
-std::optional<std::vector<FileDigest>> PackageReader::Digests() const {
-  const TResourceDetails* r = module_.FindResourceDetails(std::string(kDigestType), std::string(kDigestName), kPackageLanguage);
-  if (!r) return std::nullopt;
+std::optional<std::vector<ResourceDigest>> PackageReader::Digests() const {
+  const auto found = byKey_.find({std::string(kDigestType), std::string(kDigestName), kPackageLanguage});
+  if (found == byKey_.end()) return std::nullopt;
+  const TResourceDetails* r = found->second;
   if (r->DataSize() > kLargestDigestList) throw DamagedResource("digest list too large", std::string(kDigestName));
   const std::vector<unsigned char> text = r->Data();
   try {
@@ -107,7 +112,36 @@ std::optional<std::vector<FileDigest>> PackageReader::Digests() const {
   }
 }
 
+std::optional<PackageReader::DigestMap> PackageReader::VerifiedDigests() const {
+  const std::optional<std::vector<ResourceDigest>> list = Digests();
+  if (!list) return std::nullopt;
+  DigestMap digests;
+  for (const ResourceDigest& d : *list) digests.emplace(Key{d.type, d.name, d.language}, d.sha256);
+  const Key self{std::string(kDigestType), std::string(kDigestName), kPackageLanguage};
+  std::map<Key, bool> met;
+  for (const PackageEntry& e : entries_) {
+    const Key key = KeyOf(*e.resource);
+    if (key == self) continue;
+    const std::string what = e.fields ? e.fields->FileName : ResourcePlace(e.resource->Type(), e.resource->Name(), e.resource->Language());
+    const auto listed = digests.find(key);
+    if (listed == digests.end()) throw DamagedResource("not in the package's digest list", what);
+    if (!met.emplace(key, true).second) throw DamagedResource("listed twice in the resource directory", what);
+    // A file's data is checked as it is staged; everything else, now.
+    if (e.resource->Type() != kModuleType) {
+      Sha256 hash;
+      ReadStaged(*e.resource, true, [&](const void* data, size_t n) { hash.Add(data, n); });
+      if (hash.HexDigest() != listed->second) throw DamagedResource("data differs from its SHA-256 digest", what);
+    }
+  }
+  for (const auto& [key, sha] : digests)
+    if (!met.count(key) && key != self)
+      throw DamagedResource("in the digest list but not in the package",
+                            ResourcePlace(std::get<0>(key), std::get<1>(key), std::get<2>(key)));
+  return digests;
+}
+
 ToolOptions PackageReader::Scan(ScanEvents& events) const {
+  VerifiedDigests();
   ToolOptions found;
   for (const PackageEntry& e : entries_) {
     if (!e.error.empty()) throw std::invalid_argument(e.error);
@@ -130,10 +164,9 @@ ToolOptions PackageReader::Scan(ScanEvents& events) const {
 }
 
 size_t PackageReader::Stage(StagingSink& sink, bool* digestsChecked) const {
-  if (digestsChecked)
-    *digestsChecked = module_.FindResourceDetails(std::string(kDigestType), std::string(kDigestName), kPackageLanguage) != nullptr;
-  const std::optional<std::vector<FileDigest>> digests = Digests();
-  std::vector<std::string> staged;
+  if (digestsChecked) *digestsChecked = byKey_.count({std::string(kDigestType), std::string(kDigestName), kPackageLanguage}) > 0;
+  const std::optional<DigestMap> digests = VerifiedDigests();
+  std::map<std::string, std::string> staged;  // folded name -> the name staged under it
   for (const PackageEntry& e : entries_) {
     sink.Doing("");
     if (e.resource->Type() != kModuleType) continue;
@@ -143,36 +176,37 @@ size_t PackageReader::Stage(StagingSink& sink, bool* digestsChecked) const {
     const std::string& name = record.FileName;
     sink.Doing(name + "_LoadFromStream");
     if (const std::optional<std::string> damage = EntryDamage(record, true)) throw DamagedResource(*damage, name);
-    std::optional<std::string> expected;
-    std::unique_ptr<BackgroundSha256> hash;
-    if (digests) {
-      expected = DigestOf(*digests, name);
-      if (!expected) throw DamagedResource("not in the package's digest list", name);
-      hash = std::make_unique<BackgroundSha256>();
-    }
+    // The second would be written over the first in the staging folder and deployed in its place.
+    if (const auto [at, added] = staged.emplace(FoldedFileName(name), name); !added)
+      throw DamagedResource("the same file name as \"" + at->second + "\" to Windows", name);
     sink.Begin(record);
     const TResourceDetails& payload = Payload(e);
     const bool plain = record.StoredPlain != 0;
     sink.Doing(name + (plain ? "_SaveToFile" : "_DecompressFiles"));
+    // The data as stored is hashed as it is read, on a thread of its own beside the inflating and
+    // writing.
+    std::unique_ptr<BackgroundSha256> hash;
+    if (digests) hash = std::make_unique<BackgroundSha256>();
+    const InputReader raw = payload.Reader();
+    const InputReader read = [&](void* buf, size_t max) {
+      const size_t n = raw(buf, max);
+      if (hash) hash->Add(buf, n);
+      return n;
+    };
     sink.Open(record);
-    ReadStaged(payload, plain, [&](const void* data, size_t n) {
-      if (hash) hash->Add(data, n);
-      sink.Write(data, n);
-    });
+    if (plain) {
+      std::vector<char> block(kPlainBlock);
+      while (const size_t n = read(block.data(), block.size())) sink.Write(block.data(), n);
+    } else {
+      InflateStream(read, [&](const void* data, size_t n) { sink.Write(data, n); });
+    }
     sink.Close();
-    if (hash && hash->HexDigest() != *expected) {
+    if (hash && hash->HexDigest() != digests->at(KeyOf(payload))) {
       sink.Doing(name + "_CheckDigest");
       sink.Discard(record);
       throw DamagedResource("content differs from its SHA-256 digest", name);
     }
-    staged.push_back(name);
     sink.Staged(e);
-  }
-  if (digests) {
-    sink.Doing("");
-    for (const FileDigest& d : *digests)
-      if (std::none_of(staged.begin(), staged.end(), [&](const std::string& n) { return EqualsIgnoreCase(n, d.fileName); }))
-        throw DamagedResource("in the digest list but not in the package", d.fileName);
   }
   return staged.size();
 }

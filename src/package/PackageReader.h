@@ -3,7 +3,9 @@
 // the entries with their parsed names, the digest list, the pre-scan of the run options and the
 // staging of the files with the damage checks. What one of them accepts, all accept. No OS.
 #include <cstdint>
+#include <map>
 #include <optional>
+#include <tuple>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -82,21 +84,31 @@ class PackageReader {
   // throws when there is none.
   const TResourceDetails& Payload(const PackageEntry& entry) const;
   // The package's digest list; none when it carries none; DamagedResource when it does not read.
-  std::optional<std::vector<FileDigest>> Digests() const;
+  std::optional<std::vector<ResourceDigest>> Digests() const;
 
   // The pre-scan: run options, prerequisite, data tool, document and the names of the package's
-  // programs, in directory order. Throws at the first entry that does not parse, a payload that
+  // programs, in directory order. First, when the tool carries a digest list, the whole resource
+  // directory is held to it (every resource but the list, once, and the data of each that is not a
+  // MODULE). Throws at the first difference, the first entry that does not parse, a payload that
   // cannot be found or read, and a control entry whose name could leave its folder.
   ToolOptions Scan(ScanEvents& events) const;
-  // Stages every MODULE in directory order through the sink: an entry whose name or place is
-  // damaged, a file missing from the digest list, one whose content differs from its digest and a
-  // listed file the package lacks throw DamagedResource; a payload that does not inflate throws
-  // InflateError. Answers the number of files staged; digestsChecked tells whether a list held them.
+  // Stages every MODULE in directory order through the sink: the directory held to the digest list
+  // as the pre-scan holds it, then an entry whose name or place is damaged, a second file that
+  // Windows would take for the same name, and a payload whose data differs from its digest throw
+  // DamagedResource; a payload that does not inflate throws InflateError. Answers the number of
+  // files staged; digestsChecked tells whether a list held them.
   size_t Stage(StagingSink& sink, bool* digestsChecked = nullptr) const;
 
  private:
+  using Key = std::tuple<std::string, std::string, uint32_t>;  // type, name, language
+  using DigestMap = std::map<Key, std::string>;
+  // The digest list by resource; none without a list. Holds the directory to it (see Scan).
+  std::optional<DigestMap> VerifiedDigests() const;
+  static Key KeyOf(const TResourceDetails& r) { return {r.Type(), r.Name(), r.Language()}; }
+
   const TPEResourceModule& module_;
   std::vector<PackageEntry> entries_;
+  std::map<Key, const TResourceDetails*> byKey_;  // the first resource of each type, name and language
 };
 
 // Whether the pre-scan takes a resource's payload: PREVTOOL or UPDATECONFIG, in any case.

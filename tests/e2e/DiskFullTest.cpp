@@ -51,7 +51,7 @@ class DiskFull : public Scenario {
 // reported with the reason.
 TEST_F(DiskFull, DuringExtractionNothingIsDeployed) {
   const uint64_t free = FreeBytes();
-  const std::string tool = Pack("Tool01_8101.exe", {Module("Small.txt", "small"), Module("Huge.dat", Noise(free + (4u << 20), 1), 5)}, tools);
+  const std::string tool = Pack("Tool01_8101.exe", {Module("Small.txt", "small"), Module("Huge.dat", Noise(free + (4u << 20), 1), 5)}, false, tools);
   Script("267 0\n");
   EXPECT_EQ(RunTool("\"" + tool + "\"", 180000).exitCode, 0u);
   EXPECT_FALSE(FileExists("D:\\CVL2000\\Exe\\Small.txt"));
@@ -80,7 +80,7 @@ TEST_F(DiskFull, DuringDeploymentWhatWasDeployedIsRolledBack) {
   // does not fit beside its staged self.
   const size_t big = static_cast<size_t>(free / 2 + (2u << 20));
   const std::string tool = Pack("Tool01_8102.exe",
-                                {Module("Main.dll", ReadFileBytes(BuildFolder() + "ver_plain.dll")), Module("Zbig.dat", Noise(big, 4), 5)}, tools);
+                                {Module("Main.dll", ReadFileBytes(BuildFolder() + "ver_plain.dll")), Module("Zbig.dat", Noise(big, 4), 5)}, false, tools);
   Script("267 0\n");
   EXPECT_EQ(RunTool("\"" + tool + "\"", 180000).exitCode, 0u);
   EXPECT_TRUE(LogHas("[D:\\CVL2000\\Temp\\FX4\\New\\Tool01_8102\\Main.dll] to [D:\\CVL2000\\Exe\\Main.dll] 파일복사"))

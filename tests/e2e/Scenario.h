@@ -14,6 +14,7 @@
 #include "package/Inflate.h"
 #include "package/PackageFormat.h"
 #include "PEWriter.h"
+#include "Toolpack.h"
 #include "platform/FileSystem.h"
 #include "platform/Sha256.h"
 #include "platform/Text.h"
@@ -32,13 +33,6 @@ inline NewResource Module(const std::string& fileName, const std::string& conten
 inline NewResource PlainModule(const std::string& fileName, const std::string& content) {
   TUpdateFileResource f{"MODULE", fileName, "", 0, 1, 6, "", "", 1};
   return {"MODULE", MakeResourceName(f), kPackageLanguage, 0, Bytes(content)};
-}
-
-// The package's digest list of these files (name, content).
-inline NewResource DigestList(const std::vector<std::pair<std::string, std::string>>& files) {
-  std::vector<FileDigest> digests;
-  for (const auto& [name, content] : files) digests.push_back({name, Sha256Hex(content)});
-  return {std::string(kDigestType), std::string(kDigestName), kPackageLanguage, 0, Bytes(MakeDigestList(digests))};
 }
 
 // Every file below root (links not entered) whose name contains part.
@@ -81,10 +75,12 @@ class Scenario : public ::testing::Test {
 
   static void Script(const std::string& lines) { WriteFileBytes("D:\\CVL2000\\Exe\\appinterface.script", lines); }
   static std::vector<std::string> AgentLog() { return Lines(ReadFileBytes("D:\\CVL2000\\Exe\\appinterface.log")); }
-  static std::string Pack(const std::string& name, const std::vector<NewResource>& package,
+  // The tool with the package; sealed: with the digest list of every resource it then holds.
+  static std::string Pack(const std::string& name, const std::vector<NewResource>& package, bool sealed = false,
                           const std::string& folder = "D:\\tools\\") {
     const std::string image = ReadFileBytes(BuildFolder() + "UpdateTool.exe");
-    const std::vector<unsigned char> tool = WriteResources(Bytes(image), package);
+    std::vector<unsigned char> tool = WriteResources(Bytes(image), package);
+    if (sealed) tool = toolpack::WithDigestList(tool);
     const std::string path = folder + name;
     WriteFileBytes(path, std::string(tool.begin(), tool.end()));
     return path;

@@ -26,8 +26,8 @@ TEST_F(Scenario, OneByHandDeploysBacksUpRecordsAndReports) {
   const std::string fresh = ReadFileBytes(BuildFolder() + "ver_plain.dll");
   std::string big(64u << 20, '\0');
   for (size_t i = 0; i < big.size(); i += 4096) big[i] = static_cast<char>(i >> 12);
-  const std::string tool = Pack("Tool01_6001.exe", {Module("Main.dll", fresh), Module("New.txt", "new file"), Module("Big.bin", big, 5),
-                                                     DigestList({{"Main.dll", fresh}, {"New.txt", "new file"}, {"Big.bin", big}})});
+  const std::string tool =
+      Pack("Tool01_6001.exe", {Module("Main.dll", fresh), Module("New.txt", "new file"), Module("Big.bin", big, 5)}, true);
   Script("267 0\n");
   RunningTool run("\"" + tool + "\"");
   // The picture is taken once the window shows what it claims: three files, one of them under way.
@@ -298,7 +298,13 @@ TEST_F(Scenario, DamagedToolsAreRefusedAndReportedAsFailed) {
     std::vector<NewResource> package;  // besides Good.txt
     const char* message;
     std::function<void(std::string& image)> spoil;
+    bool sealed = false;              // the package carries the digest list of every resource
+    std::vector<NewResource> after;   // written in after the list was made
   };
+  TUpdateFileResource cfg{"UPDATECONFIG", "Config.txt", "", 0, 1, -1, "", "", 1};
+  const NewResource config{"UPDATECONFIG", MakeResourceName(cfg), kPackageLanguage, 0, Bytes("HIDDEN=0\r\n")};
+  const NewResource hidden{"UPDATECONFIG", MakeResourceName(cfg), kPackageLanguage, 0, Bytes("HIDDEN=1\r\n")};
+  const NewResource moved = Module("evil.dll", "x", 0, 0, "C:\\probe-outside");
   const std::vector<Row> rows = {
       {"cut short inside its last section", {Module("evil.txt", std::string(200000, 'e'))}, "",
        [](std::string& image) { image.resize(image.size() - 1000); }},
@@ -308,15 +314,22 @@ TEST_F(Scenario, DamagedToolsAreRefusedAndReportedAsFailed) {
       {"a name ending in a dot", {Module("evil.txt.", "x")}, "Damaged resource: "},
       {"a sub-folder index outside the table", {Module("evil.txt", "x", 99)}, "Damaged resource: "},
       {"a device name", {Module("NUL.txt", "evil")}, "Damaged resource: "},
-      {"one byte of a plain file flipped in the image",
-       {PlainModule("evil.txt", plain), DigestList({{"evil.txt", plain}, {"Good.txt", "fine"}})},
+      {"one byte of a plain file flipped in the image", {PlainModule("evil.txt", plain)},
        "Damaged resource: content differs from its SHA-256 digest \"evil.txt\"",
-       [&](std::string& image) { image[image.find(plain) + 5] ^= 0x20; }},
-      {"a zlib file that inflates to other content",
-       {Module("evil.dat", "evil content, version 2"), DigestList({{"evil.dat", "evil content"}, {"Good.txt", "fine"}})},
-       "Damaged resource: content differs from its SHA-256 digest \"evil.dat\""},
-      {"a file missing from the digest list", {Module("evil.txt", "x"), DigestList({{"Good.txt", "fine"}})},
-       "Damaged resource: not in the package's digest list \"evil.txt\""},
+       [&](std::string& image) { image[image.find(plain) + 5] ^= 0x20; }, true},
+      {"a zlib file that inflates to other content", {Module("evil.dat", "evil content")},
+       "Damaged resource: content differs from its SHA-256 digest \"evil.dat\"", {}, true, {Module("evil.dat", "evil content, version 2")}},
+      {"a file missing from the digest list", {}, "Damaged resource: not in the package's digest list \"evil.txt\"", {}, true,
+       {Module("evil.txt", "x")}},
+      {"a file moved to another folder and copy type after the list was made", {Module("evil.dll", "x")},
+       "Damaged resource: not in the package's digest list \"evil.dll\"", {}, true, {moved}},
+      {"a run option changed after the list was made", {Module("evil.txt", "x"), config},
+       "Damaged resource: data differs from its SHA-256 digest \"Config.txt\"", {}, true, {hidden}},
+      {"a resource of another type that names a data tool", {Module("evil.txt", "x")},
+       "Damaged resource: not in the package's digest list \"VEROZ9999.exe\"", {}, true,
+       {{"FOO", MakeResourceName({"FOO", "VEROZ9999.exe", "", 0, 1, 15, "", "", 1}), kPackageLanguage, 0, Bytes("x")}}},
+      {"the same file name to Windows in another case and script", {Module("evil\xC3\x84.txt", "x"), Module("evil\xC3\xA4.txt", "y")},
+       "Damaged resource: the same file name as \"evil\xC3\x84.txt\" to Windows \"evil\xC3\xA4.txt\"", {}, true},
   };
   const std::string runner = Pack("Tool01_9000.exe", {});
   int n = 0;
@@ -325,7 +338,11 @@ TEST_F(Scenario, DamagedToolsAreRefusedAndReportedAsFailed) {
     const std::string name = "Tool01_91" + std::to_string(10 + n++) + ".exe";
     std::vector<NewResource> package = row.package;
     package.push_back(Module("Good.txt", "fine"));
-    const std::string tool = Pack(name, package);
+    const std::string tool = Pack(name, package, row.sealed);
+    if (!row.after.empty()) {
+      const std::vector<unsigned char> changed = WriteResources(Bytes(ReadFileBytes(tool)), row.after);
+      WriteFileBytes(tool, std::string(changed.begin(), changed.end()));
+    }
     if (row.spoil) {
       std::string image = ReadFileBytes(tool);
       row.spoil(image);

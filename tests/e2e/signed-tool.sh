@@ -22,7 +22,13 @@ osslsigncode verify -CAfile "$out/cert.pem" -in "$out/Tool01_0045.exe" | grep -q
   fail "osslsigncode does not verify the signed tool"
 toolpack check "$out/Tool01_0045.exe" | tee "$out/check.txt"
 grep -q "^signed (Authenticode, [0-9]* bytes), covering the package$" "$out/check.txt" || fail "check does not report it signed"
-grep -q "^digests: 2 files match their SHA-256$" "$out/check.txt" || fail "check does not hold the signed tool to its digests"
+grep -q "^digests: every resource matches its SHA-256 (2 files)$" "$out/check.txt" || fail "check does not hold the signed tool to its digests"
+
+echo "-- a signed tool cut short"
+head -c -100 "$out/Tool01_0045.exe" > "$out/Tool01_0048.exe"
+if toolpack check "$out/Tool01_0048.exe" > "$out/check-cut.txt"; then fail "check passes a signed tool cut short"; fi
+grep -q "^problem: the certificate table runs 100 bytes past the end of the file: the tool was cut short$" "$out/check-cut.txt" ||
+  fail "check does not say the tool was cut short"
 
 echo "-- a signed base image"
 sign "$build/UpdateTool.exe" "$out/SignedImage.exe"

@@ -66,15 +66,24 @@ TEST_F(Toolpack, BuildListCheckExtractRoundTrip) {
   EXPECT_EQ(m.ResourceDetails(0).Name(), "Guide.mht\b0.0.0.0\b0\b1\b12\bManual\\Update\b1\bAgent\b");
   EXPECT_EQ(m.ResourceDetails(1).Name(), "Main.dll\b0.0.0.0\b0\b1\b6\bExe\b0\b");
   EXPECT_EQ(m.ResourceDetails(2).Type(), "PACKAGEDIGEST");
-  const std::vector<unsigned char> digests = m.ResourceDetails(2).Data();
-  EXPECT_EQ(std::string(digests.begin(), digests.end()),
-            Sha256Hex(std::string(50000, 'm')) + "  Main.dll\n" + Sha256Hex("doc") + "  Guide.mht\n");
   EXPECT_EQ(m.ResourceDetails(3).Type(), "PREVTOOL");
   EXPECT_EQ(m.ResourceDetails(4).Type(), "UPDATECONFIG");
   EXPECT_EQ(m.ResourceDetails(5).Type(), "16");
   const auto z = m.ResourceDetails(1).Data();
   EXPECT_EQ(z[0], 0x78);
   EXPECT_EQ(z[1], 0xDA);
+  // The list covers every other resource by its data as stored, language, type and name.
+  auto text = [](const std::vector<unsigned char>& d) { return std::string(d.begin(), d.end()); };
+  const std::string list = text(m.ResourceDetails(2).Data());
+  EXPECT_EQ(list.substr(0, list.find('\n') + 1), Sha256Hex(text(z)) + "  1042  MODULE  Main.dll%080.0.0.0%080%081%086%08Exe%080%08\n");
+  const std::vector<ResourceDigest> parsed = ParseDigestList(list);
+  ASSERT_EQ(parsed.size(), 5u);
+  for (size_t i : {0u, 1u, 3u, 4u, 5u}) {
+    const TResourceDetails& r = m.ResourceDetails(i);
+    EXPECT_EQ(std::count_if(parsed.begin(), parsed.end(), [&](const ResourceDigest& d) {
+                return d.type == r.Type() && d.name == r.Name() && d.language == r.Language() && d.sha256 == Sha256Hex(text(r.Data()));
+              }), 1) << r.Type();
+  }
 
   std::ostringstream listed, checked, extracted;
   List(P("Tool01_5521.exe"), listed);
@@ -85,6 +94,10 @@ TEST_F(Toolpack, BuildListCheckExtractRoundTrip) {
   EXPECT_EQ(std::string(std::istreambuf_iterator<char>(main), {}), std::string(50000, 'm'));
   EXPECT_TRUE(fs::exists(dir / "out" / "Guide.mht"));
   EXPECT_FALSE(fs::exists(dir / "out" / "PrevTool.txt"));  // control resources are not staged
+  // What sha256sum -c reads, of the contents as staged.
+  std::ifstream sums(dir / "out" / "SHA256SUMS", std::ios::binary);
+  EXPECT_EQ(std::string(std::istreambuf_iterator<char>(sums), {}),
+            Sha256Hex("doc") + "  Guide.mht\n" + Sha256Hex(std::string(50000, 'm')) + "  Main.dll\n");
 }
 
 TEST_F(Toolpack, BadManifestsNameTheFileAndLeaveNothingBehind) {
@@ -211,8 +224,11 @@ TEST_F(Toolpack, CheckReportsDamage) {
   auto digestList = [](const std::string& text) {
     return NewResource{std::string(kDigestType), std::string(kDigestName), kPackageLanguage, 0, {text.begin(), text.end()}, {}};
   };
-  const std::string aLine = Sha256Hex(std::string(10000, 'a')) + "  a.dll\n", pLine = Sha256Hex("plain content") + "  p.txt\n";
+  const std::vector<unsigned char> listData = m.ResourceDetails(2).Data();
+  const std::string list(listData.begin(), listData.end());
   const std::string otherA = DeflateBest("another a", 9);
+  TUpdateFileResource movedA{"MODULE", "a.dll", "0.0.0.0", 4, 0, 0, "C:\\probe-outside", "", 0};
+  const std::vector<unsigned char> aData = a.Data();
   struct Row {
     const char* what;
     std::function<std::vector<unsigned char>()> make;
@@ -223,15 +239,26 @@ TEST_F(Toolpack, CheckReportsDamage) {
       {"a byte of the zlib stream flipped",
        [&] { auto b = built; b[a.DataOffset() + a.DataSize() - 6] ^= 0x55; return b; }, "problem: a.dll"},
       {"a byte of the plain file flipped",
-       [&] { auto b = built; b[p.DataOffset() + 3] ^= 0x20; return b; }, "problem: Damaged resource: content differs from its SHA-256 digest \"p.txt\""},
+       [&] { auto b = built; b[p.DataOffset() + 3] ^= 0x20; return b; },
+       "problem: Damaged resource: content differs from its SHA-256 digest \"p.txt\""},
       {"a zlib stream that inflates to other content",
        [&] { return WriteResources(built, {{a.Type(), a.Name(), kPackageLanguage, 0, {otherA.begin(), otherA.end()}, {}}}); },
        "problem: Damaged resource: content differs from its SHA-256 digest \"a.dll\""},
-      {"a file missing from the digest list", [&] { return WriteResources(built, {digestList(pLine)}); },
+      {"a file added after the list was made",
+       [&] { return WriteResources(built, {{"MODULE", MakeResourceName({"MODULE", "b.dll", "", 0, 1, 6, "", "", 1}), kPackageLanguage, 0, {'b'}, {}}}); },
+       "problem: Damaged resource: not in the package's digest list \"b.dll\""},
+      {"a file moved to another folder and copy type",
+       [&] { return WriteResources(built, {{"MODULE", MakeResourceName(movedA), kPackageLanguage, 0, aData, {}}}); },
        "problem: Damaged resource: not in the package's digest list \"a.dll\""},
-      {"a listed file missing from the package",
-       [&] { return WriteResources(built, {digestList(aLine + pLine + Sha256Hex("x") + "  gone.dll\n")}); },
-       "problem: Damaged resource: in the digest list but not in the package \"gone.dll\""},
+      {"a file in another language as well",
+       [&] { return WriteResources(built, {{a.Type(), a.Name(), 1033, 0, aData, {}}}); },
+       "problem: Damaged resource: not in the package's digest list \"a.dll\""},
+      {"a resource of another type that names a data tool",
+       [&] { return WriteResources(built, {{"FOO", MakeResourceName({"FOO", "VEROZ9999.exe", "", 0, 1, 15, "", "", 1}), kPackageLanguage, 0, {'x'}, {}}}); },
+       "problem: Damaged resource: not in the package's digest list \"VEROZ9999.exe\""},
+      {"a listed resource missing from the package",
+       [&] { return WriteResources(built, {digestList(list + Sha256Hex("x") + "  1042  MODULE  gone.dll%08%080%081%086%08%080%08\n")}); },
+       "problem: Damaged resource: in the digest list but not in the package \"MODULE gone.dll||0|1|6||0| (language 1042)\""},
       {"an unreadable digest list", [&] { return WriteResources(built, {digestList("not a digest\n")}); },
        "problem: Damaged resource: unreadable digest line"},
       {"no digest list", [&] { return WriteResources(built, {}, {std::string(kDigestType)}); }, ""},
@@ -249,7 +276,7 @@ TEST_F(Toolpack, CheckReportsDamage) {
   List(P("plain.exe"), listed);
   EXPECT_NE(listed.str().find("digest list: none\nsignature: none\n"), std::string::npos) << listed.str();
   Check(P("plain.exe"), checked);
-  EXPECT_NE(checked.str().find("no digest list: files stored plain are not checked\nunsigned\nok: 2 files in the package\n"),
+  EXPECT_NE(checked.str().find("no digest list: the tool cannot prove itself whole\nunsigned\nok: 2 files in the package\n"),
             std::string::npos)
       << checked.str();
 }

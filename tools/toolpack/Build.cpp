@@ -167,7 +167,29 @@ class SourceFile {
   std::string path_;
 };
 
+// The image's own resources that the writer keeps (all but the package's types), with the digests
+// of their data.
+std::vector<ResourceDigest> KeptResources(const std::vector<unsigned char>& image, const std::vector<std::string>& dropTypes) {
+  TPEResourceModule m;
+  m.LoadFromSource(std::make_unique<MemorySource>(image.data(), image.size()));
+  std::vector<ResourceDigest> kept;
+  for (size_t i = 0; i < m.ResourceCount(); ++i) {
+    const TResourceDetails& r = m.ResourceDetails(i);
+    if (std::find(dropTypes.begin(), dropTypes.end(), r.Type()) != dropTypes.end()) continue;
+    const std::vector<unsigned char> data = r.Data();
+    kept.push_back({Sha256Hex(std::string_view(reinterpret_cast<const char*>(data.data()), data.size())), r.Language(), r.Type(), r.Name()});
+  }
+  return kept;
+}
+
 }  // namespace
+
+std::vector<unsigned char> WithDigestList(const std::vector<unsigned char>& image) {
+  const std::vector<std::string> drop = {std::string(kDigestType)};
+  const std::string text = MakeDigestList(KeptResources(image, drop));
+  return WriteResources(image, {{std::string(kDigestType), std::string(kDigestName), kPackageLanguage, 0, {text.begin(), text.end()}, {}}},
+                        drop);
+}
 
 std::string FileVersionOf(const std::vector<unsigned char>& bytes) {
   return VersionFrom(std::make_unique<MemorySource>(bytes.data(), bytes.size()));
@@ -201,12 +223,13 @@ void Build(const std::string& imagePath, const std::string& manifestPath, const 
     uint64_t size = 0, stored = 0;
   };
   std::vector<Stored> sizes(manifest.files.size());
-  std::vector<FileDigest> digests(manifest.files.size());
+  // The digest list covers every resource of the tool: the files' data as they are written, the
+  // control resources and whatever the image keeps of its own.
+  std::vector<ResourceDigest> files(manifest.files.size()), others;
   std::vector<NewResource> added;
   uint64_t plainTotal = 0;
   for (size_t i = 0; i < manifest.files.size(); ++i) {
     const ManifestFile& f = manifest.files[i];
-    digests[i].fileName = f.fields.FileName;
     const SourceFile source(Utf8(base / Path(f.source)));
     sizes[i].size = source.Size();
     TUpdateFileResource fields = f.fields;
@@ -221,27 +244,35 @@ void Build(const std::string& imagePath, const std::string& manifestPath, const 
       throw Error(manifestPath, "the files stored plain come to more than " + std::to_string(kLargestLoadableTool / (1024 * 1024)) +
                                     " MB, the largest tool the program can load; store them zlib or split the package");
     NewResource r{std::string(kModuleType), MakeResourceName(fields), kPackageLanguage, 0, {}, {}};
-    r.produce = [source, zlib = f.zlib, &stored = sizes[i].stored, &digest = digests[i].sha256](const DataWriter& write) {
-      digest = source.Write(zlib, [&](const void* d, size_t n) {
+    files[i] = {"", kPackageLanguage, r.type, r.name};
+    r.produce = [source, zlib = f.zlib, &stored = sizes[i].stored, &digest = files[i].sha256](const DataWriter& write) {
+      Sha256 hash;
+      source.Write(zlib, [&](const void* d, size_t n) {
+        hash.Add(d, n);
         write(d, n);
         stored += n;
       });
+      digest = hash.HexDigest();
     };
     added.push_back(std::move(r));
   }
-  // Written after every MODULE (its type sorts after theirs), so each file is read only once.
+  // Written after every MODULE (its type sorts after theirs), so each file is read only once; every
+  // other resource's data is known before the writing starts.
   static_assert(kDigestType > kModuleType);
   NewResource digestList{std::string(kDigestType), std::string(kDigestName), kPackageLanguage, 0, {}, {}};
-  digestList.produce = [&digests](const DataWriter& write) {
-    for (const FileDigest& d : digests)
-      if (d.sha256.empty()) throw std::logic_error("the digest list is written before " + d.fileName);
-    const std::string text = MakeDigestList(digests);
+  digestList.produce = [&files, &others](const DataWriter& write) {
+    for (const ResourceDigest& d : files)
+      if (d.sha256.empty()) throw std::logic_error("the digest list is written before " + PrintableName(d.name));
+    std::vector<ResourceDigest> all = files;
+    all.insert(all.end(), others.begin(), others.end());
+    const std::string text = MakeDigestList(all);
     write(text.data(), text.size());
   };
   added.push_back(std::move(digestList));
   auto control = [&](const char* type, const char* fileName, const std::string& payload) {
     const std::string z = DeflateBest(payload.data(), payload.size());
     added.push_back({type, ControlName(fileName), kPackageLanguage, 0, {z.begin(), z.end()}, {}});
+    others.push_back({Sha256Hex(z), kPackageLanguage, type, added.back().name});
   };
   if (manifest.anyOption) {
     std::string cfg;
@@ -252,11 +283,12 @@ void Build(const std::string& imagePath, const std::string& manifestPath, const 
   }
   if (manifest.prevTool) control("PREVTOOL", "PrevTool.txt", *manifest.prevTool + "\r\n");
 
+  const std::vector<std::string> packageTypes = {std::string(kModuleType), std::string(kPrevToolType), std::string(kUpdateConfigType),
+                                                 std::string(kDigestType)};
+  for (const ResourceDigest& kept : KeptResources(image, packageTypes)) others.push_back(kept);
   OutputFile tool(outPath);
   try {
-    WriteResources(image, added,
-                   {std::string(kModuleType), std::string(kPrevToolType), std::string(kUpdateConfigType), std::string(kDigestType)},
-                   tool);
+    WriteResources(image, added, packageTypes, tool);
   } catch (const Error&) {
     throw;
   } catch (const std::runtime_error& e) {
@@ -271,7 +303,7 @@ void Build(const std::string& imagePath, const std::string& manifestPath, const 
         << " bytes)\n";
   if (manifest.anyOption) out << "  UPDATECONFIG\n";
   if (manifest.prevTool) out << "  PREVTOOL " << *manifest.prevTool << "\n";
-  out << "  " << kDigestType << " (SHA-256 of " << digests.size() << " files)\n";
+  out << "  " << kDigestType << " (SHA-256 of " << files.size() + others.size() << " resources)\n";
   out << "wrote " << outPath << " (" << tool.Size() << " bytes, " << added.size() << " package resources)\n";
 }
 

@@ -41,8 +41,15 @@ void Extract(const std::string& toolPath, const std::string& folder, std::ostrea
   const TPEResourceModule m(toolPath);
   fs::create_directories(Path(folder));
   ToFolder sink(folder, out);
-  const ProgramReading reading = ReadAsProgram(PackageReader(m), sink);
+  const ProgramReading reading = ReadAsProgram(PackageReader(m), sink, true);
   if (!reading.refused.empty()) throw Error(toolPath, "the program would refuse this tool: " + reading.refused);
+  // Beside the files, their digests as sha256sum -c reads them.
+  std::string sums;
+  for (const StagedFile& f : reading.files) sums += f.sha256 + "  " + f.record.FileName + "\n";
+  OutputFile list(Utf8(Path(folder) / "SHA256SUMS"));
+  list.Append(sums.data(), sums.size());
+  list.Commit();
+  out << Utf8(Path(folder) / "SHA256SUMS") << " (SHA-256 of " << reading.files.size() << (reading.files.size() == 1 ? " file)\n" : " files)\n");
 }
 
 }  // namespace updater::toolpack

@@ -34,15 +34,16 @@ void List(const std::string& toolPath, std::ostream& out) {
     out << "\n";
   }
   try {
-    const std::optional<std::vector<FileDigest>> digests = reader.Digests();
-    out << (digests ? "digest list: SHA-256 of " + std::to_string(digests->size()) + " files\n" : std::string("digest list: none\n"));
+    const std::optional<std::vector<ResourceDigest>> digests = reader.Digests();
+    out << (digests ? "digest list: SHA-256 of " + std::to_string(digests->size()) + " resources\n" : std::string("digest list: none\n"));
   } catch (const std::exception& e) {
     out << "digest list: " << e.what() << "\n";  // listed all the same: list shows what is there
   }
   if (const std::optional<SignatureFacts> sig = SignatureOf(m))
     out << "signature: " << (sig->authenticode ? "Authenticode, " : "not Authenticode, ") << sig->size << " bytes, "
         << (sig->coversPackage ? "covers the package" : "does not cover the package (signed before it was added)")
-        << (sig->trailing ? ", " + std::to_string(sig->trailing) + " bytes after it not covered" : std::string()) << "\n";
+        << (sig->trailing ? ", " + std::to_string(sig->trailing) + " bytes after it not covered" : std::string())
+        << (sig->missing ? ", cut short by " + std::to_string(sig->missing) + " bytes" : std::string()) << "\n";
   else
     out << "signature: none\n";
 }

@@ -18,6 +18,7 @@ std::optional<SignatureFacts> SignatureOf(const TPEModule& image) {
     f.authenticode = revision == 0x0200 && type == 0x0002;
   }
   f.trailing = file.Contains(offset, size) ? file.Size() - offset - size : 0;
+  f.missing = file.Contains(offset, size) ? 0 : uint64_t{offset} + size - std::min<uint64_t>(file.Size(), uint64_t{offset} + size);
   // The package is whatever section holds the resource directory.
   const uint32_t resources = image.DataDirectoryCount() > 2 ? image.DataDirectory(2).first : 0;
   for (const TImageSection& s : image.Sections()) {

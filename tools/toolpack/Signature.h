@@ -15,6 +15,7 @@ struct SignatureFacts {
   bool authenticode = false;      // a revision 2.0 certificate of PKCS#7 signed data
   bool coversPackage = false;     // the section of the resources lies wholly before the table
   uint64_t trailing = 0;          // bytes after the table, which no signature covers
+  uint64_t missing = 0;           // bytes of the table past the end of the file (a tool cut short)
 };
 
 // Nothing when the image has no certificate table.

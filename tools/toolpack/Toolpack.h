@@ -58,6 +58,9 @@ inline constexpr uint64_t kPlainWarningSize = 64ull * 1024 * 1024;
 
 // Builds the update tool; writes it in one step (a failure leaves nothing behind).
 void Build(const std::string& imagePath, const std::string& manifestPath, const std::string& outPath, std::ostream& out);
+// The image with a digest list of every resource it holds (any earlier list replaced): for tools
+// put together by hand, in tests and benchmarks.
+std::vector<unsigned char> WithDigestList(const std::vector<unsigned char>& image);
 void List(const std::string& toolPath, std::ostream& out);
 // True when the program would load the tool as it is (its pre-scan and staging, digests and all)
 // and nothing of it would deploy otherwise than meant (names, languages, fields); problems are printed.
