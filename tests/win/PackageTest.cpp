@@ -185,18 +185,30 @@ TEST_F(Package, DamagedPackagesWriteNothingOutsideOrHalfWay) {
   EXPECT_FALSE(FindHandle(::FindFirstFileW(Wide(brokenStaging + "*.yte").c_str(), &fd)));
 }
 
-TEST_F(Package, ALaterResourceOfTheSameFileNameOverwritesTheEarlier) {
-  NewResource first = Module("Same.dll", "first");
-  NewResource second = Module("Same.dll", "second", 34);  // other fields, so another resource name
-  const std::string tool = Pack(image, "D:\\pack\\Tool01_11.exe", {first, second});
-  std::vector<TUpdateFileResource> records;
-  std::string current;
-  const std::string staging = CreateStagingFolder(tool);
-  ExtractPackage(tool, staging, run.PrevToolList, records, current);
-  ASSERT_EQ(records.size(), 2u);
-  EXPECT_EQ(records[0].SubFolderIndex, 34);  // "...|34|" sorts before "...|6|"
-  EXPECT_EQ(ReadFileBytes(staging + "Same.dll"), "first");
-  EXPECT_TRUE(LogHas("    파일생성 [2. " + staging + "Same.dll]"));
+// Two files that Windows takes for one name would be staged over each other and the first record
+// deployed with the second's content: the tool is refused, whatever case or script differs.
+TEST_F(Package, TwoFilesOfOneNameToWindowsRefuseTheTool) {
+  struct Row {
+    const char* first;
+    const char* second;
+  };
+  const Row rows[] = {{"Same.dll", "Same.dll"}, {"Same.dll", "SAME.DLL"}, {"\xC3\x84.txt", "\xC3\xA4.txt"}, {"\xD0\x96.txt", "\xD0\xB6.txt"}};
+  int n = 0;
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.second);
+    NewResource first = Module(row.first, "first");
+    NewResource second = Module(row.second, "second", 34);  // other fields, so another resource name
+    const std::string tool = Pack(image, "D:\\pack\\Tool01_1" + std::to_string(++n) + ".exe", {first, second});
+    std::vector<TUpdateFileResource> records;
+    std::string current;
+    try {
+      ExtractPackage(tool, CreateStagingFolder(tool), run.PrevToolList, records, current);
+      ADD_FAILURE() << "extracted";
+    } catch (const DamagedResource& e) {
+      EXPECT_NE(std::string(e.what()).find("to Windows"), std::string::npos) << e.what();
+    }
+    EXPECT_EQ(records.size(), 1u);
+  }
 }
 
 TEST(History, RunVersionComparesAsText) {
