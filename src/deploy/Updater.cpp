@@ -1,6 +1,7 @@
 #include "deploy/Updater.h"
 
 #include <algorithm>
+#include <map>
 #include <stdexcept>
 
 #include "core/ClientFolders.h"
@@ -99,6 +100,10 @@ void TUpdater::BuildUpdateList(const std::string& stagingFolder) {
   }
   if (!dlls.Empty()) TerminateModuleUsers(run, dlls, true);
   LogLine("업데이트 파일목록 (" + std::to_string(found.size()) + "개 파일)");
+  // Each staged file's record, the first of its name, found by index: a package of many files is
+  // listed in linear time.
+  std::map<std::string, int32_t> recordOf;
+  for (size_t i = 0; i < ResourceList.size(); ++i) recordOf.emplace(ToLowerAscii(ResourceList[i].FileName), static_cast<int32_t>(i));
   for (size_t i = 0; i < found.size(); ++i) {
     try {
       TUpdateFile f;
@@ -106,7 +111,8 @@ void TUpdater::BuildUpdateList(const std::string& stagingFolder) {
       f.FileName = FileNamePart(found[i]);
       f.DotlessVersion = StagedDotless(VersionText(found[i], 1));
       f.Size = FileSize(found[i]);
-      f.ResourceIndex = FindResourceIndex(f);
+      const auto record = recordOf.find(ToLowerAscii(f.FileName));
+      f.ResourceIndex = record == recordOf.end() ? -1 : record->second;
       UpdateList.push_back(f);
       LogLine("    목록추가 [" + std::to_string(i + 1) + ". " + f.StagingPath + "(" + f.DotlessVersion + ", " +
               FileSizeText(f.Size) + ")]");
@@ -116,12 +122,6 @@ void TUpdater::BuildUpdateList(const std::string& stagingFolder) {
     }
   }
   LogLine("");
-}
-
-int32_t TUpdater::FindResourceIndex(const TUpdateFile& file) const {
-  for (size_t i = 0; i < ResourceList.size(); ++i)
-    if (EqualsIgnoreCase(ResourceList[i].FileName, file.FileName)) return static_cast<int32_t>(i);
-  return -1;
 }
 
 const TUpdateFileResource& TUpdater::ResourceOf(const TUpdateFile& file) const {

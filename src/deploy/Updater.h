@@ -64,7 +64,6 @@ class TUpdater {
   // Records the tool version as this PC's in ModuleSetting, when PCINFO knows the PC by its first
   // host address.
   void RecordToolVersion();
-  int32_t FindResourceIndex(const TUpdateFile& file) const;
   // The resource record of an update file; throws when it has none.
   const TUpdateFileResource& ResourceOf(const TUpdateFile& file) const;
 

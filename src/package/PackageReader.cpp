@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <memory>
+#include <set>
 
 #include "core/PathText.h"
 #include "platform/Sha256.h"
@@ -14,17 +15,19 @@ constexpr size_t kPlainBlock = 256 * 1024;
 // A digest list is one line a file; far above any real package, far below what a run could hold.
 constexpr size_t kLargestDigestList = 16u << 20;
 
-void AddOnce(std::vector<std::string>& list, const std::string& name) {
-  if (std::find(list.begin(), list.end(), name) == list.end()) list.push_back(name);
-}
-
-// The names the pre-scan takes from every entry, whatever its type.
-void NoteName(ToolOptions& found, const TUpdateFileResource& record) {
+// The names the pre-scan takes from every entry, whatever its type; seen keeps each list's names
+// once in the order met, in linear time.
+void NoteName(ToolOptions& found, std::set<std::string>& seen, const TUpdateFileResource& record) {
   const std::string& name = record.FileName;
   if (!Trim(name).empty()) {
+    const std::string lower = ToLowerAscii(name);
     switch (ClassifyPackageName(name)) {
-      case NameClass::Dll: AddOnce(found.dlls, ToLowerAscii(name)); break;
-      case NameClass::Exe: AddOnce(found.exes, ToLowerAscii(name)); break;
+      case NameClass::Dll:
+        if (seen.insert("d" + lower).second) found.dlls.push_back(lower);
+        break;
+      case NameClass::Exe:
+        if (seen.insert("e" + lower).second) found.exes.push_back(lower);
+        break;
       case NameClass::None: break;
     }
   }
@@ -143,12 +146,13 @@ std::optional<PackageReader::DigestMap> PackageReader::VerifiedDigests() const {
 ToolOptions PackageReader::Scan(ScanEvents& events) const {
   VerifiedDigests();
   ToolOptions found;
+  std::set<std::string> seen;
   for (const PackageEntry& e : entries_) {
     if (!e.error.empty()) throw std::invalid_argument(e.error);
     if (!e.fields) continue;
     const TUpdateFileResource& record = *e.fields;
     const TResourceDetails& payload = Payload(e);
-    NoteName(found, record);
+    NoteName(found, seen, record);
     if (!IsControlType(e.resource->Type())) continue;
     if (const std::optional<std::string> damage = EntryDamage(record, false)) throw DamagedResource(*damage, record.FileName);
     const std::string text = events.ControlText(record, payload);
