@@ -159,6 +159,19 @@ std::optional<std::string> EntryDamage(const TUpdateFileResource& r, bool module
   return damage;
 }
 
+std::optional<std::string> MeaninglessFolder(const TUpdateFileResource& r) {
+  for (const std::string& folder : {r.FolderText, r.RequiredFolder})
+    if (HasParentSegment(WithoutBlanks(folder))) return "folder \"" + folder + "\" has a \"..\" segment";
+  if (r.BaseKind == 1 && r.SubFolderIndex > 0 && r.SubFolderIndex < kSubFolderCount) {
+    const std::string given = WithoutTrailingBackslash(WithoutBlanks(r.FolderText));
+    const std::string entry(SubFolderEntry(r.SubFolderIndex));
+    if (!given.empty() && !EqualsIgnoreCase(given, WithoutBlanks(entry)))
+      return "folder \"" + r.FolderText + "\" is not the folder of index " + std::to_string(r.SubFolderIndex) + " (\"" + entry +
+             "\"), which the program takes";
+  }
+  return std::nullopt;
+}
+
 std::optional<std::string> UnknownFieldDamage(const TUpdateFileResource& r) {
   if (r.CopyType > kHighestCopyType) return "unknown copy type " + std::to_string(r.CopyType);
   if (r.BaseKind != 0 && r.BaseKind != 1) return "unknown base kind " + std::to_string(r.BaseKind);

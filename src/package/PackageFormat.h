@@ -66,6 +66,11 @@ std::optional<std::string> EntryDamage(const TUpdateFileResource& r, bool module
 inline constexpr uint8_t kHighestCopyType = 10;
 std::optional<std::string> UnknownFieldDamage(const TUpdateFileResource& r);
 
+// A folder column that says something the program would not do: with base kind 1 and a table index,
+// a folder text other than that entry (the program takes the entry), and ".." in any folder
+// column. The program deploys by the table as always; toolpack refuses to build or pass it.
+std::optional<std::string> MeaninglessFolder(const TUpdateFileResource& r);
+
 // The run log's name of a copy type; empty outside 0 to 10.
 std::string CopyTypeName(uint8_t copyType);
 

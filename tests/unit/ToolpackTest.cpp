@@ -10,6 +10,7 @@
 #include "ToolpackIo.h"
 #include "Plan.h"
 #include "package/Inflate.h"
+#include "package/PackageReader.h"
 #include "package/pe/PEFile.h"
 #include "platform/Sha256.h"
 #include "Toolpack.h"
@@ -100,27 +101,71 @@ TEST_F(Toolpack, BuildListCheckExtractRoundTrip) {
             Sha256Hex("doc") + "  Guide.mht\n" + Sha256Hex(std::string(50000, 'm')) + "  Main.dll\n");
 }
 
-TEST_F(Toolpack, BadManifestsNameTheFileAndLeaveNothingBehind) {
-  EXPECT_NE(ErrorOfBuild("[files]\nmissing.dll | 0 | 1 | 6 | Exe | zlib\n").find("missing.dll: cannot open the file"), std::string::npos);
-  EXPECT_NE(ErrorOfBuild("[files]\nfiles/a | x | 1 | 6 | Exe | zlib\n").find("m.txt: line 2: copy type \"x\" is not a number"),
-            std::string::npos);
-  EXPECT_NE(ErrorOfBuild("[files]\nfiles/a | 0 | 1 | 6 | Exe | gzip\n").find("store must be zlib or plain"), std::string::npos);
-  EXPECT_NE(ErrorOfBuild("[files]\nfiles/a | 0 | 1\n").find("expected source"), std::string::npos);
-  EXPECT_NE(ErrorOfBuild("[options]\nPREVTOOL=55A1\n").find("PREVTOOL needs a number"), std::string::npos);
-  EXPECT_NE(ErrorOfBuild("[options]\nFAST=1\n").find("unknown option FAST"), std::string::npos);
-  EXPECT_NE(ErrorOfBuild("[stuff]\n").find("unknown section"), std::string::npos);
-  EXPECT_NE(ErrorOfBuild("[files]\nfiles/.. | 0 | 1 | 6 | Exe | zlib\n").find("unsafe file name"), std::string::npos);
-  EXPECT_NE(ErrorOfBuild("[files]\nfiles/a | 11 | 1 | 6 | Exe | zlib\n").find("unknown copy type 11"), std::string::npos);
-  EXPECT_NE(ErrorOfBuild("[files]\nfiles/a | 0 | 2 | 6 | Exe | zlib\n").find("unknown base kind 2"), std::string::npos);
-  EXPECT_NE(ErrorOfBuild("[files]\nfiles/a | 0 | 1 | 0 | a\\...\\x | zlib\n").find("segment ending in a dot"), std::string::npos);
+TEST_F(Toolpack, BadManifestsNameTheFileAndLineAndLeaveNothingBehind) {
   Write("files/A.dll", "a");
   Write("files/sub/a.dll", "a");
-  EXPECT_NE(ErrorOfBuild("[files]\nfiles/A.dll | 0 | 1 | 6 | Exe | zlib\nfiles/sub/a.dll | 0 | 1 | 34 | Exe | zlib\n").find("two files named a.dll"),
-            std::string::npos);
   Write("files/q'uote.dll", "x");
-  EXPECT_NE(ErrorOfBuild("[files]\nfiles/q'uote.dll | 0 | 1 | 6 | Exe | zlib\n").find("quotes"), std::string::npos);
-  EXPECT_FALSE(fs::exists(dir / "Tool01_1.exe"));
+  Write("files/\xD0\x96.txt", "x");
+  Write("files/sub/\xD0\xB6.txt", "x");
+  const std::pair<const char*, const char*> rows[] = {
+      {"[files]\nmissing.dll | 0 | 1 | 6 | Exe | zlib\n", "missing.dll: cannot open the file"},
+      {"[files]\nfiles/a | x | 1 | 6 | Exe | zlib\n", "m.txt: line 2: copy type \"x\" is not a number"},
+      {"[files]\nfiles/a | 0 | 1 | 6 | Exe | gzip\n", "line 2: store must be zlib or plain"},
+      {"[files]\nfiles/a | 0 | 1\n", "expected source"},
+      {"[options]\nPREVTOOL=55A1\n", "line 2: PREVTOOL needs a number (digits only)"},
+      {"[options]\nPREVTOOL=5 5\n", "PREVTOOL needs a number"},
+      {"[options]\nPREVTOOL=55&1\n", "PREVTOOL needs a number"},
+      {"[options]\nHIDDEN=yes\n", "line 2: HIDDEN takes 0 or 1, not \"yes\""},
+      {"[options]\nNOTEXECMANUAL=2  # two\n", "line 2: NOTEXECMANUAL takes 0 or 1, not \"2\""},
+      {"[options]\nFAST=1\n", "unknown option FAST"},
+      {"[stuff]\n", "unknown section"},
+      {"files/a | 0 | 1 | 6 | Exe | zlib\n", "line 1: outside [options] or [files] (is this the manifest?"},
+      {"[files]\nfiles/.. | 0 | 1 | 6 | Exe | zlib\n", "unsafe file name"},
+      {"[files]\nfiles/a | 11 | 1 | 6 | Exe | zlib\n", "unknown copy type 11"},
+      {"[files]\nfiles/a | 0 | 2 | 6 | Exe | zlib\n", "unknown base kind 2"},
+      {"[files]\nfiles/a | 0 | 1 | 0 | a\\...\\x | zlib\n", "segment ending in a dot"},
+      {"[files]\nfiles/a | 0 | 1 | 6 | Etc | zlib\n", "folder \"Etc\" is not the folder of index 6 (\"Exe\"), which the program takes"},
+      {"[files]\nfiles/a | 0 | 1 | 12 | Foo\\Bar | zlib\n", "is not the folder of index 12"},
+      {"[files]\nfiles/a | 0 | 1 | 6 | ..\\Windows | zlib\n", "has a \"..\" segment"},
+      {"[files]\nfiles/a | 9 | 1 | 6 | Exe | zlib | ..\\Agent\n", "has a \"..\" segment"},
+      {"[files]\nfiles/A.dll | 0 | 1 | 6 | Exe | zlib\nfiles/sub/a.dll | 0 | 1 | 34 | | zlib\n", "two files named A.dll and a.dll"},
+      {"[files]\nfiles/\xD0\x96.txt | 0 | 1 | 6 | Exe | zlib\nfiles/sub/\xD0\xB6.txt | 0 | 1 | 34 | | zlib\n", "(one name to Windows)"},
+      {"[files]\nfiles/q'uote.dll | 0 | 1 | 6 | Exe | zlib\n", "quotes"},
+  };
+  for (const auto& [manifest, expected] : rows) {
+    SCOPED_TRACE(manifest);
+    EXPECT_NE(ErrorOfBuild(manifest).find(expected), std::string::npos) << ErrorOfBuild(manifest);
+    EXPECT_FALSE(fs::exists(dir / "Tool01_1.exe"));
+  }
   for (const auto& e : fs::directory_iterator(dir)) EXPECT_EQ(e.path().string().find("toolpack-tmp"), std::string::npos);
+}
+
+// The manifest as the README prints it builds as it stands: comments after values, a byte order mark.
+TEST_F(Toolpack, TheReadmesManifestBuildsAsPrinted) {
+  std::ifstream readme(std::string(UPDATER_SOURCE_DIR) + "/README.md", std::ios::binary);
+  const std::string text(std::istreambuf_iterator<char>(readme), {});
+  const size_t start = text.find("```\n[options]\n");
+  ASSERT_NE(start, std::string::npos);
+  const std::string manifest = text.substr(start + 4, text.find("```", start + 4) - start - 4);
+  Write("files/Main.dll", "main");
+  Write("files/Guide.mht", "guide");
+  Write("m.txt", "\xEF\xBB\xBF" + manifest);
+  std::ostringstream out;
+  Build(P("image.exe"), P("m.txt"), P("Tool01_5521.exe"), out);
+  TPEResourceModule m(P("Tool01_5521.exe"));
+  const PackageReader reader(m);
+  struct Options final : ScanEvents {
+    std::string ControlText(const TUpdateFileResource&, const TResourceDetails& payload) override {
+      std::string t;
+      ReadStaged(payload, false, [&](const void* d, size_t n) { t.append(static_cast<const char*>(d), n); });
+      return t;
+    }
+  } events;
+  const ToolOptions o = reader.Scan(events);
+  EXPECT_TRUE(o.hidden);
+  EXPECT_FALSE(o.openDocuments);
+  EXPECT_TRUE(o.autoRunDataTool);
+  EXPECT_EQ(o.prevTool, "VEROZ5521.exe");
 }
 
 // Two tools built from the same files but for the changes listed: the diff names each, and only
@@ -138,14 +183,15 @@ TEST_F(Toolpack, DiffNamesWhatChangedAndNothingElse) {
   Write("files/Same.dll", "same");                           // written again: a new date, the same content
   Write("files/New.txt", "new");
   Write("b.txt", "[options]\nHIDDEN=1\nPREVTOOL=5600\n[files]\nfiles/Main.dll | 0 | 1 | 6 | Exe | zlib\nfiles/Same.dll | 0 | 1 | 6 | Exe | zlib\n"
-                 "files/New.txt | 7 | 1 | 6 | Exe | zlib\nfiles/Guide.mht | 1 | 1 | 23 | Manual\\Update | zlib\n");
+                 "files/New.txt | 7 | 1 | 6 | Exe | zlib\nfiles/Guide.mht | 1 | 1 | 23 | Manual\\Update\\ChartManual | zlib\n");
   Build(P("image.exe"), P("b.txt"), P("Tool01_2.exe"), ignored);
 
   std::ostringstream text;
-  EXPECT_EQ(Diff(P("Tool01_1.exe"), P("Tool01_2.exe"), text, false), 8u);
+  EXPECT_EQ(Diff(P("Tool01_1.exe"), P("Tool01_2.exe"), text, false), 9u);
   const std::vector<std::string> expected = {
       "changed  Guide.mht: copy type 0 -> 1",
       "changed  Guide.mht: sub-folder index 12 -> 23",
+      "changed  Guide.mht: folder Manual\\Update -> Manual\\Update\\ChartManual",
       "changed  Guide.mht: storage plain -> zlib",
       "changed  Main.dll: content sha256 " + Sha256Hex(std::string(50000, 'm')).substr(0, 12) + " -> " +
           Sha256Hex(std::string(49999, 'm') + "n").substr(0, 12),
@@ -174,7 +220,7 @@ TEST_F(Toolpack, ATooLargeToolIsRefusedAndAPlainFileThatCompressesIsNamed) {
     fs::resize_file(dir / rel, size);
   };
   sparse("files/Huge.dat", kLargestLoadableTool + 1);
-  const std::string error = ErrorOfBuild("[files]\nfiles/Huge.dat | 0 | 1 | 6 | Etc | plain\n");
+  const std::string error = ErrorOfBuild("[files]\nfiles/Huge.dat | 0 | 1 | 5 | Etc | plain\n");
   EXPECT_NE(error.find("m.txt: the files stored plain come to more than 1900 MB, the largest tool the program can load"),
             std::string::npos)
       << error;
@@ -183,7 +229,7 @@ TEST_F(Toolpack, ATooLargeToolIsRefusedAndAPlainFileThatCompressesIsNamed) {
 
   // Zeros past the warning size, stored plain: built, with a warning that names the file.
   sparse("files/Zeros.dat", kPlainWarningSize + 1);
-  Write("m.txt", "[files]\nfiles/Zeros.dat | 0 | 1 | 6 | Etc | plain\n");
+  Write("m.txt", "[files]\nfiles/Zeros.dat | 0 | 1 | 5 | Etc | plain\n");
   std::ostringstream out;
   Build(P("image.exe"), P("m.txt"), P("Tool01_1.exe"), out);
   EXPECT_NE(out.str().find("warning: Zeros.dat is stored plain (64 MB) but compresses"), std::string::npos) << out.str();
@@ -267,9 +313,16 @@ TEST_F(Toolpack, CheckReportsDamage) {
     SCOPED_TRACE(row.what);
     const std::vector<unsigned char> tool = row.make();
     Write("spoiled.exe", std::string(tool.begin(), tool.end()));
-    std::ostringstream checked;
-    EXPECT_EQ(Check(P("spoiled.exe"), checked), std::string(row.line).empty()) << checked.str();
+    std::ostringstream checked, extracted;
+    const bool whole = std::string(row.line).empty();
+    EXPECT_EQ(Check(P("spoiled.exe"), checked), whole) << checked.str();
     EXPECT_NE(checked.str().find(row.line), std::string::npos) << checked.str();
+    // plan and extract judge the tool as check and the program do.
+    fs::create_directories(dir / "client");
+    EXPECT_EQ(MakePlan(P("spoiled.exe"), P("client")).refused.empty(), whole);
+    fs::remove_all(dir / "out");
+    if (whole) EXPECT_NO_THROW(Extract(P("spoiled.exe"), P("out"), extracted));
+    else EXPECT_THROW(Extract(P("spoiled.exe"), P("out"), extracted), Error);
   }
   std::ostringstream listed, checked;
   Write("plain.exe", [&] { auto t = WriteResources(built, {}, {std::string(kDigestType)}); return std::string(t.begin(), t.end()); }());

@@ -1,6 +1,8 @@
 // toolpack build: the manifest, the version of each file, and the tool written in one step.
 #include <fstream>
 #include <ostream>
+#include <algorithm>
+#include <map>
 #include <set>
 
 #include "core/PathText.h"
@@ -32,6 +34,17 @@ int Integer(const std::string& text, const std::string& file, int line, const ch
   }
 }
 
+// A line without its comment: "#" at the start or after a blank begins one.
+std::string WithoutComment(const std::string& raw) {
+  for (size_t at = raw.find('#'); at != std::string::npos; at = raw.find('#', at + 1))
+    if (at == 0 || raw[at - 1] == ' ' || raw[at - 1] == '\t') return raw.substr(0, at);
+  return raw;
+}
+
+bool IsDigits(const std::string& text) {
+  return !text.empty() && std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
+}
+
 std::string ControlName(const char* fileName) {
   TUpdateFileResource r{"", fileName, "", 0, 1, -1, "", "", 0};
   return MakeResourceName(r);
@@ -43,10 +56,12 @@ Manifest ParseManifest(const std::string& text, const std::string& manifestPath)
   Manifest m;
   std::string section;
   int lineNo = 0;
-  for (const std::string& raw : TextLines(text)) {
+  // A byte order mark, as some editors write it, is no part of the first line.
+  const std::string_view body = std::string_view(text).starts_with("\xEF\xBB\xBF") ? std::string_view(text).substr(3) : text;
+  for (const std::string& raw : TextLines(body)) {
     ++lineNo;
-    const std::string line = Trim(raw);
-    if (line.empty() || line[0] == '#') continue;
+    const std::string line = Trim(WithoutComment(raw));
+    if (line.empty()) continue;
     if (line.front() == '[' && line.back() == ']') {
       section = ToLowerAscii(line.substr(1, line.size() - 2));
       if (section != "options" && section != "files")
@@ -58,10 +73,13 @@ Manifest ParseManifest(const std::string& text, const std::string& manifestPath)
       if (eq == std::string::npos) throw Error(manifestPath, "line " + std::to_string(lineNo) + ": expected NAME=VALUE");
       const std::string key = ToUpperAscii(Trim(line.substr(0, eq))), value = Trim(line.substr(eq + 1));
       if (key == "PREVTOOL") {
-        if (!IsNumeric(value)) throw Error(manifestPath, "line " + std::to_string(lineNo) + ": PREVTOOL needs a number");
+        // Digits only: the number becomes part of a program name the tool starts.
+        if (!IsDigits(value)) throw Error(manifestPath, "line " + std::to_string(lineNo) + ": PREVTOOL needs a number (digits only)");
         m.prevTool = value;
         continue;
       }
+      if (value != "0" && value != "1")
+        throw Error(manifestPath, "line " + std::to_string(lineNo) + ": " + key + " takes 0 or 1, not \"" + value + "\"");
       const bool on = value == "1";
       if (key == "HIDDEN") m.options.Hidden = on;
       else if (key == "NOTEXECMANUAL") m.options.NotExecManual = on;
@@ -95,13 +113,15 @@ Manifest ParseManifest(const std::string& text, const std::string& manifestPath)
       if (f.size() == 7) file.fields.RequiredFolder = f[6];
       std::optional<std::string> damage = EntryDamage(file.fields, true);
       if (!damage) damage = UnknownFieldDamage(file.fields);
+      if (!damage) damage = MeaninglessFolder(file.fields);
       if (damage) throw Error(manifestPath, "line " + std::to_string(lineNo) + ": " + *damage + " " + file.fields.FileName);
       for (const std::string& field : {file.fields.FileName, file.fields.FolderText, file.fields.RequiredFolder})
         if (field.find_first_of("\b\"'") != std::string::npos)
           throw Error(manifestPath, "line " + std::to_string(lineNo) + ": quotes and backspaces cannot stand in a name field");
       m.files.push_back(std::move(file));
     } else {
-      throw Error(manifestPath, "line " + std::to_string(lineNo) + ": outside [options] or [files]");
+      throw Error(manifestPath, "line " + std::to_string(lineNo) + ": outside [options] or [files]" +
+                                    (lineNo == 1 ? " (is this the manifest? build takes IMAGE.exe MANIFEST OUT.exe)" : ""));
     }
   }
   return m;
@@ -210,10 +230,11 @@ void Build(const std::string& imagePath, const std::string& manifestPath, const 
   const fs::path base = Path(manifestPath).parent_path();
 
   // A second file of a name would be deployed over the first, and one digest could not tell them.
-  std::set<std::string> names;
+  std::map<std::string, std::string> names;
   for (const ManifestFile& f : manifest.files)
-    if (!names.insert(ToLowerAscii(f.fields.FileName)).second)
-      throw Error(manifestPath, "two files named " + f.fields.FileName + ": the second would be deployed over the first");
+    if (const auto [at, added] = names.emplace(FoldedFileName(f.fields.FileName), f.fields.FileName); !added)
+      throw Error(manifestPath, "two files named " + at->second + " and " + f.fields.FileName +
+                                    " (one name to Windows): the second would be deployed over the first");
   if (SignatureOf(image))
     out << "note: " << imagePath << " is signed; the signature is dropped (it cannot stay valid once the package is added): "
         << "sign the tool after building it\n";

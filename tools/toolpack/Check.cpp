@@ -68,8 +68,10 @@ bool Check(const std::string& toolPath, std::ostream& out) {
     }
     const bool module = r.Type() == kModuleType;
     modules += module;
-    if (module)
+    if (module) {
       if (const std::optional<std::string> unknown = UnknownFieldDamage(*e.fields)) problem(name + ": " + *unknown);
+      if (const std::optional<std::string> folder = MeaninglessFolder(*e.fields)) problem(name + ": " + *folder);
+    }
   }
   if (!reading.digestsChecked) out << "no digest list: the tool cannot prove itself whole\n";
   else if (reading.refused.empty()) out << "digests: every resource matches its SHA-256 (" << reading.files.size() << " files)\n";
