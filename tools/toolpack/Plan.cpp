@@ -236,24 +236,24 @@ std::string DryRun(const ToolPlan& plan) {
 
 void PrintJson(const ToolPlan& plan, std::ostream& out) {
   const Totals t(plan);
-  out << "{\"dry run\": " << Json(DryRun(plan)) << ",\n \"tool\": " << Json(plan.tool) << ", \"client folder\": " << Json(plan.folder)
-      << ", \"install root\": " << Json(plan.installRoot) << ",\n \"refused\": " << Json(plan.refused) << ",\n \"files\": [";
+  out << "{\"dry_run\": " << Json(DryRun(plan)) << ",\n \"tool\": " << Json(plan.tool) << ", \"client_folder\": " << Json(plan.folder)
+      << ", \"install_root\": " << Json(plan.installRoot) << ",\n \"refused\": " << JsonOrNull(plan.refused) << ",\n \"files\": [";
   for (size_t i = 0; i < plan.files.size(); ++i) {
     const PlannedFile& f = plan.files[i];
     out << (i ? ",\n  " : "\n  ") << "{\"name\": " << Json(f.name) << ", \"decision\": " << Json(f.decision)
-        << ", \"reason\": " << Json(f.reason) << ", \"target\": " << Json(f.target) << ", \"outside\": " << (f.outside ? "true" : "false")
-        << ", \"installed version\": " << Json(f.installedVersion) << ", \"package version\": " << Json(f.packageVersion)
-        << ", \"size\": " << f.size << ", \"installed size\": " << f.installedSize << ", \"backup\": " << Json(f.backup)
-        << ", \"after\": " << Json(f.after) << "}";
+        << ", \"reason\": " << Json(f.reason) << ", \"target\": " << JsonOrNull(f.target) << ", \"outside\": " << (f.outside ? "true" : "false")
+        << ", \"installed_version\": " << JsonOrNull(f.installedVersion) << ", \"package_version\": " << Json(f.packageVersion)
+        << ", \"size\": " << f.size << ", \"installed_size\": " << f.installedSize << ", \"backup\": " << JsonOrNull(f.backup)
+        << ", \"after\": " << JsonOrNull(f.after) << "}";
   }
-  out << (plan.files.empty() ? "],\n" : "\n ],\n") << " \"end if running\": {\"programs\": " << JsonList(plan.programs)
-      << ", \"modules\": " << JsonList(plan.modules) << ", \"running now\": " << JsonList(plan.runningNow) << "},\n"
-      << " \"prerequisite tool\": " << Json(plan.prevTool) << ", \"prerequisite in package\": " << (plan.prevToolInPackage ? "true" : "false")
-      << ",\n \"document\": " << Json(plan.document) << ", \"documents opened\": " << (plan.documentsOpened ? "true" : "false")
-      << ",\n \"data tool\": " << Json(plan.dataTool) << ", \"data tool started\": " << (plan.dataToolAutoRun ? "true" : "false")
+  out << (plan.files.empty() ? "],\n" : "\n ],\n") << " \"end_if_running\": {\"programs\": " << JsonList(plan.programs)
+      << ", \"modules\": " << JsonList(plan.modules) << ", \"running_now\": " << JsonList(plan.runningNow) << "},\n"
+      << " \"prerequisite_tool\": " << JsonOrNull(plan.prevTool) << ", \"prerequisite_in_package\": " << (plan.prevToolInPackage ? "true" : "false")
+      << ",\n \"document\": " << JsonOrNull(plan.document) << ", \"documents_opened\": " << (plan.documentsOpened ? "true" : "false")
+      << ",\n \"data_tool\": " << JsonOrNull(plan.dataTool) << ", \"data_tool_started\": " << (plan.dataToolAutoRun ? "true" : "false")
       << ",\n \"hidden\": " << (plan.hidden ? "true" : "false") << ",\n \"totals\": {\"files\": " << plan.files.size()
-      << ", \"deploy\": " << t.deploy << ", \"keep\": " << t.keep << ", \"skip\": " << t.skip << ", \"bytes to write\": " << plan.bytesToWrite
-      << ", \"backups\": " << t.backups << ", \"backup bytes\": " << plan.backupBytes << "}}\n";
+      << ", \"deploy\": " << t.deploy << ", \"keep\": " << t.keep << ", \"skip\": " << t.skip << ", \"bytes_to_write\": " << plan.bytesToWrite
+      << ", \"backups\": " << t.backups << ", \"backup_bytes\": " << plan.backupBytes << "}}\n";
 }
 
 void PrintText(const ToolPlan& plan, std::ostream& out) {

@@ -61,10 +61,10 @@ void Build(const std::string& imagePath, const std::string& manifestPath, const 
 // The image with a digest list of every resource it holds (any earlier list replaced): for tools
 // put together by hand, in tests and benchmarks.
 std::vector<unsigned char> WithDigestList(const std::vector<unsigned char>& image);
-void List(const std::string& toolPath, std::ostream& out);
+void List(const std::string& toolPath, std::ostream& out, bool json = false);
 // True when the program would load the tool as it is (its pre-scan and staging, digests and all)
 // and nothing of it would deploy otherwise than meant (names, languages, fields); problems are printed.
-bool Check(const std::string& toolPath, std::ostream& out);
+bool Check(const std::string& toolPath, std::ostream& out, bool json = false);
 void Extract(const std::string& toolPath, const std::string& folder, std::ostream& out);
 // What changed from one tool to another: files added and removed, content (as the program stages
 // it), version and fields of each file, and the run options. One line each, or a JSON array.
