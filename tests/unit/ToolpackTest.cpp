@@ -235,6 +235,20 @@ TEST_F(Toolpack, ATooLargeToolIsRefusedAndAPlainFileThatCompressesIsNamed) {
   EXPECT_NE(out.str().find("warning: Zeros.dat is stored plain (64 MB) but compresses"), std::string::npos) << out.str();
   EXPECT_GT(fs::file_size(dir / "Tool01_1.exe"), kPlainWarningSize);
   EXPECT_EQ(fs::file_size(dir / "Tool01_1.exe") % 4096, 0u);
+
+  // Random data past the warning size, asked for zlib: stored plain, and said so.
+  std::string noise(kPlainWarningSize + 1, '\0');
+  uint64_t x = 88172645463325252ull;
+  for (char& c : noise) c = static_cast<char>((x ^= x << 13, x ^= x >> 7, x ^= x << 17) >> 24);
+  Write("files/Noise.bin", noise);
+  Write("m.txt", "[files]\nfiles/Noise.bin | 0 | 1 | 5 | Etc | zlib\n");
+  std::ostringstream noted;
+  Build(P("image.exe"), P("m.txt"), P("Tool01_2.exe"), noted);
+  EXPECT_NE(noted.str().find("note: Noise.bin (64 MB) does not compress: zlib would make it bigger, so it is stored plain"),
+            std::string::npos)
+      << noted.str();
+  TPEResourceModule m(P("Tool01_2.exe"));
+  EXPECT_EQ(PackageReader(m).Entries().front().fields->StoredPlain, 1);
 }
 
 TEST_F(Toolpack, AnImageWithoutRoomOrNotPE32IsRefused) {

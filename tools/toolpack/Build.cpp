@@ -169,18 +169,18 @@ class SourceFile {
     }
     return hash.HexDigest();
   }
-  // Whether the file's first megabytes shrink by a tenth or more at zlib's fastest level.
-  bool Compresses() const {
+  // What zlib's fastest level makes of the file's first megabytes: compressed size over size.
+  double SampleRatio() const {
     std::ifstream in(Path(path_), std::ios::binary);
     std::string sample(4 << 20, '\0');
     in.read(sample.data(), static_cast<std::streamsize>(sample.size()));
     sample.resize(static_cast<size_t>(in.gcount()));
     uLongf bound = compressBound(static_cast<uLong>(sample.size()));
     std::string out(bound, '\0');
-    if (compress2(reinterpret_cast<Bytef*>(out.data()), &bound, reinterpret_cast<const Bytef*>(sample.data()),
-                  static_cast<uLong>(sample.size()), 1) != Z_OK)
-      return false;
-    return bound < sample.size() / 10 * 9;
+    if (sample.empty() || compress2(reinterpret_cast<Bytef*>(out.data()), &bound, reinterpret_cast<const Bytef*>(sample.data()),
+                                    static_cast<uLong>(sample.size()), 1) != Z_OK)
+      return 1.0;
+    return static_cast<double>(bound) / static_cast<double>(sample.size());
   }
 
  private:
@@ -255,9 +255,17 @@ void Build(const std::string& imagePath, const std::string& manifestPath, const 
     sizes[i].size = source.Size();
     TUpdateFileResource fields = f.fields;
     fields.Version = FileVersionOfFile(Utf8(base / Path(f.source)));
-    if (!f.zlib) {
+    bool zlib = f.zlib;
+    // Data that zlib cannot shrink (already compressed, random) would only grow and cost inflating.
+    if (zlib && sizes[i].size > kPlainWarningSize && source.SampleRatio() >= 1.0) {
+      zlib = false;
+      fields.StoredPlain = 1;
+      out << "note: " << fields.FileName << " (" << sizes[i].size / (1024 * 1024)
+          << " MB) does not compress: zlib would make it bigger, so it is stored plain\n";
+    }
+    if (!zlib) {
       plainTotal += sizes[i].size;
-      if (sizes[i].size > kPlainWarningSize && source.Compresses())
+      if (sizes[i].size > kPlainWarningSize && source.SampleRatio() < 0.9)
         out << "warning: " << fields.FileName << " is stored plain (" << sizes[i].size / (1024 * 1024)
             << " MB) but compresses: zlib would make the tool smaller\n";
     }
@@ -266,7 +274,7 @@ void Build(const std::string& imagePath, const std::string& manifestPath, const 
                                     " MB, the largest tool the program can load; store them zlib or split the package");
     NewResource r{std::string(kModuleType), MakeResourceName(fields), kPackageLanguage, 0, {}, {}};
     files[i] = {"", kPackageLanguage, r.type, r.name};
-    r.produce = [source, zlib = f.zlib, &stored = sizes[i].stored, &digest = files[i].sha256](const DataWriter& write) {
+    r.produce = [source, zlib, &stored = sizes[i].stored, &digest = files[i].sha256](const DataWriter& write) {
       Sha256 hash;
       source.Write(zlib, [&](const void* d, size_t n) {
         hash.Add(d, n);
@@ -307,6 +315,17 @@ void Build(const std::string& imagePath, const std::string& manifestPath, const 
   const std::vector<std::string> packageTypes = {std::string(kModuleType), std::string(kPrevToolType), std::string(kUpdateConfigType),
                                                  std::string(kDigestType)};
   for (const ResourceDigest& kept : KeptResources(image, packageTypes)) others.push_back(kept);
+  uint64_t total = 0;
+  for (const Stored& s : sizes) total += s.size;
+  Progress progress("building " + Utf8(Path(outPath).filename()), total);
+  for (NewResource& r : added)
+    if (r.produce)
+      r.produce = [inner = r.produce, &progress](const DataWriter& write) {
+        inner([&](const void* d, size_t n) {
+          write(d, n);
+          progress.Add(n);
+        });
+      };
   OutputFile tool(outPath);
   try {
     WriteResources(image, added, packageTypes, tool);

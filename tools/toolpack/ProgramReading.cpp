@@ -3,6 +3,7 @@
 #include <memory>
 
 #include "platform/Sha256.h"
+#include "ToolpackIo.h"
 
 namespace updater::toolpack {
 namespace {
@@ -23,8 +24,8 @@ class PayloadText final : public ScanEvents {
 
 class Staging final : public StagingSink {
  public:
-  Staging(ContentSink& content, bool withSha256, std::vector<StagedFile>& files)
-      : content_(content), withSha256_(withSha256), files_(files) {}
+  Staging(ContentSink& content, bool withSha256, std::vector<StagedFile>& files, Progress& progress)
+      : content_(content), withSha256_(withSha256), files_(files), progress_(progress) {}
   void Doing(const std::string& currentFile) override {
     if (!currentFile.empty()) at_ = currentFile.substr(0, currentFile.rfind('_'));
   }
@@ -35,6 +36,7 @@ class Staging final : public StagingSink {
   }
   void Write(const void* data, size_t n) override {
     size_ += n;
+    progress_.Add(n);
     if (hash_) hash_->Add(data, n);
     content_.Write(data, n);
   }
@@ -51,6 +53,7 @@ class Staging final : public StagingSink {
   ContentSink& content_;
   bool withSha256_;
   std::vector<StagedFile>& files_;
+  Progress& progress_;
   uint64_t size_ = 0;
   std::unique_ptr<Sha256> hash_;
 };
@@ -59,7 +62,10 @@ class Staging final : public StagingSink {
 
 ProgramReading ReadAsProgram(const PackageReader& reader, ContentSink& content, bool withSha256) {
   ProgramReading reading;
-  Staging staging(content, withSha256, reading.files);
+  uint64_t stored = 0;
+  for (const PackageEntry& e : reader.Entries()) stored += e.resource->DataSize();
+  Progress progress("reading the package", stored);
+  Staging staging(content, withSha256, reading.files, progress);
   try {
     PayloadText scan;
     reading.options = reader.Scan(scan);

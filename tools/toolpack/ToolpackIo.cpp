@@ -1,6 +1,16 @@
 #include "ToolpackIo.h"
 
+#include <algorithm>
+#include <chrono>
 #include <cstdio>
+#include <iostream>
+#ifdef _WIN32
+#include <io.h>
+#define isatty _isatty
+#define fileno _fileno
+#else
+#include <unistd.h>
+#endif
 #include <fstream>
 
 #include "core/PathText.h"
@@ -33,6 +43,36 @@ std::string Json(const std::string& text) {
     out += c;
   }
   return out + "\"";
+}
+
+namespace {
+
+double Now() { return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count(); }
+
+}  // namespace
+
+Progress::Progress(std::string what, uint64_t total)
+    : what_(std::move(what)), total_(total), shown_(total > (100u << 20) && isatty(fileno(stderr))), start_(Now()) {}
+
+Progress::~Progress() {
+  if (!shown_) return;
+  last_ = 0;
+  Show();
+  std::cerr << "\n";
+}
+
+void Progress::Add(uint64_t bytes) {
+  done_ += bytes;
+  if (shown_ && Now() - last_ >= 0.25) Show();
+}
+
+void Progress::Show() {
+  last_ = Now();
+  const double seconds = std::max(last_ - start_, 0.001);
+  char line[160];
+  std::snprintf(line, sizeof line, "\r%s: %llu of %llu MB, %.0f MB/s   ", what_.c_str(), static_cast<unsigned long long>(done_ >> 20),
+                static_cast<unsigned long long>(total_ >> 20), static_cast<double>(done_ >> 20) / seconds);
+  std::cerr << line << std::flush;
 }
 
 std::vector<unsigned char> ReadBinary(const std::string& path) {
