@@ -1,5 +1,7 @@
 #include "app/CheckIdleTime.h"
 
+#include <exception>
+
 namespace updater {
 namespace {
 constexpr wchar_t kClass[] = L"TCheckIdleTime";
@@ -47,7 +49,11 @@ void TCheckIdleTime::Tick() {
 LRESULT CALLBACK TCheckIdleTime::WindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
   auto* self = reinterpret_cast<TCheckIdleTime*>(::GetWindowLongPtrW(hwnd, GWLP_USERDATA));
   if (msg == WM_TIMER && wp == kTimer && self) {
-    self->Tick();
+    try {
+      self->Tick();
+    } catch (const std::exception&) {
+      // A tick that cannot read the clock is skipped: the next one asks again.
+    }
     return 0;
   }
   return ::DefWindowProcW(hwnd, msg, wp, lp);

@@ -2,6 +2,8 @@
 
 #include <commctrl.h>
 
+#include "core/RunState.h"
+#include "core/RunLog.h"
 #include "core/PathText.h"
 #include "platform/Messages.h"
 #include "platform/Pictures.h"
@@ -168,6 +170,10 @@ void TfmMain::StepTotalProgress() {
 }
 
 void TfmMain::SetTotalProgress(int position) { ::SendMessageW(c_.ProgressTotal, PBM_SETPOS, static_cast<WPARAM>(position), 0); }
+
+void TfmMain::MessageFailed(UINT msg, const std::string& what) {
+  LogLine("    " + BracketedErrorText("WindowMessage(" + std::to_string(msg) + ")", what), true);
+}
 
 LRESULT TfmMain::OnMessage(UINT msg, WPARAM wp, LPARAM lp) {
   switch (msg) {

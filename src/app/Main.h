@@ -48,6 +48,7 @@ class TfmMain final : public Form, public MainView {
   };
 
   LRESULT OnMessage(UINT msg, WPARAM wp, LPARAM lp) override;
+  void MessageFailed(UINT msg, const std::string& what) override;
   void CreateControls();
   void FormShow();
   void TimerTimer();

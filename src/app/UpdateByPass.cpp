@@ -1,5 +1,7 @@
 #include "app/UpdateByPass.h"
 
+#include "core/RunState.h"
+#include "core/RunLog.h"
 #include "platform/Text.h"
 
 namespace updater {
@@ -74,6 +76,10 @@ DeferralAnswer TfmUpdateByPass::Execute() {
   ShowModal();
   ::KillTimer(window_.Get(), kOwnTimer);
   return answer_;
+}
+
+void TfmUpdateByPass::MessageFailed(UINT msg, const std::string& what) {
+  LogLine("    " + BracketedErrorText("WindowMessage(" + std::to_string(msg) + ")", what), true);
 }
 
 LRESULT TfmUpdateByPass::OnMessage(UINT msg, WPARAM wp, LPARAM lp) {

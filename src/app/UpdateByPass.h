@@ -24,6 +24,7 @@ class TfmUpdateByPass final : public Form {
 
  private:
   LRESULT OnMessage(UINT msg, WPARAM wp, LPARAM lp) override;
+  void MessageFailed(UINT msg, const std::string& what) override;
   void FormShow();
   void TimerTick();
   void Finish(DeferralAnswer answer);

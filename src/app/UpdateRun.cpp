@@ -1,6 +1,7 @@
 // The update run: which tools, whether to ask first, each tool in turn, and the close steps.
 #include "app/UpdateRun.h"
 
+#include <functional>
 #include <map>
 #include <stdexcept>
 
@@ -200,9 +201,18 @@ void TUpdateRun::Close() {
 
 void TUpdateRun::FormClose() {
   RunState& run = run_;
+  // Each close step that fails is recorded and the close goes on: the caller is started again, the
+  // report goes out and the log ends as after any run.
+  auto step = [&](const char* name, const std::function<void()>& work) {
+    try {
+      work();
+    } catch (const std::exception& e) {
+      RecordBracketedError(run.FailureList, name, e.what(), "    ", true);
+    }
+  };
   if (!Cancelled && UpdateOk) {
-    EndOfRunDataTool(run, *Query, Pc.registeredIp, ui_);
-    OpenDocumentsStep(run, clock_);
+    step("EndOfRunDataTool", [&] { EndOfRunDataTool(run, *Query, Pc.registeredIp, ui_); });
+    step("OpenDocuments", [&] { OpenDocumentsStep(run, clock_); });
   }
   std::string joined;
   for (const std::string& line : run.FailureList) joined += (joined.empty() ? "" : "\r\n") + line;
@@ -218,7 +228,11 @@ void TUpdateRun::FormClose() {
     LogLine("    → CvlUpdaterErrLog [" + report + "]");
   }
   if (!CallerProgram.empty()) {
-    RelaunchCaller(CallerProgram);
+    try {
+      RelaunchCaller(CallerProgram);
+    } catch (const std::exception& e) {
+      LogLine("    " + BracketedErrorText("RelaunchCaller", e.what()), true);
+    }
   } else {
     LogLine("업데이트 종료");
     LogLine("");

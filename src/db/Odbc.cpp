@@ -1,5 +1,7 @@
 #include "db/Odbc.h"
 
+#include <charconv>
+
 #include "core/PathText.h"
 #include "platform/Text.h"
 
@@ -118,9 +120,10 @@ std::string OdbcResult::Text(const std::string& name) const {
 
 int64_t OdbcResult::Integer(const std::string& name) const {
   const std::string text = Trim(Text(name));
-  size_t used = 0;
-  const int64_t v = text.empty() ? 0 : std::stoll(text, &used);
-  if (used != text.size()) throw std::invalid_argument("'" + text + "' is not a valid integer value");
+  if (text.empty()) return 0;
+  int64_t v = 0;
+  const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), v);
+  if (ec != std::errc() || end != text.data() + text.size()) throw std::invalid_argument("'" + text + "' is not a valid integer value");
   return v;
 }
 

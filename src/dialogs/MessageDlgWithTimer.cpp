@@ -1,5 +1,7 @@
 #include "dialogs/MessageDlgWithTimer.h"
 
+#include "core/RunState.h"
+#include "core/RunLog.h"
 #include "platform/Pictures.h"
 #include "platform/Text.h"
 
@@ -64,6 +66,10 @@ void TfmMessageDlgWithTimer::Paint() {
   HDC dc = ::BeginPaint(window_.Get(), &ps);
   DrawPicture(dc, picture_.Get(), {18, 18, 18 + kPicture, 18 + kPicture}, true);
   ::EndPaint(window_.Get(), &ps);
+}
+
+void TfmMessageDlgWithTimer::MessageFailed(UINT msg, const std::string& what) {
+  LogLine("    " + BracketedErrorText("WindowMessage(" + std::to_string(msg) + ")", what), true);
 }
 
 LRESULT TfmMessageDlgWithTimer::OnMessage(UINT msg, WPARAM wp, LPARAM lp) {

@@ -21,6 +21,7 @@ class TfmMessageDlgWithTimer final : public Form {
 
  private:
   LRESULT OnMessage(UINT msg, WPARAM wp, LPARAM lp) override;
+  void MessageFailed(UINT msg, const std::string& what) override;
   void ShowRemaining();
   void Timer1Timer();
   void Paint();

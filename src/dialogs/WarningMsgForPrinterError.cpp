@@ -2,6 +2,8 @@
 
 #include <stdexcept>
 
+#include "core/RunState.h"
+#include "core/RunLog.h"
 #include "core/PathText.h"
 #include "dialogs/MessageDlgWithTimer.h"
 #include "dialogs/PrinterStatus.h"
@@ -137,6 +139,10 @@ void TfmWarningMsgForPrinterError::btnRestartSpoolClick() {
 }
 
 void TfmWarningMsgForPrinterError::btnResumePrinterClick() { context_.spooler.ResumePrinter(printerName_); }
+
+void TfmWarningMsgForPrinterError::MessageFailed(UINT msg, const std::string& what) {
+  LogLine("    " + BracketedErrorText("WindowMessage(" + std::to_string(msg) + ")", what), true);
+}
 
 LRESULT TfmWarningMsgForPrinterError::OnMessage(UINT msg, WPARAM wp, LPARAM lp) {
   switch (msg) {

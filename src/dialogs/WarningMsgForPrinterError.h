@@ -64,6 +64,7 @@ class TfmWarningMsgForPrinterError final : public Form {
 
  private:
   LRESULT OnMessage(UINT msg, WPARAM wp, LPARAM lp) override;
+  void MessageFailed(UINT msg, const std::string& what) override;
   void CreateControls();
 
   DialogContext& context_;

@@ -78,7 +78,14 @@ LRESULT CALLBACK Form::Proc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
     self->window_.Release();
     return ::DefWindowProcW(hwnd, msg, wp, lp);
   }
-  return self->OnMessage(msg, wp, lp);
+  try {
+    return self->OnMessage(msg, wp, lp);
+  } catch (const std::exception& e) {
+    self->MessageFailed(msg, e.what());
+  } catch (...) {
+    self->MessageFailed(msg, "an error of unknown kind");
+  }
+  return 0;
 }
 
 }  // namespace updater

@@ -27,6 +27,9 @@ class Form {
   void ShowModal();
   void EndModal();
   virtual LRESULT OnMessage(UINT msg, WPARAM wp, LPARAM lp);
+  // An exception that left OnMessage: it cannot cross the system's frames of the window procedure
+  // (the program would end there), so the form is told, and the message counts as handled.
+  virtual void MessageFailed(UINT msg, const std::string& what) = 0;
   // A child window with the given font (the form's font when none).
   HWND AddControl(const wchar_t* windowClass, const std::string& text, DWORD style, int x, int y, int w, int h, int id = 0,
                   HFONT font = nullptr);

@@ -521,3 +521,24 @@ TEST_F(Scenario, APrerequisiteInThePackageRunsFirstAndTheFlaggedDataToolLast) {
   EXPECT_EQ(rows[0][1].value_or(""), "Y");
   ExecuteStatement(admin, "TRUNCATE TOOLLIST, PCINFO");
 }
+
+// A close step that fails (EXECCHECK holding text, so the data tool's permission cannot be read)
+// is recorded and the close goes on: the caller is started again, the report step runs, and the
+// log ends as after any run, not in an error that meets the window procedure's system frames.
+TEST_F(Scenario, AFailedCloseStepStillStartsTheCallerAndReports) {
+  OdbcEnvironment env;
+  OdbcConnection admin(env);
+  ConnectAsClinic(admin);
+  ExecuteStatement(admin, "INSERT INTO PCINFO VALUES (" + QuotedLiteral(HostAddresses().at(0)) + ", 'PC1', 'yes')");
+  TUpdateFileResource cfg{"UPDATECONFIG", "Config.txt", "", 0, 1, -1, "", "", 1};
+  const std::string tool = Pack("Tool01_6201.exe", {Module("VEROZ5530.exe", "data tool", 15),
+                                                    {"UPDATECONFIG", MakeResourceName(cfg), kPackageLanguage, 0, Bytes("AUTOEXECTETBL=1\r\n")}});
+  Script("260 0 " + tool + "\n267 0\n");
+  const ChildResult result = RunTool("\"" + tool + "\" Caller.exe");
+  ExecuteStatement(admin, "TRUNCATE PCINFO");
+  EXPECT_EQ(result.exitCode, 0u);
+  EXPECT_EQ(ReadFileBytes("D:\\CVL2000\\Tool\\VEROZ5530.exe"), "data tool");
+  EXPECT_TRUE(LogHas("    EndOfRunDataTool [에러발생("));
+  EXPECT_TRUE(LogHas("    → CvlUpdaterErrLog [EndOfRunDataTool [에러발생("));
+  EXPECT_EQ(CallerLine(), "D:\\CVL2000\\Exe\\Caller.exe");
+}
