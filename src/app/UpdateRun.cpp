@@ -243,9 +243,9 @@ void TUpdateRun::FormClose() {
 
 void TUpdateRun::RelaunchCaller(const std::string& program) {
   std::string command;
-  if (IsTool08) command = program + (UpdateOk ? "" : " UPDATE_BYPASS");
-  else if (program != "Dovrane.exe") command = ExeFolder() + program;
-  else command = InstallRoot() + "Drg\\" + program;
+  if (IsTool08) command = CommandPath(program) + (UpdateOk ? "" : " UPDATE_BYPASS");
+  else if (program != "Dovrane.exe") command = CommandPath(ExeFolder() + program);
+  else command = CommandPath(InstallRoot() + "Drg\\" + program);
   StartProgram(command, StartMode::Detached);  // nothing of the start is checked
 }
 

@@ -224,4 +224,10 @@ std::string FillFormat(std::string_view format, const std::vector<std::string>& 
   return out;
 }
 
+std::string CommandPath(std::string_view path) {
+  const bool blank = path.find_first_of(" \t") != std::string_view::npos;
+  const bool quoted = path.size() >= 2 && path.front() == '"' && path.back() == '"';
+  return blank && !quoted ? "\"" + std::string(path) + "\"" : std::string(path);
+}
+
 }  // namespace updater

@@ -41,6 +41,10 @@ std::string GroupedDecimal(std::string_view text, int decimals, const NumberForm
 
 // At least one digit and no letter; other characters are ignored. Non-ASCII characters count as letters.
 bool IsNumeric(std::string_view text);
+// A program's path as it stands in a command line: in double quotes when it holds a blank, so that
+// "D:\CVL2000\Exe\Cvl Setup.exe" is not run as Exe\Cvl.exe with the argument "Setup.exe"; as it is
+// otherwise (and when it is quoted already).
+std::string CommandPath(std::string_view path);
 
 std::string LineBreaksTo(std::string_view text, std::string_view replacement);
 inline std::string LineBreaksToBlank(std::string_view text) { return LineBreaksTo(text, " "); }

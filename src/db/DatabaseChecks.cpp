@@ -81,7 +81,7 @@ void LaunchServerInfoTool() {
   const std::string path = FileExists("Pellan.exe") ? "Pellan.exe" : ToolFolder() + "Pellan.exe";
   if (!FileExists(path)) return;
   // Hidden, not waited for, not checked: the path as it is, then the tool's own file name quoted.
-  StartProgram(path + " \"" + FileNamePart(OwnExecutablePath()) + "\"", StartMode::Hidden);
+  StartProgram(CommandPath(path) + " \"" + FileNamePart(OwnExecutablePath()) + "\"", StartMode::Hidden);
 }
 
 bool CheckDbExport(Database& db) {

@@ -105,7 +105,7 @@ void EndOfRunDataTool(RunState& run, TtsQuery& query, const std::string& registe
     if (i < run.DataToolAutoRunList.Size() && Trim(run.DataToolAutoRunList[i]) == "1") flagged = name;
   }
   if (flagged.empty() || DataToolPermission(query, registeredIp) != 1) return;
-  StartAndWait(ToolFolder() + flagged + " \"-h\"", StartMode::Detached, 0);
+  StartAndWait(CommandPath(ToolFolder() + flagged) + " \"-h\"", StartMode::Detached, 0);
 }
 
 void OpenDocumentsStep(const RunState& run, Clock& clock) {

@@ -279,7 +279,7 @@ bool RunPrevTool(TUpdater& updater, const std::string& prevToolPath) {
   try {
     if (updater.Window) updater.Window->SetTopmost(false);
     // Waited for without limit: the prerequisite may work on the clinic database for a long time.
-    const int32_t code = StartAndWait(program + parameters, StartMode::Console, 0);
+    const int32_t code = StartAndWait(CommandPath(program) + parameters, StartMode::Console, 0);
     if (code != 0) {
       Fail(run.FailureList, LineBreaksToBlank(Trim(FillFormat(kFailed, {name, "선수 툴 강제종료 등"}))));
       return false;

@@ -150,7 +150,7 @@ bool InstallAgent() {
   if (!FileExists(installer)) return false;
   const std::string version = Trim(VersionText(installer, 5)).substr(0, 3);
   if (version.compare(std::string("4.2.2.7").substr(0, 3)) < 0) return false;
-  StartAndWait(installer + " /verysilent /norestart", StartMode::Detached, 0);
+  StartAndWait(CommandPath(installer) + " /verysilent /norestart", StartMode::Detached, 0);
   return true;
 }
 

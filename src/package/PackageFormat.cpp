@@ -196,7 +196,7 @@ AfterDeploy AfterDeployOf(uint8_t copyType, const std::string& targetPath) {
     case 2:
     case 3: {
       a.kind = AfterDeploy::Kind::RunOnce;
-      a.command = targetPath;
+      a.command = CommandPath(targetPath);
       if (copyType == 3) {
         StemAndExtension se;
         const bool msi = SplitAtLastDot(FileNamePart(targetPath), se) && se.extension == "msi";  // compared as it is written
@@ -258,7 +258,10 @@ UpdateOptions ParseUpdateConfig(std::string_view text) {
 std::optional<std::string> PrevToolNumber(std::string_view text) {
   const std::vector<std::string> lines = TextLines(text);
   if (lines.empty()) throw std::runtime_error("List index out of bounds (0)");
-  if (lines[0].empty() || !IsNumeric(lines[0])) return std::nullopt;
+  // Digits only: the number becomes part of a program name the tool starts, and the is-numeric test
+  // lets blanks, quotes, "&" and "\\" through.
+  if (lines[0].empty() || !std::all_of(lines[0].begin(), lines[0].end(), [](char c) { return c >= '0' && c <= '9'; }))
+    return std::nullopt;
   return lines[0];
 }
 

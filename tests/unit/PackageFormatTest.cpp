@@ -170,6 +170,9 @@ TEST(CopyTypes, TheElevenTypesByNameAndAction) {
   EXPECT_EQ(CopyTypeName(11), "");
   EXPECT_EQ(AfterDeployOf(11, "D:\\A\\Setup.exe").kind, K::None);
   EXPECT_EQ(AfterDeployOf(3, "D:\\A\\setup.msi").command, "D:\\A\\setup.msi /qn");
+  // A blank in the path: quoted, or Windows would run another program at the next start.
+  EXPECT_EQ(AfterDeployOf(2, "D:\\A\\Cvl Setup.exe").command, "\"D:\\A\\Cvl Setup.exe\"");
+  EXPECT_EQ(AfterDeployOf(3, "D:\\A\\Cvl Setup.exe").command, "\"D:\\A\\Cvl Setup.exe\" /verysilent");
 }
 
 TEST(Options, UpdateConfigKeysCountOnlyWhenExactlyOne) {
@@ -190,6 +193,9 @@ TEST(Options, PrevToolFirstLine) {
   EXPECT_EQ(PrevToolNumber("5521\r\n"), "5521");
   EXPECT_EQ(PrevToolNumber("5521\r\nignored"), "5521");
   EXPECT_EQ(PrevToolNumber("55A1\r\n"), std::nullopt);
+  // Digits only: it becomes part of a program name the tool starts.
+  for (const char* unsafe : {"55 21", " 5521", "5521\"", "55&1", "55\\1", "-5521", "5,521"})
+    EXPECT_EQ(PrevToolNumber(std::string(unsafe) + "\r\n"), std::nullopt) << unsafe;
   EXPECT_EQ(PrevToolNumber("\r\n5521"), std::nullopt);
   EXPECT_THROW(PrevToolNumber(""), std::runtime_error);  // no line at all
 }

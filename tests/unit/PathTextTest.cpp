@@ -59,6 +59,20 @@ TEST(IsNumeric, NeedsADigitAndNoLetter) {
   EXPECT_FALSE(IsNumeric("12가"));
 }
 
+// A path with a blank would run another program with the rest as its argument.
+TEST(CommandPath, QuotedOnlyWhenItHoldsABlank) {
+  const std::pair<const char*, const char*> rows[] = {
+      {"D:\\CVL2000\\Exe\\Setup.exe", "D:\\CVL2000\\Exe\\Setup.exe"},
+      {"D:\\CVL2000\\Exe\\Cvl Setup.exe", "\"D:\\CVL2000\\Exe\\Cvl Setup.exe\""},
+      {"D:\\CVL2000\\Tool\\VEROZ1 -1.exe", "\"D:\\CVL2000\\Tool\\VEROZ1 -1.exe\""},
+      {"C:\\Program Files\\A\\a.exe", "\"C:\\Program Files\\A\\a.exe\""},
+      {"\"C:\\Program Files\\A\\a.exe\"", "\"C:\\Program Files\\A\\a.exe\""},
+      {"Caller.exe", "Caller.exe"},
+      {"", ""},
+  };
+  for (const auto& [path, command] : rows) EXPECT_EQ(CommandPath(path), command) << path;
+}
+
 TEST(LineBreaks, OnlyPairsAreReplaced) {
   EXPECT_EQ(LineBreaksToBlank("a\r\nb\r\n"), "a b ");
   EXPECT_EQ(LineBreaksTo("a\nb\rc\r\nd", "|"), "a\nb\rc|d");

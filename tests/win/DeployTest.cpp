@@ -485,6 +485,7 @@ TEST_F(Deploy, RunOnceValuesOnlyWhereTheKeyExists) {
   const Row rows[] = {
       {"Setup.exe", 2, true, ""}, {"setup.msi", 3, true, " /qn"}, {"setup.MSI", 3, true, " /verysilent"},
       {"Setup.exe", 3, true, " /verysilent"}, {"Setup.exe", 2, false, nullptr}, {"setup.msi", 3, false, nullptr},
+      {"Cvl Setup.exe", 2, true, ""}, {"Cvl Setup.exe", 3, true, " /verysilent"},  // quoted: see below
   };
   auto writtenName = [](uint8_t type) { return type == 2 ? "복사&시작등록(RunOnce)" : "복사&설치시작등록(InstallRunOnce,Silent)"; };
   HKEY made = nullptr;
@@ -499,7 +500,9 @@ TEST_F(Deploy, RunOnceValuesOnlyWhereTheKeyExists) {
     const std::string valueName = "win_deploy_tests_" + std::to_string(++position);
     const size_t mark = RunLogMark();
     AfterDeployAction(*upd.Query, upd.ResourceOf(f), target, position);
-    EXPECT_EQ(RunOnceValue(valueName), row.value ? target + row.value : "");
+    // A path with a blank is quoted, or Windows would run Exe\Cvl.exe with "Setup.exe" at the next start.
+    const std::string path = target.find(' ') == std::string::npos ? target : "\"" + target + "\"";
+    EXPECT_EQ(RunOnceValue(valueName), row.value ? path + row.value : "");
     EXPECT_TRUE(RunLogHas("    → " + std::string(writtenName(row.type)) + "(" + target + ",RegistryKey: " + valueName + ")", mark));
     if (!row.key) {
       ::RegCreateKeyExW(HKEY_LOCAL_MACHINE, kRunOnce, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &made, nullptr);
