@@ -55,7 +55,9 @@ std::string ExternalIp(const Database& db) {
     std::string address;
     for (char c : page)
       if ((c >= '0' && c <= '9') || c == '.') address += c;
-    return address;
+    // Only a dotted-quad address: it stands before the failure lines in a report cut to 2000
+    // bytes, and anything else would be a wrong address or push them out.
+    return IsDottedQuad(address) ? address : std::string();
   } catch (const std::exception&) {
     return {};  // no address is better than a wrong one: the report goes out without it
   }

@@ -230,4 +230,18 @@ std::string CommandPath(std::string_view path) {
   return blank && !quoted ? "\"" + std::string(path) + "\"" : std::string(path);
 }
 
+bool IsDottedQuad(std::string_view text) {
+  int parts = 0;
+  for (size_t start = 0;;) {
+    const size_t dot = text.find('.', start);
+    const std::string_view part = text.substr(start, dot == std::string_view::npos ? std::string_view::npos : dot - start);
+    if (part.empty() || part.size() > 3 || part.find_first_not_of("0123456789") != std::string_view::npos) return false;
+    if (std::stoi(std::string(part)) > 255) return false;
+    ++parts;
+    if (dot == std::string_view::npos) break;
+    start = dot + 1;
+  }
+  return parts == 4;
+}
+
 }  // namespace updater

@@ -45,6 +45,8 @@ bool IsNumeric(std::string_view text);
 // "D:\CVL2000\Exe\Cvl Setup.exe" is not run as Exe\Cvl.exe with the argument "Setup.exe"; as it is
 // otherwise (and when it is quoted already).
 std::string CommandPath(std::string_view path);
+// Four decimal numbers of 0 to 255 joined by dots, and nothing else ("10.0.0.9").
+bool IsDottedQuad(std::string_view text);
 
 std::string LineBreaksTo(std::string_view text, std::string_view replacement);
 inline std::string LineBreaksToBlank(std::string_view text) { return LineBreaksTo(text, " "); }

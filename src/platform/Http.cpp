@@ -50,6 +50,13 @@ std::string Request(const std::string& url, const std::string& contentType, cons
   if (!::HttpSendRequestW(request.Get(), headers.empty() ? nullptr : headers.c_str(), static_cast<DWORD>(headers.size()),
                           const_cast<char*>(body.data()), static_cast<DWORD>(body.size())))
     throw Failed("HttpSendRequestW", url);
+  // An error page is no answer: its body would read as one.
+  DWORD status = 0, size = sizeof status;
+  if (!::HttpQueryInfoW(request.Get(), HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &status, &size, nullptr))
+    throw Failed("HttpQueryInfoW", url);
+  if (status < 200 || status > 299)
+    throw OsError("HttpRequest", url, ERROR_INTERNET_INVALID_OPERATION,
+                  "\"" + url + "\" answered with HTTP status " + std::to_string(status));
   std::string answer;
   char buffer[4096];
   for (DWORD got = 0; ::InternetReadFile(request.Get(), buffer, sizeof buffer, &got) && got > 0;) {

@@ -1,12 +1,17 @@
 #!/usr/bin/python3
 """The two web services of the run report, on 127.0.0.1, for the tests.
 
-  GET /ip     the external IP echo page: an HTML page whose body reads "Current IP Address: 203.0.113.7"
+  GET /ip     the external IP echo page: an HTML page whose body reads "Current IP Address: 203.0.113.7",
+              or as FOLDER/mode says:
+                echo404    status 404, a page whose body holds "1.2.4.4180"
+                echoplain  "203.0.113.8" without any HTML
+                echolong   300,000 digits and dots
   any POST    the report: recorded, then answered as FOLDER/mode says:
-                ok      "+OK"
-                other   "-ERR not stored"
-                refuse  status 500 and no body
-                hang    accepts and never answers
+                ok        "+OK"
+                other     "-ERR not stored"
+                refuse    status 500 and no body
+                error-ok  status 500 with the body "+OK"
+                hang      accepts and never answers
 
 Usage: http_double.py FOLDER. Writes its port to FOLDER/port; every request is a line of
 FOLDER/record: method, path, content type and the body in hex, separated by tabs. Ends with the
@@ -43,7 +48,15 @@ class Handler(http.server.BaseHTTPRequestHandler):
 
     def do_GET(self):
         self.record(b"")
-        self.answer(200, "<html><head><title>IP</title></head><body>Current IP Address: 203.0.113.7</body></html>")
+        m = mode()
+        if m == "echo404":
+            self.answer(404, "<html><body>Error 404: 1.2.4.4180 not found</body></html>")
+        elif m == "echoplain":
+            self.answer(200, "203.0.113.8\r\n")
+        elif m == "echolong":
+            self.answer(200, "1." * 150000 + "7")
+        else:
+            self.answer(200, "<html><head><title>IP</title></head><body>Current IP Address: 203.0.113.7</body></html>")
 
     def do_POST(self):
         body = self.rfile.read(int(self.headers.get("Content-Length", "0")))
@@ -53,6 +66,8 @@ class Handler(http.server.BaseHTTPRequestHandler):
             time.sleep(3600)
         elif m == "refuse":
             self.answer(500, "")
+        elif m == "error-ok":
+            self.answer(500, "+OK")
         elif m == "other":
             self.answer(200, "-ERR not stored")
         else:

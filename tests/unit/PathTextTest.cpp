@@ -73,6 +73,12 @@ TEST(CommandPath, QuotedOnlyWhenItHoldsABlank) {
   for (const auto& [path, command] : rows) EXPECT_EQ(CommandPath(path), command) << path;
 }
 
+TEST(IsDottedQuad, FourNumbersUpTo255AndNothingElse) {
+  for (const char* good : {"10.0.0.9", "203.0.113.7", "0.0.0.0", "255.255.255.255"}) EXPECT_TRUE(IsDottedQuad(good)) << good;
+  for (const char* bad : {"", "1.2.4.4180", "1.2.3", "1.2.3.4.5", "256.1.1.1", "1..2.3", ".1.2.3", "1.2.3.", "1.2.3.4 ", "1234"})
+    EXPECT_FALSE(IsDottedQuad(bad)) << bad;
+}
+
 TEST(LineBreaks, OnlyPairsAreReplaced) {
   EXPECT_EQ(LineBreaksToBlank("a\r\nb\r\n"), "a b ");
   EXPECT_EQ(LineBreaksTo("a\nb\rc\r\nd", "|"), "a\nb\rc|d");

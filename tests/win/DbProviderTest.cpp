@@ -554,6 +554,7 @@ TEST_F(Providers, TheRunReportPostsItsFormBodyByteForByte) {
       {"the day after: nothing posted", {2024, 5, 1}, "ok", true, false},
       {"another answer", {2024, 4, 30}, "other", false, true},
       {"refused", {2024, 4, 30}, "refuse", false, true},
+      {"an error page whose body reads +OK", {2024, 4, 30}, "error-ok", false, true},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.what);
@@ -593,6 +594,34 @@ TEST_F(Providers, AReportServerThatNeverAnswersHoldsTheToolForTheTimeOutsOnly) {
 }
 
 // Under PostgreSQL, or with nothing to say, nothing is posted and the answer is true.
+// The echo page's answer is an address only when the page came with a success status and holds a
+// dotted-quad address and nothing else; offline, nothing is asked.
+TEST_F(Providers, TheExternalAddressIsADottedQuadFromASuccessfulPage) {
+  const WebDouble web;
+  if (web.folder.empty()) GTEST_SKIP() << "no web services double: scripts/test starts one";
+  struct Row {
+    const char* mode;
+    bool offline;
+    const char* address;
+  };
+  const Row rows[] = {
+      {"ok", false, "203.0.113.7"},     // inside the page's BODY tags
+      {"echoplain", false, "203.0.113.8"},  // a page without BODY tags
+      {"echo404", false, ""},           // an error page, digits and all
+      {"echolong", false, ""},          // 300,000 digits and dots are no address
+      {"ok", true, ""},                 // offline: not asked
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(std::string(row.mode) + (row.offline ? ", offline" : ""));
+    web.Answer(row.mode);
+    db.ConnectedState = [&row] { return ConnectionState{true, row.offline}; };
+    EXPECT_EQ(ExternalIp(db), row.address);
+    EXPECT_EQ(web.Requests().size(), row.offline ? 0u : 1u);
+  }
+  db.ConnectedState = SystemConnectionState;
+  web.Answer("ok");
+}
+
 TEST_F(Providers, NoReportUnderPostgreSqlOrWithoutText) {
   const WebDouble web;
   if (web.folder.empty()) GTEST_SKIP() << "no web services double: scripts/test starts one";
