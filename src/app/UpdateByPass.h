@@ -5,6 +5,7 @@
 #include <string>
 
 #include "app/CheckIdleTime.h"
+#include "core/RunLog.h"
 #include "platform/Form.h"
 #include "platform/Pictures.h"
 #include "platform/Ui.h"
@@ -42,7 +43,21 @@ class TfmUpdateByPass final : public Form {
 class DesktopUi final : public MessageBoxUi {
  public:
   DesktopUi(HINSTANCE instance, TCheckIdleTime& checkIdleTime) : instance_(instance), idle_(checkIdleTime) {}
+  // Every box may hold the run for long: the run log is saved before it shows.
+  void Information(std::string_view text) override {
+    SaveRunLog();
+    MessageBoxUi::Information(text);
+  }
+  void Error(std::string_view text) override {
+    SaveRunLog();
+    MessageBoxUi::Error(text);
+  }
+  bool Confirm(std::string_view text) override {
+    SaveRunLog();
+    return MessageBoxUi::Confirm(text);
+  }
   DeferralAnswer ConfirmUpdateNow() override {
+    SaveRunLog();
     TfmUpdateByPass dialog(instance_, idle_);
     return dialog.Execute();
   }

@@ -50,8 +50,10 @@ class GateUi final : public Ui {
  public:
   explicit GateUi(Ui& inner) : inner_(inner) {}
   void Information(std::string_view text) override { inner_.Information(text); }
+  // The reason is logged before its box shows: a run held at the box, then killed, still says why.
   void Error(std::string_view text) override {
     reasons_ += (reasons_.empty() ? "" : " | ") + LineBreaksToBlank(Trim(text));
+    LogLine(BracketedErrorText("StartupDatabaseGate", LineBreaksToBlank(Trim(text))), true);
     inner_.Error(text);
   }
   bool Confirm(std::string_view text) override { return inner_.Confirm(text); }
@@ -120,7 +122,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
     return 1;
   }
   if (!usable) {
-    LogLine(BracketedErrorText("StartupDatabaseGate", databaseUi.Reasons().empty() ? "no connection" : databaseUi.Reasons()), true);
+    if (databaseUi.Reasons().empty()) LogLine(BracketedErrorText("StartupDatabaseGate", "no connection"), true);
     return 0;
   }
 

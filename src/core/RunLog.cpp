@@ -53,4 +53,8 @@ RunLog& TheRunLog() {
 
 void LogLine(std::string_view text, bool flush) { TheRunLog().Add(text, flush); }
 
+void SaveRunLog() {
+  if (processLog) processLog->Log().Save();
+}
+
 }  // namespace updater

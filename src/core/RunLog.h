@@ -51,5 +51,8 @@ class ProcessRunLog {
 // The process's run log; throws std::logic_error when none was made.
 RunLog& TheRunLog();
 void LogLine(std::string_view text, bool flush = false);
+// Writes the run log as it stands to its file, when the process has one: before a box or a wait
+// that may hold the run for long, so that a run killed there leaves its lines.
+void SaveRunLog();
 
 }  // namespace updater

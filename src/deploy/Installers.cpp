@@ -105,6 +105,7 @@ void EndOfRunDataTool(RunState& run, TtsQuery& query, const std::string& registe
     if (i < run.DataToolAutoRunList.Size() && Trim(run.DataToolAutoRunList[i]) == "1") flagged = name;
   }
   if (flagged.empty() || DataToolPermission(query, registeredIp) != 1) return;
+  SaveRunLog();  // waited for without limit
   StartAndWait(CommandPath(ToolFolder() + flagged) + " \"-h\"", StartMode::Detached, 0);
 }
 

@@ -278,7 +278,9 @@ bool RunPrevTool(TUpdater& updater, const std::string& prevToolPath) {
   }
   try {
     if (updater.Window) updater.Window->SetTopmost(false);
-    // Waited for without limit: the prerequisite may work on the clinic database for a long time.
+    // Waited for without limit: the prerequisite may work on the clinic database for a long time. A
+    // run killed meanwhile still leaves its log.
+    SaveRunLog();
     const int32_t code = StartAndWait(CommandPath(program) + parameters, StartMode::Console, 0);
     if (code != 0) {
       Fail(run.FailureList, LineBreaksToBlank(Trim(FillFormat(kFailed, {name, "선수 툴 강제종료 등"}))));

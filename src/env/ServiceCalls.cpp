@@ -10,6 +10,7 @@
 
 #include "core/ClientFolders.h"
 #include "core/PathText.h"
+#include "core/RunLog.h"
 #include "env/FileVersion.h"
 #include "platform/Processes.h"
 #include "platform/FileSystem.h"
@@ -150,6 +151,7 @@ bool InstallAgent() {
   if (!FileExists(installer)) return false;
   const std::string version = Trim(VersionText(installer, 5)).substr(0, 3);
   if (version.compare(std::string("4.2.2.7").substr(0, 3)) < 0) return false;
+  SaveRunLog();  // waited for without limit
   StartAndWait(CommandPath(installer) + " /verysilent /norestart", StartMode::Detached, 0);
   return true;
 }

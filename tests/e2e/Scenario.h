@@ -202,6 +202,12 @@ struct RunningTool {
     pi = {};
     return code;
   }
+  // Ends the tool as a clinic's task manager would; the exit code.
+  uint32_t Kill() {
+    ::TerminateProcess(pi.hProcess, 98);
+    ::WaitForSingleObject(pi.hProcess, 30000);
+    return Wait(1);
+  }
   ~RunningTool() {
     if (pi.hProcess) Wait(1);
   }

@@ -423,15 +423,18 @@ TEST_F(Scenario, TheDatabaseGateEndsTheToolBeforeItTouchesAFile) {
     std::string port;
     const char* message;
     uint32_t exitCode;
+    bool killed = false;  // at the box: the log already says why
   };
   const Row rows[] = {
       {"nothing listens", "1", "Corvel 데이터베이스 연결정보가 잘못 설정되어 있거나", 0},
       {"a standby in recovery", standby, "DB가 복구모드입니다.", 1},
+      {"nothing listens, and the tool is killed at the box", "1", "Corvel 데이터베이스 연결정보가 잘못 설정되어 있거나", 98, true},
   };
   WriteFileBytes("C:\\windows\\CVL2000.ini", "[ISINTERNET]\r\nDO NOT CHECK INTERNET=1\r\n");
   for (const Row& row : rows) {
     SCOPED_TRACE(row.what);
     if (row.port.empty()) continue;
+    RemoveTree("D:\\CVL2000\\Log");  // each row reads only the lines it wrote
     WriteFileBytes("D:\\CVL2000\\DBServer.ini",
                    "[Connection Config]\r\nDBMSKind=POSTGRESQL\r\nPGHostIpAddress=127.0.0.1\r\nPGPort=" + row.port + "\r\n");
     RunningTool run("\"" + tool + "\"");
@@ -439,8 +442,12 @@ TEST_F(Scenario, TheDatabaseGateEndsTheToolBeforeItTouchesAFile) {
     ASSERT_NE(box, nullptr) << "no message box";
     const std::vector<std::string> texts = ChildTexts(box);
     EXPECT_TRUE(std::any_of(texts.begin(), texts.end(), [&](const std::string& t) { return t.rfind(row.message, 0) == 0; }));
-    ::PostMessageW(box, WM_COMMAND, IDOK, 0);
-    EXPECT_EQ(run.Wait(), row.exitCode);
+    if (row.killed) {
+      EXPECT_EQ(run.Kill(), row.exitCode);
+    } else {
+      ::PostMessageW(box, WM_COMMAND, IDOK, 0);
+      EXPECT_EQ(run.Wait(), row.exitCode);
+    }
     EXPECT_EQ(ReadFileBytes("D:\\CVL2000\\Exe\\Gate.txt"), "installed");
     EXPECT_FALSE(LogHas("업데이트 툴 실행시작"));
     EXPECT_TRUE(LogHas(std::string("StartupDatabaseGate [에러발생(") + row.message));  // the log says why
