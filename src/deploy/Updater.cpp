@@ -222,14 +222,21 @@ bool CheckPrevTool(TUpdater& updater) {
   const RunState& run = updater.run;
   if (updater.Window) updater.Window->SetRunCaption("업데이트(선수 툴 확인) " + FileNamePart(updater.ToolPath));
   LogLine("선수 툴 체크");
-  bool ok = true;
+  // The step's end is logged on every way out, a database error too.
+  struct Finished {
+    TUpdater& updater;
+    ~Finished() {
+      if (updater.Window) updater.Window->SetTopmost(true);
+      LogLine("Finished 선수 툴 체크");
+      LogLine("");
+    }
+  } finished{updater};
   const int at = run.PrevToolOwnerList.IndexOf(updater.ToolPath);
-  if (at < 0) LogLine("    선수 툴 없음");
-  else ok = RunPrevTool(updater, run.PrevToolList[static_cast<size_t>(at)]);
-  if (updater.Window) updater.Window->SetTopmost(true);
-  LogLine("Finished 선수 툴 체크");
-  LogLine("");
-  return ok;
+  if (at < 0) {
+    LogLine("    선수 툴 없음");
+    return true;
+  }
+  return RunPrevTool(updater, run.PrevToolList[static_cast<size_t>(at)]);
 }
 
 namespace {

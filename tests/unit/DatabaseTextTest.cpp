@@ -55,14 +55,14 @@ TEST(LoginCipher, RoundTripsAndReadsDamagedGroupsAsZero) {
 }
 
 TEST(ConnectionStrings, SqlAnywhereAttempts) {
-  TDBConnection_Info remote{"SQL Anywhere 17", "dba", "sql", "", "CVL2000", "tcpip", "CVLDB-PC"};
+  TDBConnection_Info remote{"SQL Anywhere 17", "dba", "sql", "", "CVL2000", "tcpip", "CVLDB-PC", {}, {}, {}, {}, {}};
   const std::string common = "Server=;EngineName=CVL2000;";
   const std::string tail = "AutoStop=Yes;Integrated=No;Debug=No;DisableMultiRowFetch=No;PrefetchBuffer=2M;PrefetchRows=200;";
   EXPECT_EQ(ConnectionString(remote.Driver, remote.UserName, remote.Password, SybaseAttributes(remote, false)),
             "UID=dba;PWD=sql;DRIVER=SQL Anywhere 17;Delphi=Yes;" + common + "CommLinks=tcpip;" + tail);
   EXPECT_EQ(ConnectionString(remote.Driver, remote.UserName, remote.Password, SybaseAttributes(remote, true)),
             "UID=dba;PWD=sql;DRIVER=SQL Anywhere 17;Delphi=Yes;" + common + "Host=CVLDB-PC:2638;" + tail);
-  TDBConnection_Info local{"SQL Anywhere 12", "dba", "sql"};
+  TDBConnection_Info local{"SQL Anywhere 12", "dba", "sql", {}, {}, {}, {}, {}, {}, {}, {}, {}};
   EXPECT_EQ(ConnectionString(local.Driver, local.UserName, local.Password, SybaseAttributes(local, false)),
             "UID=dba;PWD=sql;DRIVER=SQL Anywhere 12;Delphi=Yes;");
   TDBConnection_Info noEngine = remote;

@@ -203,11 +203,11 @@ TEST(PEReader, LanguageLookupFallsBackToNeutralOnly) {
   EXPECT_EQ(m->FindResourceDetails("module", "N", 1033), nullptr);  // exact comparison
 
   // Add a neutral twin and a 1042 one through the writer; the exact language wins over neutral.
-  std::vector<unsigned char> two = WriteResources(english.bytes, {{"MODULE", "N", 0, 0, {'n'}}});
+  std::vector<unsigned char> two = WriteResources(english.bytes, {{"MODULE", "N", 0, 0, {'n'}, {}}});
   auto m2 = Load(two);
   ASSERT_NE(m2->FindResourceDetails("MODULE", "N", 1042), nullptr);
   EXPECT_EQ(m2->FindResourceDetails("MODULE", "N", 1042)->Language(), 0u);
-  std::vector<unsigned char> three = WriteResources(two, {{"MODULE", "N", 1042, 0, {'k'}}});
+  std::vector<unsigned char> three = WriteResources(two, {{"MODULE", "N", 1042, 0, {'k'}, {}}});
   EXPECT_EQ(Load(three)->FindResourceDetails("MODULE", "N", 1042)->Language(), 1042u);
 }
 
@@ -222,10 +222,10 @@ TEST(PEWriter, KeepsResourcesAndOrdersTheDirectory) {
   ASSERT_EQ(Load(img.bytes)->ResourceDetails(0).Type(), "16");
 
   std::vector<NewResource> add = {
-      {"UPDATECONFIG", "Cfg\b\b0\b1\b-1\b\b0\b", 1042, 0, {'c'}},
-      {"MODULE", "b.dll\b\b0\b1\b6\b\b0\b", 1042, 0, {'b'}},
-      {"MODULE", "A.dll\b\b0\b1\b6\b\b0\b", 1042, 0, {'a'}},
-      {"PREVTOOL", "Prev.txt\b\b0\b1\b-1\b\b0\b", 1042, 0, {'p'}},
+      {"UPDATECONFIG", "Cfg\b\b0\b1\b-1\b\b0\b", 1042, 0, {'c'}, {}},
+      {"MODULE", "b.dll\b\b0\b1\b6\b\b0\b", 1042, 0, {'b'}, {}},
+      {"MODULE", "A.dll\b\b0\b1\b6\b\b0\b", 1042, 0, {'a'}, {}},
+      {"PREVTOOL", "Prev.txt\b\b0\b1\b-1\b\b0\b", 1042, 0, {'p'}, {}},
   };
   const std::vector<unsigned char> out = WriteResources(img.bytes, add);
   auto m = Load(out);
