@@ -251,6 +251,23 @@ TEST_F(Toolpack, ATooLargeToolIsRefusedAndAPlainFileThatCompressesIsNamed) {
   EXPECT_EQ(PackageReader(m).Entries().front().fields->StoredPlain, 1);
 }
 
+// A tool built from a tool holds only the new package: the old package's section goes.
+TEST_F(Toolpack, ARebuiltToolHoldsOnlyTheNewPackage) {
+  Write("files/Big.dat", std::string(300000, 'b'));
+  Write("files/Small.txt", "small");
+  Write("big.txt", "[files]\nfiles/Big.dat | 0 | 1 | 5 | Etc | plain\n");
+  Write("small.txt", "[files]\nfiles/Small.txt | 0 | 1 | 5 | Etc | plain\n");
+  std::ostringstream out;
+  Build(P("image.exe"), P("small.txt"), P("fresh.exe"), out);
+  Build(P("image.exe"), P("big.txt"), P("big1.exe"), out);
+  Build(P("big1.exe"), P("big.txt"), P("big2.exe"), out);
+  Build(P("big2.exe"), P("small.txt"), P("rebuilt.exe"), out);
+  EXPECT_EQ(fs::file_size(dir / "big2.exe"), fs::file_size(dir / "big1.exe"));
+  EXPECT_EQ(fs::file_size(dir / "rebuilt.exe"), fs::file_size(dir / "fresh.exe"));
+  std::ostringstream checked;
+  EXPECT_TRUE(Check(P("rebuilt.exe"), checked)) << checked.str();
+}
+
 TEST_F(Toolpack, AnImageWithoutRoomOrNotPE32IsRefused) {
   MiniImage img(u"16", u"1", 1033, "v");
   img.Put32(MiniImage::kOpt + 60, MiniImage::kSectionTable + 40);  // headers end right after the table

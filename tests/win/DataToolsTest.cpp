@@ -82,6 +82,7 @@ TEST_F(DataTools, APrerequisiteRunsOnceAndOnlyAsItsRowsSay) {
       {"ends with 3", "VEROZ5521.exe", tool, "exit 3\n", false, false, true, false, false, "\"0\" \"1\"",
        "선수 툴(VEROZ5521.exe) 실행 중 오류가 발생하였습니다. (선수 툴 강제종료 등) 업데이트를 종료합니다."},
       {"hidden operation: not started, no line", "VEROZ5521.exe", tool, "mark\n", false, true, true, false, false, "", ""},
+      {"hidden operation, already recorded: loads", "VEROZ5521.exe", tool, "mark\n", true, true, true, false, true, "", ""},
       {"nowhere to be found", "VEROZ5521.exe", "", "", false, false, true, false, false, "",
        "선수 툴(VEROZ5521.exe) 파일이 존재하지 않습니다.\r\n업데이트를 종료합니다."},
   };

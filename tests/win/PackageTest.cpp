@@ -10,6 +10,9 @@
 #include "db/Database.h"
 #include "deploy/PackageSteps.h"
 #include "PEWriter.h"
+#include "Toolpack.h"
+#include "package/pe/ByteSource.h"
+#include "package/pe/PEFile.h"
 #include "deploy/Updater.h"
 #include "platform/FileSystem.h"
 #include "platform/Text.h"
@@ -282,4 +285,74 @@ TEST_F(Package, ALoadErrorNamesTheStepAndTheFile) {
     found |= line.rfind("AddUpdater(에러발생,Err.Message:Damaged resource: unsafe file name", 0) == 0 &&
              line.find(",CurrentRunningTask:LoadFileFromResource(" + tool + ",..\\x.dll_LoadFromStream)") != std::string::npos;
   EXPECT_TRUE(found);
+}
+
+namespace {
+
+// A tool with the digest list of every resource it holds, as toolpack build makes it.
+std::vector<unsigned char> Sealed(const std::string& image, const std::vector<NewResource>& package) {
+  return toolpack::WithDigestList(WriteResources(Bytes(ReadFileBytes(image)), package));
+}
+
+std::string DigestListOf(const std::vector<unsigned char>& tool) {
+  TPEResourceModule m;
+  m.LoadFromSource(std::make_unique<MemorySource>(tool.data(), tool.size()));
+  const TResourceDetails* list = m.FindResourceDetails(std::string(kDigestType), std::string(kDigestName), kPackageLanguage);
+  const std::vector<unsigned char> data = list->Data();
+  return std::string(data.begin(), data.end());
+}
+
+}  // namespace
+
+// The program's own digest check, row by row, without a whole run: each way a sealed tool can
+// differ from its list fails the load's extraction (or its pre-scan) before anything is deployed.
+TEST_F(Package, TheExtractionHoldsTheToolToItsDigestList) {
+  const std::vector<NewResource> package = {Module("A.dll", "a content"), Module("B.txt", "b content", 6, true),
+                                            Control("UPDATECONFIG", "HIDDEN=0\r\n")};
+  const std::vector<unsigned char> sealed = Sealed(image, package);
+  const std::string list = DigestListOf(sealed);
+  auto withList = [&](std::string text) {
+    return WriteResources(sealed, {{std::string(kDigestType), std::string(kDigestName), kPackageLanguage, 0, Bytes(text), {}}});
+  };
+  // The digest of A.dll's data with only its last hex digit changed.
+  std::string lastDigit = list;
+  const size_t a = lastDigit.find("MODULE  A.dll");
+  const size_t digitAt = lastDigit.rfind('\n', a) == std::string::npos ? 63 : lastDigit.rfind('\n', a) + 64;
+  lastDigit[digitAt] = lastDigit[digitAt] == '0' ? '1' : '0';
+  struct Row {
+    const char* what;
+    std::vector<unsigned char> tool;
+    const char* message;  // empty: staged whole
+  };
+  const std::vector<Row> rows = {
+      {"as sealed", sealed, ""},
+      {"a file's data replaced", WriteResources(sealed, {Module("A.dll", "other content")}),
+       "Damaged resource: content differs from its SHA-256 digest \"A.dll\""},
+      {"a digest differing in its last digit only", withList(lastDigit),
+       "Damaged resource: content differs from its SHA-256 digest \"A.dll\""},
+      {"a file added", WriteResources(sealed, {Module("C.dll", "c")}), "Damaged resource: not in the package's digest list \"C.dll\""},
+      {"a listed file the package lacks", withList(list + std::string(64, 'e') + "  1042  MODULE  Gone.dll%08%080%081%086%08%080%08\n"),
+       "Damaged resource: in the digest list but not in the package \"MODULE Gone.dll||0|1|6||0| (language 1042)\""},
+      {"a run option changed", WriteResources(sealed, {Control("UPDATECONFIG", "HIDDEN=1\r\n")}),
+       "Damaged resource: data differs from its SHA-256 digest \"Config.txt\""},
+      {"an unreadable list", withList("not a digest\n"), "Damaged resource: unreadable digest line"},
+  };
+  int n = 0;
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.what);
+    const std::string tool = "D:\\pack\\Tool01_3" + std::to_string(++n) + ".exe";
+    WriteFileBytes(tool, std::string(row.tool.begin(), row.tool.end()));
+    std::vector<TUpdateFileResource> records;
+    std::string current;
+    std::string error;
+    try {
+      ScanToolOptions(tool, TempFolder(), false, clock);
+      ExtractPackage(tool, CreateStagingFolder(tool), run.PrevToolList, records, current);
+    } catch (const std::exception& e) {
+      error = e.what();
+    }
+    EXPECT_EQ(error.substr(0, std::string(row.message).size()), row.message) << error;
+    if (!*row.message) EXPECT_EQ(records.size(), 2u);
+    EXPECT_FALSE(FileExists(StagingFolder(tool) + "C.dll"));
+  }
 }

@@ -1,5 +1,7 @@
 #include "PEWriter.h"
 
+#include <cstring>
+
 #include <algorithm>
 #include <map>
 #include <stdexcept>
@@ -215,14 +217,29 @@ void WriteResources(const std::vector<unsigned char>& input, const std::vector<N
   Put32(image, opt + 96 + 4 * 8, 0);
   Put32(image, opt + 96 + 4 * 8 + 4, 0);
 
+  // A package section this writer appended before (the last section, named .rsrc after the
+  // image's own, holding the resource directory and ending the file) is replaced, not kept: its
+  // resources were read above, and its bytes would only make the new tool bigger.
+  std::vector<SectionHeader> sections;
+  for (const TImageSection& s : module.Sections()) sections.push_back(s.Header());
+  auto isRsrc = [](const SectionHeader& h) { return std::string(h.name.data(), strnlen(h.name.data(), 8)) == ".rsrc"; };
+  if (sections.size() > 1) {
+    const SectionHeader& last = sections.back();
+    const bool earlier = std::any_of(sections.begin(), sections.end() - 1, isRsrc);
+    if (earlier && isRsrc(last) && module.DataDirectory(2).first == last.virtualAddress &&
+        uint64_t{last.pointerToRawData} + last.sizeOfRawData == image.size()) {
+      image.resize(last.pointerToRawData);
+      Put32(image, opt + 8, Get32(image, opt + 8) - last.sizeOfRawData);
+      sections.pop_back();
+    }
+  }
   uint64_t endVa = 0;
   uint64_t firstRaw = image.size();
-  for (const TImageSection& s : module.Sections()) {
-    const SectionHeader& h = s.Header();
+  for (const SectionHeader& h : sections) {
     endVa = std::max<uint64_t>(endVa, uint64_t{h.virtualAddress} + std::max(h.virtualSize, h.sizeOfRawData));
     if (h.sizeOfRawData) firstRaw = std::min<uint64_t>(firstRaw, h.pointerToRawData);
   }
-  const size_t count = module.Sections().size();
+  const size_t count = sections.size();
   const size_t tableEnd = opt + module.SizeOfOptionalHeader() + 40 * count;
   if (tableEnd + 40 > sizeOfHeaders || tableEnd + 40 > firstRaw)
     throw std::runtime_error("no room in the headers for another section");
