@@ -69,14 +69,18 @@ TEST_F(DataTools, APrerequisiteRunsOnceAndOnlyAsItsRowsSay) {
     bool answer = false;
     std::string parameters;  // what the double was started with; empty when it was not started
     std::string failure;     // the start of the failure line; empty for none
+    std::string box = "";    // the one box the step shows (a question or an error); empty for none
   };
+  const std::string ask = "실행되지 않은 툴이 있습니다.\r\nVEROZ5300.exe 실행 후 업데이트가 진행됩니다. 업데이트를 실행하시겠습니까?";
   const Row rows[] = {
       {"carried in the package, marks itself", "VEROZ5521.exe", staged, "mark\n", false, false, true, false, true, "\"0\" \"1\"", ""},
       {"after another prerequisite ran", "VEROZ5600.exe", tool, "mark\n", false, false, true, true, true, "\"0\" \"2\"", ""},
       {"already recorded in TOOLLIST", "VEROZ5521.exe", tool, "mark\n", true, false, true, false, true, "", ""},
       {"older than the threshold, declined", "VEROZ5300.exe", tool, "mark\n", false, false, false, false, false, "",
-       "사용자선수툴실행종료(툴버전 VEROZ5300.exe, 10.0.0.9)"},
-      {"older than the threshold, accepted", "VEROZ5300.exe", tool, "mark\n", false, false, true, false, true, "\"0\"", ""},
+       "사용자선수툴실행종료(툴버전 VEROZ5300.exe, 10.0.0.9)", ask},
+      {"older than the threshold, accepted", "VEROZ5300.exe", tool, "mark\n", false, false, true, false, true, "\"0\"", "", ask},
+      {"newer, with No as the answer to any question: never asked", "VEROZ5600.exe", tool, "mark\n", false, false, false, false, true,
+       "\"0\" \"1\"", ""},
       {"ends with 0 without marking itself", "VEROZ5521.exe", tool, "", false, false, true, false, false, "\"0\" \"1\"",
        "사용자선수툴실행종료(툴버전 VEROZ5521.exe, 10.0.0.9)"},
       {"ends with 3", "VEROZ5521.exe", tool, "exit 3\n", false, false, true, false, false, "\"0\" \"1\"",
@@ -84,7 +88,7 @@ TEST_F(DataTools, APrerequisiteRunsOnceAndOnlyAsItsRowsSay) {
       {"hidden operation: not started, no line", "VEROZ5521.exe", tool, "mark\n", false, true, true, false, false, "", ""},
       {"hidden operation, already recorded: loads", "VEROZ5521.exe", tool, "mark\n", true, true, true, false, true, "", ""},
       {"nowhere to be found", "VEROZ5521.exe", "", "", false, false, true, false, false, "",
-       "선수 툴(VEROZ5521.exe) 파일이 존재하지 않습니다.\r\n업데이트를 종료합니다."},
+       "선수 툴(VEROZ5521.exe) 파일이 존재하지 않습니다.\r\n업데이트를 종료합니다.", "선수 툴(VEROZ5521.exe) 파일이 존재하지 않습니다.\r\n업데이트를 종료합니다."},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.what);
@@ -98,6 +102,9 @@ TEST_F(DataTools, APrerequisiteRunsOnceAndOnlyAsItsRowsSay) {
     run.HiddenRun = row.hidden;
     run.PrevToolRan = row.ranBefore;
     ui.confirmAnswer = row.confirm;
+    ui.confirms.clear();
+    ui.errors.clear();
+    const size_t mark = RunLogMark();
     TUpdater upd(ui, clock, run, db);
     upd.Pc.registeredIp = "10.0.0.9";
     const std::string listed = row.placedAt == staged ? path : row.name;  // staged: its path; else the name
@@ -116,6 +123,10 @@ TEST_F(DataTools, APrerequisiteRunsOnceAndOnlyAsItsRowsSay) {
       EXPECT_EQ(run.FailureList[0], row.failure);
     }
     EXPECT_EQ(run.PrevToolRan, row.ranBefore || (row.answer && !row.parameters.empty()));
+    std::vector<std::string> boxes = ui.confirms;
+    boxes.insert(boxes.end(), ui.errors.begin(), ui.errors.end());
+    EXPECT_EQ(boxes, row.box.empty() ? std::vector<std::string>{} : std::vector<std::string>{row.box});
+    EXPECT_EQ(RunLogHas("    선수 툴 이미 실행완료됨 [", mark), row.alreadyRun);
   }
 }
 

@@ -47,13 +47,16 @@ ChildResult RunProgram(std::string_view commandLine, uint32_t timeoutMs = 60000)
 // Answers message boxes without showing them, and remembers what they said.
 class ScriptedUi final : public Ui {
  public:
-  std::vector<std::string> errors, infos;
+  std::vector<std::string> errors, infos, confirms;
   bool confirmAnswer = true;
   DeferralAnswer deferralAnswer = DeferralAnswer::Now;
   int deferralQuestions = 0;
   void Information(std::string_view text) override { infos.emplace_back(text); }
   void Error(std::string_view text) override { errors.emplace_back(text); }
-  bool Confirm(std::string_view) override { return confirmAnswer; }
+  bool Confirm(std::string_view text) override {
+    confirms.emplace_back(text);
+    return confirmAnswer;
+  }
   DeferralAnswer ConfirmUpdateNow() override {
     ++deferralQuestions;
     return deferralAnswer;
