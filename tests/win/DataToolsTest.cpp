@@ -70,6 +70,7 @@ TEST_F(DataTools, APrerequisiteRunsOnceAndOnlyAsItsRowsSay) {
     std::string parameters;  // what the double was started with; empty when it was not started
     std::string failure;     // the start of the failure line; empty for none
     std::string box = "";    // the one box the step shows (a question or an error); empty for none
+    bool holders = false;    // programs holding package files run: the declined line names them
   };
   const std::string ask = "실행되지 않은 툴이 있습니다.\r\nVEROZ5300.exe 실행 후 업데이트가 진행됩니다. 업데이트를 실행하시겠습니까?";
   const Row rows[] = {
@@ -79,6 +80,8 @@ TEST_F(DataTools, APrerequisiteRunsOnceAndOnlyAsItsRowsSay) {
       {"older than the threshold, declined", "VEROZ5300.exe", tool, "mark\n", false, false, false, false, false, "",
        "사용자선수툴실행종료(툴버전 VEROZ5300.exe, 10.0.0.9)", ask},
       {"older than the threshold, accepted", "VEROZ5300.exe", tool, "mark\n", false, false, true, false, true, "\"0\"", "", ask},
+      {"older, declined while a holder of package files runs", "VEROZ5300.exe", tool, "mark\n", false, false, false, false, false, "",
+       "사용자선수툴실행종료(툴버전 VEROZ5300.exe, 10.0.0.9)[Tool01_1.exe,업데이트1개,](Viewer.exe,실행프로세스1건)", ask, true},
       {"newer, with No as the answer to any question: never asked", "VEROZ5600.exe", tool, "mark\n", false, false, false, false, true,
        "\"0\" \"1\"", ""},
       {"ends with 0 without marking itself", "VEROZ5521.exe", tool, "", false, false, true, false, false, "\"0\" \"1\"",
@@ -101,6 +104,10 @@ TEST_F(DataTools, APrerequisiteRunsOnceAndOnlyAsItsRowsSay) {
     run = RunState{};
     run.HiddenRun = row.hidden;
     run.PrevToolRan = row.ranBefore;
+    if (row.holders) {
+      run.RunningHolderList.Add("Viewer.exe");
+      run.RunSummary = "Tool01_1.exe,업데이트1개,";
+    }
     ui.confirmAnswer = row.confirm;
     ui.confirms.clear();
     ui.errors.clear();
@@ -127,6 +134,75 @@ TEST_F(DataTools, APrerequisiteRunsOnceAndOnlyAsItsRowsSay) {
     boxes.insert(boxes.end(), ui.errors.begin(), ui.errors.end());
     EXPECT_EQ(boxes, row.box.empty() ? std::vector<std::string>{} : std::vector<std::string>{row.box});
     EXPECT_EQ(RunLogHas("    선수 툴 이미 실행완료됨 [", mark), row.alreadyRun);
+  }
+}
+
+// The step around the prerequisite: its caption, the main window off the top while a prerequisite
+// runs and back on top after, and its lines, on every way through.
+TEST_F(DataTools, ThePrerequisiteStepShowsItsCaptionAndLeavesTheTopOnlyWhileOneRuns) {
+  struct Row {
+    const char* what;
+    bool owner;  // the tool has a prerequisite
+    bool recorded;
+    std::vector<bool> topmost;
+    const char* line;
+  };
+  const Row rows[] = {
+      {"no prerequisite", false, false, {true}, "    선수 툴 없음"},
+      {"already recorded", true, true, {true}, "    선수 툴 이미 실행완료됨 [VEROZ5521.exe]"},
+      {"run now", true, false, {false, true}, "    선수 툴 실행완료 [VEROZ5521.exe]"},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.what);
+    Sql("DELETE FROM TOOLLIST");
+    if (row.recorded) Sql("INSERT INTO TOOLLIST VALUES ('VEROZ5521.exe', '1.0.0.0', 'Y', CURRENT_DATE)");
+    PlaceTool("D:\\CVL2000\\Tool\\VEROZ5521.exe", "mark\n");
+    run = RunState{};
+    TUpdater upd(ui, clock, run, db);
+    RecordingMainView window;
+    upd.Window = &window;
+    upd.ToolPath = "D:\\tools\\Tool01_6101.exe";
+    if (row.owner) {
+      run.PrevToolOwnerList.Add(upd.ToolPath);
+      run.PrevToolList.Add("VEROZ5521.exe");
+    }
+    const size_t mark = RunLogMark();
+    EXPECT_TRUE(CheckPrevTool(upd));
+    EXPECT_EQ(window.captions, std::vector<std::string>{"업데이트(선수 툴 확인) Tool01_6101.exe"});
+    EXPECT_EQ(window.topmost, row.topmost);
+    EXPECT_TRUE(RunLogHas(row.line, mark));
+    EXPECT_TRUE(RunLogHas("Finished 선수 툴 체크", mark));
+  }
+}
+
+// The tool version is recorded for a successful tool08 tool only: not for a tool01 tool, not after
+// a failed tool, not after a request to end the session.
+TEST_F(DataTools, OnlyASuccessfulTool08ToolRecordsItsVersion) {
+  const std::vector<std::string> addresses = HostAddresses();
+  ASSERT_FALSE(addresses.empty());
+  Sql("INSERT INTO PCINFO VALUES (" + QuotedLiteral(addresses.front()) + ", 'PC1', 1)");
+  struct Row {
+    const char* what;
+    bool ok, tool08, terminating, recorded;
+  };
+  const Row rows[] = {
+      {"tool01, success", true, false, false, false},
+      {"tool08, failed", false, true, false, false},
+      {"tool08, the session ending", true, true, true, false},
+      {"tool08, success", true, true, false, true},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.what);
+    Sql("DELETE FROM ModuleSetting");
+    run = RunState{};
+    run.Terminating = row.terminating;
+    TUpdater upd(ui, clock, run, db);
+    upd.Pc.hostAddresses = addresses;
+    upd.Tool08 = row.tool08;
+    upd.ToolPath = "D:\\tools\\Tool08_1.exe";
+    upd.ToolVersion = "6.0.2.80";
+    upd.FinishTool(row.ok, row.tool08, "");
+    EXPECT_EQ(ExecuteStatement(admin, "SELECT VALUE FROM ModuleSetting").Rows.size(), row.recorded ? 1u : 0u);
   }
 }
 

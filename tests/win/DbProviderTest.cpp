@@ -576,6 +576,31 @@ TEST_F(Providers, TheRunReportPostsItsFormBodyByteForByte) {
   }
 }
 
+// Without the program part, with no HOSINFO row and a database machine named as this computer: the
+// body keeps its slashes, and the cut-off date follows the running program's name.
+TEST_F(Providers, TheRunReportWithoutProgramOrInstitutions) {
+  const WebDouble web;
+  if (web.folder.empty()) GTEST_SKIP() << "no web services double: scripts/test starts one";
+  db.Installed = {false, true};
+  standIn.Script("connect\t*\taccept\n"
+                 "statement\tPROPERTY('MachineName')\trows\tm\t" + ComputerName() + "\n"
+                 "statement\tfrom PCINFO\trows\tIPADDR\tx\n"
+                 "statement\tDBA.HOSINFO\trows\tYOYANGNUM\n");
+  web.Answer("ok");
+  clock.now = {2024, 4, 30};
+  auto q = CreateQuery(db);
+  const PcIdentity pc = IdentifyThisPc(*q);
+  EXPECT_TRUE(SendRunReport(*q, clock, pc, "CvlUpdaterErrLog", "line", false));
+  const auto requests = web.Requests();
+  ASSERT_EQ(requests.size(), 2u);
+  EXPECT_EQ(requests[1][3], "yoyangNum=CvlUpdaterErrLog&barType=" +
+                                ToAnsi("/" + HostAddresses().at(0) + "(203.0.113.7)," + ComputerName() + "/line"));
+  const std::pair<const char*, const char*> cutOff[] = {
+      {"CvlChart.exe", "2024-06-30"}, {"cvlreserve.EXE", "2024-06-30"}, {"Cvl.exe", "2024-04-30"},
+      {"FX4Runner.exe", "2024-04-30"}, {"UpdateTool.exe", "2024-04-30"}};
+  for (const auto& [program, date] : cutOff) EXPECT_EQ(ReportCutOffDate(program), date) << program;
+}
+
 // A report server that accepts and never answers holds the end of the run for the time-outs only.
 // Under Wine it is the 10 s watchdog that ends the wait (Wine's WinINet does not apply the 5 s
 // per-phase options, which bound each phase on Windows); the bound holds either way.

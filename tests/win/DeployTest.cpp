@@ -390,6 +390,20 @@ TEST_F(Deploy, AFailedLastCopyRollsBackInTheFinishStep) {
   EXPECT_EQ(ReadFileBytes(exe + "C.exe"), oldC);
 }
 
+// An error inside the deploy pass (here a staged file gone before its copy) fails the tool with the
+// plain form of the failure line, logged and reported as written.
+TEST_F(Deploy, AnErrorInsideTheDeployPassIsRecordedInThePlainForm) {
+  TUpdateFile& f = Stage("Gone.dll", "x");
+  ::DeleteFileW(Wide(f.StagingPath).c_str());
+  const size_t mark = RunLogMark();
+  EXPECT_FALSE(Update());
+  ASSERT_FALSE(run.FailureList.Empty());
+  EXPECT_EQ(run.FailureList[0].rfind("ExecuteUpdate 에러발생(Cannot open file \"", 0), 0u) << run.FailureList[0];
+  EXPECT_EQ(run.FailureList[0].back(), ')');
+  EXPECT_TRUE(RunLogHas("    → ExecuteUpdate 에러발생(Cannot open file \"", mark));
+  EXPECT_FALSE(FileExists(exe + "Gone.dll"));
+}
+
 TEST_F(Deploy, AFileWithoutARecordIsNeitherDeployedNorInTheWayOfRollback) {
   TUpdateFile orphan;
   orphan.FileName = "Orphan.dll";
