@@ -23,7 +23,6 @@ std::string NumericVersion(std::string_view path) {
   return fixed ? NumericVersionText(fixed->first, fixed->second) : std::string();
 }
 
-int64_t FileSize(std::string_view path) { return FileSizeOf(path); }
 
 std::string FileSizeText(int64_t bytes) {
   const NumberSigns signs = SystemNumberSigns();

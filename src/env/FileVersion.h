@@ -11,8 +11,6 @@ namespace updater {
 std::string VersionText(std::string_view path, int kind = 1);
 // "a.b.c.d" from the fixed file information; empty when it cannot be read.
 std::string NumericVersion(std::string_view path);
-// 0 when missing, -1 when it exists but cannot be opened.
-int64_t FileSize(std::string_view path);
 std::string FileSizeText(int64_t bytes);  // with the system's separators
 
 

@@ -62,9 +62,11 @@ bool IsControlType(const std::string& type) {
 
 bool IsPackageType(const std::string& type) { return IsControlType(type) || ToUpperAscii(type) == kModuleType; }
 
-uint64_t ReadStaged(const TResourceDetails& payload, bool plain, const OutputSink& sink) {
-  if (!plain) return InflateStream(payload.Reader(), sink);
-  const InputReader read = payload.Reader();
+namespace {
+
+// The content staged from data as stored, read through read: inflated, or passed on as it is.
+uint64_t StageStream(const InputReader& read, bool plain, const OutputSink& sink) {
+  if (!plain) return InflateStream(read, sink);
   std::vector<char> block(kPlainBlock);
   uint64_t size = 0;
   while (const size_t n = read(block.data(), block.size())) {
@@ -72,6 +74,12 @@ uint64_t ReadStaged(const TResourceDetails& payload, bool plain, const OutputSin
     size += n;
   }
   return size;
+}
+
+}  // namespace
+
+uint64_t ReadStaged(const TResourceDetails& payload, bool plain, const OutputSink& sink) {
+  return StageStream(payload.Reader(), plain, sink);
 }
 
 PackageReader::PackageReader(const TPEResourceModule& module) : module_(module) {
@@ -198,12 +206,7 @@ size_t PackageReader::Stage(StagingSink& sink, bool* digestsChecked) const {
       return n;
     };
     sink.Open(record);
-    if (plain) {
-      std::vector<char> block(kPlainBlock);
-      while (const size_t n = read(block.data(), block.size())) sink.Write(block.data(), n);
-    } else {
-      InflateStream(read, [&](const void* data, size_t n) { sink.Write(data, n); });
-    }
+    StageStream(read, plain, [&](const void* data, size_t n) { sink.Write(data, n); });
     sink.Close();
     if (hash && hash->HexDigest() != digests->at(KeyOf(payload))) {
       sink.Doing(name + "_CheckDigest");

@@ -112,7 +112,7 @@ size_t InputFile::Read(void* data, size_t n) {
   return got;
 }
 
-int64_t FileSizeOf(std::string_view path) {
+int64_t FileSize(std::string_view path) {
   const std::wstring wpath = Wide(path);
   if (::GetFileAttributesW(wpath.c_str()) == INVALID_FILE_ATTRIBUTES) return 0;
   UniqueHandle file(::CreateFileW(wpath.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));

@@ -63,7 +63,7 @@ class InputFile {
 };
 
 // 0 when the file is missing, -1 when it exists but cannot be opened.
-int64_t FileSizeOf(std::string_view path);
+int64_t FileSize(std::string_view path);
 // Renames or moves a file on its volume; true when it was moved.
 bool RenameFile(std::string_view from, std::string_view to);
 

@@ -14,6 +14,7 @@
 #include "db/ConnectionEntry.h"
 #include "db/Dialect.h"
 #include "db/Odbc.h"
+#include "platform/FileSystem.h"
 #include "platform/Network.h"
 
 using namespace updater;

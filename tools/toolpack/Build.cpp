@@ -187,26 +187,19 @@ class SourceFile {
   std::string path_;
 };
 
-// The image's own resources that the writer keeps (all but the package's types), with the digests
-// of their data.
-std::vector<ResourceDigest> KeptResources(const std::vector<unsigned char>& image, const std::vector<std::string>& dropTypes) {
-  TPEResourceModule m;
-  m.LoadFromSource(std::make_unique<MemorySource>(image.data(), image.size()));
-  std::vector<ResourceDigest> kept;
-  for (size_t i = 0; i < m.ResourceCount(); ++i) {
-    const TResourceDetails& r = m.ResourceDetails(i);
-    if (std::find(dropTypes.begin(), dropTypes.end(), r.Type()) != dropTypes.end()) continue;
-    const std::vector<unsigned char> data = r.Data();
-    kept.push_back({Sha256Hex(std::string_view(reinterpret_cast<const char*>(data.data()), data.size())), r.Language(), r.Type(), r.Name()});
-  }
-  return kept;
+// The digests of the image's own resources that the writer keeps.
+std::vector<ResourceDigest> KeptDigests(const std::vector<unsigned char>& image, const std::vector<std::string>& dropTypes) {
+  std::vector<ResourceDigest> digests;
+  for (const NewResource& r : KeptResources(image, dropTypes))
+    digests.push_back({Sha256Hex(std::string_view(reinterpret_cast<const char*>(r.data.data()), r.data.size())), r.language, r.type, r.name});
+  return digests;
 }
 
 }  // namespace
 
 std::vector<unsigned char> WithDigestList(const std::vector<unsigned char>& image) {
   const std::vector<std::string> drop = {std::string(kDigestType)};
-  const std::string text = MakeDigestList(KeptResources(image, drop));
+  const std::string text = MakeDigestList(KeptDigests(image, drop));
   return WriteResources(image, {{std::string(kDigestType), std::string(kDigestName), kPackageLanguage, 0, {text.begin(), text.end()}, {}}},
                         drop);
 }
@@ -314,7 +307,7 @@ void Build(const std::string& imagePath, const std::string& manifestPath, const 
 
   const std::vector<std::string> packageTypes = {std::string(kModuleType), std::string(kPrevToolType), std::string(kUpdateConfigType),
                                                  std::string(kDigestType)};
-  for (const ResourceDigest& kept : KeptResources(image, packageTypes)) others.push_back(kept);
+  for (const ResourceDigest& kept : KeptDigests(image, packageTypes)) others.push_back(kept);
   uint64_t total = 0;
   for (const Stored& s : sizes) total += s.size;
   Progress progress("building " + Utf8(Path(outPath).filename()), total);

@@ -1,7 +1,6 @@
 // toolpack check: what the program would refuse, and a little more.
 #include <algorithm>
 #include <ostream>
-#include <set>
 
 #include "core/PathText.h"
 #include "ProgramReading.h"

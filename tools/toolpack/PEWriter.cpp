@@ -188,18 +188,29 @@ std::vector<unsigned char> WriteResources(const std::vector<unsigned char>& inpu
   return std::move(sink.bytes);
 }
 
-void WriteResources(const std::vector<unsigned char>& input, const std::vector<NewResource>& added,
-                    const std::vector<std::string>& dropTypes, ImageSink& out) {
-  TPEResourceModule module;
-  module.LoadFromSource(std::make_unique<MemorySource>(input.data(), input.size()));
-
-  // Resources kept from the image, then the added ones over them.
+std::vector<NewResource> KeptResources(const TPEResourceModule& module, const std::vector<std::string>& dropTypes) {
   std::vector<NewResource> kept;
   for (size_t i = 0; i < module.ResourceCount(); ++i) {
     const TResourceDetails& r = module.ResourceDetails(i);
     if (std::find(dropTypes.begin(), dropTypes.end(), r.Type()) != dropTypes.end()) continue;
     kept.push_back({r.Type(), r.Name(), r.Language(), r.CodePage(), r.Data(), {}});
   }
+  return kept;
+}
+
+std::vector<NewResource> KeptResources(const std::vector<unsigned char>& image, const std::vector<std::string>& dropTypes) {
+  TPEResourceModule module;
+  module.LoadFromSource(std::make_unique<MemorySource>(image.data(), image.size()));
+  return KeptResources(module, dropTypes);
+}
+
+void WriteResources(const std::vector<unsigned char>& input, const std::vector<NewResource>& added,
+                    const std::vector<std::string>& dropTypes, ImageSink& out) {
+  TPEResourceModule module;
+  module.LoadFromSource(std::make_unique<MemorySource>(input.data(), input.size()));
+
+  // Resources kept from the image, then the added ones over them.
+  const std::vector<NewResource> kept = KeptResources(module, dropTypes);
   Tree tree;
   for (const NewResource& r : kept) tree[{r.type}][{r.name}][r.language] = &r;
   for (const NewResource& r : added) tree[{r.type}][{r.name}][r.language] = &r;

@@ -33,6 +33,9 @@ class ImageSink {
   virtual void ReadBack(const DataWriter& part) = 0;
 };
 
+// The image's resources that WriteResources keeps: all but those of the types in dropTypes.
+std::vector<NewResource> KeptResources(const std::vector<unsigned char>& image, const std::vector<std::string>& dropTypes);
+
 // Writes the new image into out. Resources of the types in dropTypes are not kept; a resource with
 // the same type, name and language as an added one is replaced. Throws std::runtime_error (with the
 // reason) for an image that cannot take another section or resources past the format's limits.
