@@ -89,7 +89,8 @@ pg_stop() {
 }
 
 # pg_faults FOLDER: the stall and black-hole stand-ins in front of the running server
-# (tests/doubles/stall_proxy.py); exports UPDATER_PGSTALLPORT and UPDATER_PGBLACKHOLEPORT.
+# (tests/doubles/stall_proxy.py); exports UPDATER_PGSTALLPORT, UPDATER_PGBLACKHOLEPORT and
+# UPDATER_PGRELEASEPORT.
 pg_faults() {
   local here dir=$1 n
   here=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
@@ -99,7 +100,7 @@ pg_faults() {
   _pg_faults_pid=$!
   for n in $(seq 50); do [ -s "$dir/ports" ] && break; sleep 0.1; done
   [ -s "$dir/ports" ] || { cat "$dir/proxy.out"; return 1; }
-  read -r UPDATER_PGSTALLPORT UPDATER_PGBLACKHOLEPORT <"$dir/ports"
-  export UPDATER_PGSTALLPORT UPDATER_PGBLACKHOLEPORT
+  read -r UPDATER_PGSTALLPORT UPDATER_PGBLACKHOLEPORT UPDATER_PGRELEASEPORT <"$dir/ports"
+  export UPDATER_PGSTALLPORT UPDATER_PGBLACKHOLEPORT UPDATER_PGRELEASEPORT
 }
 pg_faults_stop() { [ -z "${_pg_faults_pid:-}" ] || kill "$_pg_faults_pid" 2>/dev/null || true; }

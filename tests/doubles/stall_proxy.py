@@ -5,8 +5,10 @@
              login is done), then passes nothing more either way and keeps the connection open:
              a server that stops answering just after a login began.
   blackhole  accepts a connection and never answers.
+  release    a connection here closes every connection the other two hold: a client's calls that
+             were left waiting on them then come back, before the client ends.
 
-Usage: stall_proxy.py SERVER_PORT PORT_FILE. Writes "stall blackhole" ports to PORT_FILE, records
+Usage: stall_proxy.py SERVER_PORT PORT_FILE. Writes "stall blackhole release" ports to PORT_FILE, records
 each connection in PORT_FILE.log, and ends with the script that started it, or after an hour.
 """
 import os
@@ -25,7 +27,29 @@ def log(path, text):
         f.write("%s %s\n" % (time.strftime("%H:%M:%S"), text))
 
 
+held = []  # every client connection the stall and the blackhole keep open
+held_lock = threading.Lock()
+
+
+def hold(client):
+    with held_lock:
+        held.append(client)
+
+
+def release_all(log_path):
+    with held_lock:
+        for c in held:
+            try:
+                c.shutdown(socket.SHUT_RDWR)
+            except OSError:
+                pass
+            c.close()
+        log(log_path, "release: %d held connections closed" % len(held))
+        held.clear()
+
+
 def stall(client, server_port, log_path):
+    hold(client)
     server = socket.create_connection(("127.0.0.1", server_port))
     pending_single = 0  # one-byte answers the server still owes to negotiation requests
     from_client = b""
@@ -77,6 +101,8 @@ def stall(client, server_port, log_path):
                         log(log_path, "stall: the login is done; nothing passes from here on")
                         break
                 client.sendall(passed)
+    except (OSError, ValueError):
+        return  # released: the client's socket was closed under us
     finally:
         server.close()
         client.close()
@@ -92,22 +118,25 @@ def main():
     server_port, port_file = int(sys.argv[1]), sys.argv[2]
     log_path = port_file + ".log"
     listeners = []
-    for _ in range(2):
+    for _ in range(3):
         l = socket.socket(socket.AF_INET, socket.SOCK_STREAM)
         l.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
         l.bind(("127.0.0.1", 0))
         l.listen(16)
         listeners.append(l)
-    held = []
-
     def blackhole(client):
         log(log_path, "blackhole: a connection, never answered")
-        held.append(client)  # kept open, never read
+        hold(client)  # kept open, never read
+
+    def release(client):
+        client.close()
+        release_all(log_path)
 
     threading.Thread(target=serve, args=(listeners[0], lambda c: stall(c, server_port, log_path)), daemon=True).start()
     threading.Thread(target=serve, args=(listeners[1], blackhole), daemon=True).start()
+    threading.Thread(target=serve, args=(listeners[2], release), daemon=True).start()
     with open(port_file + ".tmp", "w") as f:
-        f.write("%d %d\n" % (listeners[0].getsockname()[1], listeners[1].getsockname()[1]))
+        f.write(" ".join(str(l.getsockname()[1]) for l in listeners) + "\n")
     os.replace(port_file + ".tmp", port_file)
     parent, deadline = os.getppid(), time.time() + 3600
     while time.time() < deadline and os.getppid() == parent:
