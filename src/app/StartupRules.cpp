@@ -1,5 +1,6 @@
 #include "app/StartupRules.h"
 
+#include "core/LogForms.h"
 #include "core/PathText.h"
 
 namespace updater {
@@ -12,9 +13,9 @@ std::string Argument(const std::vector<std::string>& args, size_t n) { return n 
 
 std::string ParameterSummary(const std::vector<std::string>& args) {
   std::string summary;
-  if (const std::string a = Argument(args, 1); !a.empty()) summary += "호출프로그램(ParamStr(1)): " + a;
-  if (const std::string a = Argument(args, 2); !a.empty()) summary += ", 사용자ID(ParamStr(2)): " + a;
-  if (const std::string a = Argument(args, 3); !a.empty()) summary += ", 숨김실행(ParamStr(3)): " + a;
+  if (const std::string a = Argument(args, 1); !a.empty()) summary += std::string(logform::kCallerPart) + a;
+  if (const std::string a = Argument(args, 2); !a.empty()) summary += std::string(logform::kUserPart) + a;
+  if (const std::string a = Argument(args, 3); !a.empty()) summary += std::string(logform::kHiddenPart) + a;
   return summary;
 }
 

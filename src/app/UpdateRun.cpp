@@ -6,6 +6,7 @@
 #include <stdexcept>
 
 #include "app/StartupRules.h"
+#include "core/LogForms.h"
 #include "core/ClientFolders.h"
 #include "core/PathText.h"
 #include "core/RunLog.h"
@@ -31,12 +32,12 @@ TUpdateRun::~TUpdateRun() = default;
 void TUpdateRun::FormCreate() {
   const std::string exe = OwnExecutablePath();
   IsTool08 = IsTool08Name(exe);
-  LogLine(std::string(51, '='));
-  LogLine("업데이트 툴 실행시작 [" + exe + "(" + VersionText(exe, 1) + "), " + VersionText(exe, 0) + "]");
+  LogLine(logform::kRunSeparator);
+  LogLine(Fill(logform::kRunStart, {exe, VersionText(exe, 1), VersionText(exe, 0)}));
   CallerProgram = Argument(args_, 1);
   UserId = Argument(args_, 2);
   if (CallerProgram.empty() && UserId.empty()) {
-    LogLine("업데이트 툴 수동실행 [" + exe + "]");
+    LogLine(Fill(logform::kManualStart, {exe}));
     LogLine("");
   }
   if (const std::string summary = ParameterSummary(args_); !summary.empty()) {
@@ -108,7 +109,7 @@ bool TUpdateRun::RunTool(const std::string& tool, const ScanErrors& scanErrors, 
   updater.Tool08 = IsTool08;
   updater.Pc = Pc;
   updater.Window = &view_;
-  LogLine("업데이트 툴 자동실행 [" + tool + "]");
+  LogLine(Fill(logform::kToolStart, {tool}));
   LogLine("업데이트 툴 유효성 검사");
   const ServiceAnswer answer = AskValidity(IsTool08);
   if (answer.result != 0) {
@@ -152,7 +153,7 @@ void TUpdateRun::RunUpdateTools() {
   Approval approval;
   try {
     if (tools.empty()) {
-      LogLine("실행할 업데이트 툴 없음, 업데이트 종료");
+      LogLine(Fill(logform::kNothingToRun, {}));
       LogLine("");
     } else {
       ScanErrors scanErrors;
@@ -180,9 +181,9 @@ bool TUpdateRun::ConfirmToolRun(bool runNow) {
       view_.ShowMainWindow();
     } else {
       Cancelled = true;
-      std::string line = CallerProgram.empty() ? "사용자툴실행취소(직접실행)" : "사용자툴실행취소(호출실행," + CallerProgram + ")";
-      if (!run.RunningHolderList.Empty()) line += RunningHolderText(run);
-      LogLine(line);
+      const std::string holders = run.RunningHolderList.Empty() ? "" : RunningHolderText(run);
+      LogLine(CallerProgram.empty() ? Fill(logform::kCancelledByHand, {holders})
+                                    : Fill(logform::kCancelledFromCaller, {CallerProgram, holders}));
       LogLine("");
       return false;
     }
@@ -225,7 +226,7 @@ void TUpdateRun::FormClose() {
     report = Trim(LineBreaksToBlank(Trim(joined)));
     // The report may not be sent (no internet, past its cut-off date): support reads it here,
     // before the closing line, which stays the last line of the run.
-    LogLine("    → CvlUpdaterErrLog [" + report + "]");
+    LogLine("    → " + Fill(logform::kFailureSummary, {report}));
   }
   if (!CallerProgram.empty()) {
     try {
@@ -234,7 +235,7 @@ void TUpdateRun::FormClose() {
       LogLine("    " + BracketedErrorText("RelaunchCaller", e.what()), true);
     }
   } else {
-    LogLine("업데이트 종료");
+    LogLine(Fill(logform::kRunEnd, {}));
     LogLine("");
   }
   if (!report.empty()) SendRunReport(*Query, clock_, Pc, "CvlUpdaterErrLog", report, true);

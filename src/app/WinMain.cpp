@@ -6,6 +6,7 @@
 #include "app/StartupRules.h"
 #include "app/UpdateByPass.h"
 #include "app/UpdateRun.h"
+#include "core/LogForms.h"
 #include "core/PathText.h"
 #include "core/RunLog.h"
 #include "core/RunState.h"
@@ -53,7 +54,7 @@ class GateUi final : public Ui {
   // The reason is logged before its box shows: a run held at the box, then killed, still says why.
   void Error(std::string_view text) override {
     reasons_ += (reasons_.empty() ? "" : " | ") + LineBreaksToBlank(Trim(text));
-    LogLine(BracketedErrorText("StartupDatabaseGate", LineBreaksToBlank(Trim(text))), true);
+    LogLine(BracketedErrorText(logform::kGateStep, LineBreaksToBlank(Trim(text))), true);
     inner_.Error(text);
   }
   bool Confirm(std::string_view text) override { return inner_.Confirm(text); }
@@ -117,12 +118,12 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
     db.Prepare();
     usable = StartupDatabaseGate(true, db);
   } catch (const std::exception& e) {
-    LogLine(BracketedErrorText("StartupDatabaseGate", LineBreaksToBlank(e.what())), true);
+    LogLine(BracketedErrorText(logform::kGateStep, LineBreaksToBlank(e.what())), true);
     ui.Error(e.what());
     return 1;
   }
   if (!usable) {
-    if (databaseUi.Reasons().empty()) LogLine(BracketedErrorText("StartupDatabaseGate", "no connection"), true);
+    if (databaseUi.Reasons().empty()) LogLine(BracketedErrorText(logform::kGateStep, "no connection"), true);
     return 0;
   }
 
@@ -142,7 +143,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
     run.FormDestroy();
     return code;
   } catch (const std::exception& e) {
-    LogLine(std::string("업데이트 툴 실행 에러(") + e.what() + ")", true);
+    LogLine(Fill(logform::kRunError, {e.what()}), true);
     return 1;
   }
 }

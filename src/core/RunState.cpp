@@ -1,5 +1,6 @@
 #include "core/RunState.h"
 
+#include "core/LogForms.h"
 #include "core/RunLog.h"
 
 namespace updater {
@@ -10,8 +11,7 @@ std::string RecordFailure(StringList& failures, std::string line, std::string_vi
 }
 
 std::string RecordLoadError(StringList& failures, std::string_view message, std::string_view task) {
-  return RecordFailure(failures, "AddUpdater(에러발생,Err.Message:" + std::string(message) + ",CurrentRunningTask:" + std::string(task) + ")",
-                       "    ");
+  return RecordFailure(failures, Fill(logform::kLoadError, {message, task}), "    ");
 }
 
 std::string RunningHolderText(const RunState& run) {
@@ -21,12 +21,12 @@ std::string RunningHolderText(const RunState& run) {
 }
 
 std::string BracketedErrorText(std::string_view step, std::string_view message) {
-  return std::string(step) + " [에러발생(" + std::string(message) + ")]";
+  return Fill(logform::kBracketedError, {step, message});
 }
 
 std::string RecordError(StringList& failures, std::string_view step, std::string_view message, std::string_view indent,
                         bool flush) {
-  return RecordFailure(failures, std::string(step) + " 에러발생(" + std::string(message) + ")", indent, flush);
+  return RecordFailure(failures, Fill(logform::kStepError, {step, message}), indent, flush);
 }
 
 std::string RecordBracketedError(StringList& failures, std::string_view step, std::string_view message,

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <stdexcept>
 
+#include "core/LogForms.h"
 #include "core/PathText.h"
 #include "core/RunLog.h"
 #include "env/FileVersion.h"
@@ -17,13 +18,13 @@ namespace updater {
 namespace {
 
 std::string KindWord(CopyKind kind, bool force) {
-  std::string word = kind == CopyKind::Backup ? "파일복사(백업)" : "파일복사";
+  std::string word = kind == CopyKind::Backup ? std::string(logform::kBackupCopyWord) : "파일복사";
   if (force) word += "(강제덮어쓰기,파일버전무시)";
   return word;
 }
 
 void Header(const std::string& source, const std::string& destination, CopyKind kind, uint8_t copyType) {
-  LogLine("    → [" + source + "] to [" + destination + "] " + KindWord(kind, copyType == 7));
+  LogLine("    → " + Fill(logform::kCopyHeader, {source, destination, KindWord(kind, copyType == 7)}));
 }
 
 void RecordCopyFailure(RunState& run, int kind, const std::string& message, const std::string& name) {

@@ -1,5 +1,6 @@
 #include "deploy/PackageSteps.h"
 
+#include "core/LogForms.h"
 #include "core/ClientFolders.h"
 #include "core/PathText.h"
 #include "core/RunLog.h"
@@ -83,9 +84,9 @@ class PreScan final : public ScanEvents {
     RecordHistory(tool08_, toolPath_, NumericVersion(toolPath_), fileName, clock_);
   }
   void OptionsFound(const ToolOptions& found) override {
-    if (found.hidden) LogLine("    실행옵션 → [HIDDEN=1, 숨김모드로 자동실행]");
+    if (found.hidden) LogLine("    " + Fill(logform::kHiddenOption, {}));
     if (!found.openDocuments) LogLine("    실행옵션 → [NOTEXECMANUAL=1, 매뉴얼파일(*.mht) 자동실행 안함]");
-    if (found.autoRunDataTool) LogLine("    실행옵션 → [AUTOEXECTETBL=1, 숨김모드로 자료정리 툴(" + found.dataTool + ") 자동실행]");
+    if (found.autoRunDataTool) LogLine("    " + Fill(logform::kDataToolOption, {found.dataTool}));
   }
  private:
   const std::string& toolPath_;
@@ -170,7 +171,7 @@ void ExtractPackage(const std::string& toolPath, const std::string& stagingFolde
   Extraction sink(stagingFolder, prevTools, resources, currentFile);
   bool checked = false;
   const size_t staged = PackageReader(module).Stage(sink, &checked);
-  if (checked) LogLine("    SHA-256 확인 [" + std::to_string(staged) + "개 파일 일치]");
+  if (checked) LogLine("    " + Fill(logform::kDigestsMatch, {std::to_string(staged)}));
   LogLine("");
 }
 

@@ -3,6 +3,7 @@
 #include <stdexcept>
 #include <vector>
 
+#include "core/LogForms.h"
 #include "core/ClientFolders.h"
 #include "core/PathText.h"
 #include "core/RunLog.h"
@@ -19,12 +20,11 @@ namespace updater {
 namespace {
 
 std::string CurrentLine(int n, const std::string& target, const std::string& installed, const std::string& record,
-                        const char* what) {
-  return "    파일복사 [" + std::to_string(n) + ". " + target + "] → 최신/동일버전 존재(현 " + installed + ", 복사 " + record + ")" +
-         ", " + what;
+                        std::string_view what) {
+  return "    " + Fill(logform::kCopyKept, {std::to_string(n), target, installed, record, what});
 }
 
-std::string CopyLine(int n, const std::string& target) { return "    파일복사 [" + std::to_string(n) + ". " + target + "]"; }
+std::string CopyLine(int n, const std::string& target) { return "    " + Fill(logform::kCopyFile, {std::to_string(n), target}); }
 
 // Pelvane.exe whose version resource calls it PelvaneNew.exe.
 bool HasRenamedFormProgram(std::string& path) {
@@ -68,7 +68,7 @@ bool DeployFile(TUpdater& updater, PassView& view, TUpdateFile& file, const TUpd
     if (!file.Decision) file.Decision = ShouldCopy(target, file.StagingPath, r.CopyType);
     const CopyDecision& decision = *file.Decision;
     if (!decision.copy) {
-      LogLine(CurrentLine(n, target, decision.installedDotless, file.DotlessVersion, "복사 건너뜀"));
+      LogLine(CurrentLine(n, target, decision.installedDotless, file.DotlessVersion, logform::kDeployKeptWord));
       return true;
     }
     copyType = r.CopyType;
@@ -88,7 +88,7 @@ CopyDecision ShouldCopy(const std::string& installed, const std::string& staged,
 }
 
 bool ExecuteBackup(TUpdater& updater, PassView& view) {
-  LogLine("Start procedure ExecuteBackup (" + std::to_string(updater.UpdateList.size()) + "개 파일)");
+  LogLine(Fill(logform::kBackupPass, {std::to_string(updater.UpdateList.size())}));
   bool ok = true;
   try {
     for (size_t i = 0; i < updater.UpdateList.size() && ok; ++i) {
@@ -105,13 +105,13 @@ bool ExecuteBackup(TUpdater& updater, PassView& view) {
       file.Decision = ShouldCopy(place.targetPath, file.StagingPath, r.CopyType);
       const CopyDecision& decision = *file.Decision;
       if (!decision.copy) {
-        LogLine(CurrentLine(n, place.targetPath, decision.installedDotless, file.DotlessVersion, "백업 건너뜀"));
+        LogLine(CurrentLine(n, place.targetPath, decision.installedDotless, file.DotlessVersion, logform::kBackupKeptWord));
         continue;
       }
       LogLine(CopyLine(n, place.targetPath));
       // A folder that cannot be made is not an error of its own: the copy into it fails.
       if (!FolderExists(place.backupFolder) && EnsureFolder(place.backupFolder))
-        LogLine("    → [" + place.backupFolder + "] 백업폴더 생성");
+        LogLine("    → " + Fill(logform::kBackupFolderMade, {place.backupFolder}));
       ok = CopyFormProgramForBackup(place.targetPath, place.backupFolder, updater.run, view);
       if (!ok) break;
       const std::string backup = place.backupFolder + file.FileName;
@@ -131,7 +131,7 @@ bool ExecuteBackup(TUpdater& updater, PassView& view) {
 bool ExecuteUpdate(TUpdater& updater, PassView& view, bool ok, FinishOnce& finish) {
   RunState& run = updater.run;
   view.ShowFileCountLabels(true);
-  LogLine("Start procedure ExecuteUpdate (" + std::to_string(updater.UpdateList.size()) + "개 파일)");
+  LogLine(Fill(logform::kDeployPass, {std::to_string(updater.UpdateList.size())}));
   bool agentInstaller = false;
   for (size_t i = 0; i < updater.UpdateList.size(); ++i) {
     TUpdateFile& file = updater.UpdateList[i];
@@ -159,7 +159,7 @@ bool ExecuteUpdate(TUpdater& updater, PassView& view, bool ok, FinishOnce& finis
   }
   if (agentInstaller) TindleAgentStep(*updater.Query, updater.Pc);
   finish(ok);
-  LogLine("Finished procedure ExecuteUpdate", true);
+  LogLine(Fill(logform::kDeployPassDone, {}), true);
   LogLine("");
   return ok;
 }

@@ -4,6 +4,7 @@
 #include <map>
 #include <stdexcept>
 
+#include "core/LogForms.h"
 #include "core/ClientFolders.h"
 #include "core/PathText.h"
 #include "core/RunLog.h"
@@ -34,7 +35,7 @@ std::string ReadFixedFileVersion(const std::string& path) {
 }
 
 bool TUpdater::AddUpdater(const std::string& toolPath) {
-  LogLine("리소스에서 업데이트 파일 읽어오기[" + toolPath + "]");
+  LogLine(Fill(logform::kToolLoad, {toolPath}));
   ToolPath = toolPath;
   std::string task, currentFile;
   try {
@@ -72,7 +73,7 @@ bool TUpdater::AddUpdater(const std::string& toolPath) {
 }
 
 void TUpdater::RefuseLoad(const std::string& toolPath, const std::string& task, const std::string& message) {
-  LogLine("리소스에서 업데이트 파일 읽어오기[" + toolPath + "]");
+  LogLine(Fill(logform::kToolLoad, {toolPath}));
   ToolPath = toolPath;
   ToolVersion = NumericVersion(toolPath);
   FailLoad(task + "(" + toolPath + ")", message);
@@ -99,7 +100,7 @@ void TUpdater::BuildUpdateList(const std::string& stagingFolder) {
     TerminateProcessesByName(run, exes, false, true);
   }
   if (!dlls.Empty()) TerminateModuleUsers(run, dlls, true);
-  LogLine("업데이트 파일목록 (" + std::to_string(found.size()) + "개 파일)");
+  LogLine(Fill(logform::kFileList, {std::to_string(found.size())}));
   // Each staged file's record, the first of its name, found by index: a package of many files is
   // listed in linear time.
   std::map<std::string, int32_t> recordOf;
@@ -134,9 +135,8 @@ void TUpdater::FinishTool(bool ok, bool recordVersion, const std::string& stageN
   bool failed = false;
   try {
     if (run.Terminating) {
-      std::string line = "(" + FileNamePart(ToolPath) + ",강제종료등,UpdateTerminate" + (stageName.empty() ? "" : "_" + stageName) + ")";
-      line += "[" + run.RunSummary + "]";
-      RecordFailure(run.FailureList, line);
+      RecordFailure(run.FailureList,
+                    Fill(logform::kTerminated, {FileNamePart(ToolPath), stageName.empty() ? "" : "_" + stageName, run.RunSummary}));
     } else if (ok) {
       Report(0);
       RecordHistory(Tool08, ToolPath, ToolVersion, "Y", clock);
@@ -153,10 +153,10 @@ void TUpdater::FinishTool(bool ok, bool recordVersion, const std::string& stageN
   try {
     const std::string root = TempFolder() + "FX4\\New\\";
     const std::string kind = failed ? " on Exception(" : "(";
-    LogLine("    Start DeleteTempFiles" + kind + root + ")");
+    LogLine("    " + Fill(logform::kDeletingTempFiles, {kind + root + ")"}));
     // Entries beginning with "." are passed over.
     DeleteTree(root, false, [](const FolderEntry& e) { return e.name.starts_with('.'); });
-    LogLine("    Finished DeleteTempFiles" + kind + root + ")");
+    LogLine("    " + Fill(logform::kTempFilesDeleted, {kind + root + ")"}));
   } catch (const std::exception& e) {
     LogLine("    → " + BracketedErrorText("DeleteTempFiles", e.what()));
   }
@@ -166,7 +166,7 @@ void TUpdater::FinishTool(bool ok, bool recordVersion, const std::string& stageN
 // deleted. A backup left by an earlier run is never restored: it may be older than the file this
 // run did not touch.
 void TUpdater::Rollback() {
-  LogLine("    백업파일롤백");
+  LogLine("    " + Fill(logform::kRollback, {}));
   try {
     for (size_t i = 0; i < UpdateList.size(); ++i) {
       const TUpdateFile& file = UpdateList[i];
@@ -177,27 +177,23 @@ void TUpdater::Rollback() {
       const BackupAnswer place = BackupAndTarget(PlaceOf(r));
       if (!place.ok) continue;
       const std::string backup = place.backupFolder + file.FileName;
-      const std::string n = std::to_string(i + 1) + ". ";
+      const std::string n = std::to_string(i + 1);
       if (WrittenBackups.Contains(backup) && FileExists(backup)) {
-        LogLine("    파일복사(롤백)[" + n + place.targetPath + "]");
-        const bool ok = PlainCopy(backup, place.targetPath);
-        const std::string line = "[" + backup + "] to [" + place.targetPath + "] ";
-        if (ok) LogLine("    → " + line + "파일복사(롤백) 성공");
-        else RecordFailure(run.FailureList, line + "파일복사(롤백) 실패", "    → ");
+        LogLine("    " + Fill(logform::kRestoreFile, {n, place.targetPath}));
+        if (PlainCopy(backup, place.targetPath)) LogLine("    → " + Fill(logform::kRestored, {backup, place.targetPath}));
+        else RecordFailure(run.FailureList, Fill(logform::kRestoreFailed, {backup, place.targetPath}), "    → ");
       } else if (!file.ExistedBefore && FileExists(place.targetPath)) {
         // Only what this run wrote is undone, and only what was undone is logged: a file whose
         // copy never arrived has nothing to delete.
-        LogLine("    파일삭제(롤백)[" + n + place.targetPath + "]");
-        const bool ok = DeleteFileIfAny(place.targetPath) || !FileExists(place.targetPath);
-        const std::string line = "[" + place.targetPath + "] ";
-        if (ok) LogLine("    → " + line + "파일삭제(롤백) 성공");
-        else RecordFailure(run.FailureList, line + "파일삭제(롤백) 실패", "    → ");
+        LogLine("    " + Fill(logform::kRemoveFile, {n, place.targetPath}));
+        if (DeleteFileIfAny(place.targetPath) || !FileExists(place.targetPath)) LogLine("    → " + Fill(logform::kRemoved, {place.targetPath}));
+        else RecordFailure(run.FailureList, Fill(logform::kRemoveFailed, {place.targetPath}), "    → ");
       }
     }
     std::vector<std::string> folders = CreatedFolders.Items();
     std::sort(folders.begin(), folders.end(), [](const std::string& a, const std::string& b) { return a.size() > b.size(); });
     for (const std::string& folder : folders)  // deepest first: a parent is empty only after its children went
-      if (RemoveEmptyFolder(folder)) LogLine("    → [" + WithTrailingBackslash(folder, false) + "] 폴더삭제(롤백) 성공");
+      if (RemoveEmptyFolder(folder)) LogLine("    → " + Fill(logform::kFolderRemoved, {WithTrailingBackslash(folder, false)}));
   } catch (const std::exception& e) {
     RecordError(run.FailureList, "백업파일롤백", e.what(), "    → ", true);
   }
@@ -209,7 +205,7 @@ void TUpdater::Report(int result) {
   try {
     ReportResult(Tool08, ToolVersion, result);
   } catch (const std::exception& e) {
-    LogLine("    → " + BracketedErrorText("ReportResult", LineBreaksToBlank(e.what())));
+    LogLine("    → " + BracketedErrorText(logform::kReportStep, LineBreaksToBlank(e.what())));
   }
 }
 
@@ -221,19 +217,19 @@ void TUpdater::RecordToolVersion() {
 bool CheckPrevTool(TUpdater& updater) {
   const RunState& run = updater.run;
   if (updater.Window) updater.Window->SetRunCaption("업데이트(선수 툴 확인) " + FileNamePart(updater.ToolPath));
-  LogLine("선수 툴 체크");
+  LogLine(Fill(logform::kPrevToolCheck, {}));
   // The step's end is logged on every way out, a database error too.
   struct Finished {
     TUpdater& updater;
     ~Finished() {
       if (updater.Window) updater.Window->SetTopmost(true);
-      LogLine("Finished 선수 툴 체크");
+      LogLine(Fill(logform::kPrevToolCheckDone, {}));
       LogLine("");
     }
   } finished{updater};
   const int at = run.PrevToolOwnerList.IndexOf(updater.ToolPath);
   if (at < 0) {
-    LogLine("    선수 툴 없음");
+    LogLine("    " + Fill(logform::kNoPrevTool, {}));
     return true;
   }
   return RunPrevTool(updater, run.PrevToolList[static_cast<size_t>(at)]);
@@ -260,7 +256,7 @@ bool RunPrevTool(TUpdater& updater, const std::string& prevToolPath) {
   RunState& run = updater.run;
   const std::string name = FileNamePart(prevToolPath);
   if (DataToolHasRun(*updater.Query, name)) {
-    LogLine("    선수 툴 이미 실행완료됨 [" + prevToolPath + "]");
+    LogLine("    " + Fill(logform::kPrevToolHadRun, {prevToolPath}));
     return true;
   }
   if (run.HiddenRun) return false;  // hidden operation starts no prerequisite, silently
@@ -297,7 +293,7 @@ bool RunPrevTool(TUpdater& updater, const std::string& prevToolPath) {
       Declined(run, updater.Pc.registeredIp, name);
       return false;
     }
-    LogLine("    선수 툴 실행완료 [" + prevToolPath + "]");
+    LogLine("    " + Fill(logform::kPrevToolRan, {prevToolPath}));
     run.PrevToolRan = true;
     return true;
   } catch (const std::exception& e) {

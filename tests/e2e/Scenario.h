@@ -11,6 +11,7 @@
 #include "db/Dialect.h"
 #include "db/Odbc.h"
 #include "Harness.h"
+#include "RunLogReading.h"
 #include "package/Inflate.h"
 #include "package/PackageFormat.h"
 #include "PEWriter.h"
@@ -87,6 +88,12 @@ class Scenario : public ::testing::Test {
   }
   static std::vector<std::string> Log() {
     return Lines(ReadCp949File("D:\\CVL2000\\Log\\CvlUpdaterLogNew" + DateStampYymmdd(SystemClock().Now()) + ".log"));
+  }
+  // The last run of the day's log as the support desk's reader sees it.
+  static toolpack::RunRecord LastRun() {
+    const std::string path = "D:\\CVL2000\\Log\\CvlUpdaterLogNew" + DateStampYymmdd(SystemClock().Now()) + ".log";
+    toolpack::LogFileRead read = toolpack::ReadRunLog(path, ReadFileBytes(path));
+    return read.runs.empty() ? toolpack::RunRecord{} : read.runs.back();
   }
   static bool LogHas(std::string_view part) {
     for (const std::string& l : Log())

@@ -54,6 +54,18 @@ TEST_F(Scenario, OneByHandDeploysBacksUpRecordsAndReports) {
   const std::vector<std::string> lines = Log();
   ASSERT_GE(lines.size(), 2u);
   EXPECT_EQ(lines[lines.size() - 2].substr(21), "업데이트 종료");
+  // The support desk's reader tells the run as it went.
+  const toolpack::RunRecord read = LastRun();
+  EXPECT_EQ(read.EndState(), "ended");
+  EXPECT_EQ(read.HowStarted(), "by hand");
+  EXPECT_FALSE(read.Failed());
+  ASSERT_EQ(read.tools.size(), 1u);
+  EXPECT_EQ(read.tools[0].tool, tool);
+  EXPECT_EQ(read.tools[0].version, "1.0.0.1");
+  EXPECT_TRUE(read.tools[0].Deployed());
+  EXPECT_EQ(read.tools[0].copied, 3);
+  EXPECT_EQ(read.tools[0].digestsMatched, 3);
+  EXPECT_TRUE(read.unknownLines.empty()) << read.unknownLines.front();
 }
 
 // A tool signed after packing (the signing test leaves it) loads, checks its digests and deploys.
@@ -178,6 +190,12 @@ TEST_F(Scenario, ARunningProgramAsksFirstAndCancelEndsTheRun) {
   EXPECT_FALSE(LogHas("업데이트 툴 자동실행"));
   EXPECT_FALSE(AgentGot("267\t"));
   EXPECT_EQ(CallerLine(), "D:\\CVL2000\\Exe\\Caller.exe");
+  const toolpack::RunRecord read = LastRun();
+  EXPECT_TRUE(read.cancelled);
+  EXPECT_EQ(read.caller, "Caller.exe");
+  EXPECT_TRUE(read.tools.empty());
+  EXPECT_EQ(read.EndState(), "ended (caller started again)");
+  EXPECT_FALSE(read.Failed());
 }
 
 TEST_F(Scenario, EightQueuedToolsStartWithoutAsking) {
@@ -359,6 +377,11 @@ TEST_F(Scenario, DamagedToolsAreRefusedAndReportedAsFailed) {
     ::GetPrivateProfileStringW(L"HISTORY", Wide(name).c_str(), L"", value, 128, L"D:\\CVL2000\\Updater.ini");
     EXPECT_EQ(Narrow(value).substr(0, 2), "N,");
     EXPECT_FALSE(FileExists("D:\\CVL2000\\Exe\\Good.txt"));  // nothing of the tool is deployed
+    const toolpack::RunRecord read = LastRun();
+    ASSERT_EQ(read.tools.size(), 1u);
+    ASSERT_NE(read.tools[0].LoadFailure(), nullptr);
+    EXPECT_EQ(read.tools[0].LoadFailure()->message.substr(0, std::string(row.message).size()), row.message);
+    EXPECT_TRUE(read.Failed());
     std::vector<std::string> found;
     for (const char* root : {"C:", "D:"}) FindNamed(root, "evil", found);
     EXPECT_TRUE(found.empty()) << found.front();
@@ -391,6 +414,15 @@ TEST_F(Scenario, ABlockedBackupOrMiddleCopyLeavesTheClientAsItWas) {
     ASSERT_GE(lines.size(), 3u);
     EXPECT_EQ(lines[lines.size() - 2].substr(21), "업데이트 종료");
     EXPECT_NE(lines[lines.size() - 3].find("→ CvlUpdaterErrLog [FileCopyWithProgress [에러발생(2)("), std::string::npos);
+    const toolpack::RunRecord read = LastRun();
+    ASSERT_EQ(read.tools.size(), 1u);
+    EXPECT_TRUE(read.tools[0].rolledBack);
+    EXPECT_FALSE(read.tools[0].Deployed());
+    EXPECT_EQ(read.tools[0].failures.at(0).step, "FileCopyWithProgress");
+    // Only what this run backed up is restored: nothing when the backup was blocked, A and B when the middle copy was.
+    EXPECT_EQ(read.tools[0].restored, backupBlocked ? std::vector<std::string>{}
+                                                    : std::vector<std::string>{"D:\\CVL2000\\Exe\\A.txt", "D:\\CVL2000\\Exe\\B.txt"});
+    EXPECT_TRUE(read.tools[0].notPutBack.empty());
   }
   RemoveTree("D:\\CVL2000\\Temp");
   ::RemoveDirectoryW(L"D:\\CVL2000\\Exe\\B2.txt");
@@ -452,6 +484,10 @@ TEST_F(Scenario, TheDatabaseGateEndsTheToolBeforeItTouchesAFile) {
     EXPECT_EQ(ReadFileBytes("D:\\CVL2000\\Exe\\Gate.txt"), "installed");
     EXPECT_FALSE(LogHas("업데이트 툴 실행시작"));
     EXPECT_TRUE(LogHas(std::string("StartupDatabaseGate [에러발생(") + row.message));  // the log says why
+    const toolpack::RunRecord read = LastRun();
+    EXPECT_EQ(read.EndState(), "refused by the database");
+    ASSERT_EQ(read.gateRefusals.size(), 1u);
+    EXPECT_EQ(read.gateRefusals[0].rfind(row.message, 0), 0u) << read.gateRefusals[0];
     EXPECT_TRUE(AgentLog().empty());
   }
   ::DeleteFileW(L"C:\\windows\\CVL2000.ini");

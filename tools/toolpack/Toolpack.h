@@ -71,4 +71,11 @@ void Extract(const std::string& toolPath, const std::string& folder, std::ostrea
 // Answers the number of changes.
 size_t Diff(const std::string& oldPath, const std::string& newPath, std::ostream& out, bool json);
 
+struct LogOptions {
+  bool json = false, errorsOnly = false, verbose = false;
+};
+// The runs of the program's run logs (files, or Log folders): how each started, what each tool did,
+// what failed and what was put back. Answers the number of runs with a failure.
+size_t Log(const std::vector<std::string>& paths, std::ostream& out, const LogOptions& options);
+
 }  // namespace updater::toolpack

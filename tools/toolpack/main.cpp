@@ -1,11 +1,14 @@
 // toolpack: builds update tools from UpdateTool.exe and lists, checks, extracts, compares and plans
-// their packages.
+// their packages, and reads the program's run logs.
 #include <iostream>
 #include <map>
 #include <string>
 #include <vector>
 
 #include "core/TargetRules.h"
+#ifdef _WIN32
+#include "core/ClientFolders.h"
+#endif
 #include "package/pe/PEFile.h"
 #include "platform/Utf.h"
 #include "Plan.h"
@@ -34,6 +37,8 @@ const std::map<std::string, Command> kCommands = {
     {"plan", {"[--json] [--install-root D:\\CVL2000] TOOL.exe CLIENT-FOLDER",
               "what the tool would do on a PC whose install root the folder is a copy of (a dry run)"}},
     {"folders", {"", "the sub-folder table: each index and the folder below the install root it names"}},
+    {"log", {"[--errors] [--json] [--verbose] LOG-FILE-OR-FOLDER...",
+             "a clinic's run logs as runs: how each started, what each tool did, what failed and what was put back"}},
 };
 
 void PrintUsage(std::ostream& out) {
@@ -82,15 +87,32 @@ int Run(const std::vector<std::string>& argv) {
       return 0;
     }
   bool json = false;
+  LogOptions logOptions;
   std::string root = "D:\\CVL2000";
   std::vector<std::string> paths;
   for (size_t i = 0; i < args.size(); ++i) {
     if (args[i] == "--json" && command != "build" && command != "extract") json = true;
     else if (args[i] == "--install-root" && command == "plan" && i + 1 < args.size()) root = args[++i];
+    else if (args[i] == "--errors" && command == "log") logOptions.errorsOnly = true;
+    else if (args[i] == "--verbose" && command == "log") logOptions.verbose = true;
     else if (args[i].starts_with("--")) return Wrong("toolpack " + command + " has no option " + args[i]);
     else paths.push_back(args[i]);
   }
   const std::map<std::string, size_t> wanted = {{"build", 3}, {"list", 1}, {"check", 1}, {"extract", 2}, {"diff", 2}, {"plan", 2}, {"folders", 0}};
+  if (command == "log") {
+    logOptions.json = json;
+#ifdef _WIN32
+    if (paths.empty()) paths.push_back(InstallRoot() + "Log");  // on a clinic PC: its own logs
+#endif
+    if (paths.empty()) return Wrong("toolpack log takes " + std::string(known->second.usage));
+    try {
+      Log(paths, std::cout, logOptions);
+      return 0;  // a log with failures is read, not failed
+    } catch (const Error& e) {
+      std::cerr << "toolpack: " << e.File() << ": " << e.what() << "\n";
+      return 1;
+    }
+  }
   if (paths.size() != wanted.at(command))
     return Wrong("toolpack " + command + " takes " + known->second.usage + " (" + std::to_string(paths.size()) +
                  (paths.size() == 1 ? " argument given)" : " arguments given)"));
