@@ -43,6 +43,7 @@ inline constexpr LogForm kTerminated{"({?},강제종료등,UpdateTerminate{?})[{
 // Failure lines: the step's name first.
 inline constexpr LogForm kStepError{"{?} 에러발생({})"};
 inline constexpr LogForm kBracketedError{"{?} [에러발생({})]"};
+inline constexpr LogForm kCopyError{"FileCopyWithProgress [에러발생({?})({}, {})]"};  // copy kind, message, file name
 inline constexpr LogForm kLoadError{"AddUpdater(에러발생,Err.Message:{},CurrentRunningTask:{})"};
 inline constexpr std::string_view kGateStep = "StartupDatabaseGate";
 inline constexpr std::string_view kReportStep = "ReportResult";

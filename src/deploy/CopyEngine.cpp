@@ -28,7 +28,7 @@ void Header(const std::string& source, const std::string& destination, CopyKind 
 }
 
 void RecordCopyFailure(RunState& run, int kind, const std::string& message, const std::string& name) {
-  RecordBracketedError(run.FailureList, "FileCopyWithProgress", std::to_string(kind) + ")(" + message + ", " + name, "    → ", true);
+  RecordFailure(run.FailureList, Fill(logform::kCopyError, {std::to_string(kind), message, name}), "    → ", true);
 }
 
 std::string CreateError(const std::string& path, DWORD error) { return CannotCreate(path, error).what(); }

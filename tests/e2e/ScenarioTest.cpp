@@ -420,8 +420,8 @@ TEST_F(Scenario, ABlockedBackupOrMiddleCopyLeavesTheClientAsItWas) {
     EXPECT_FALSE(read.tools[0].Deployed());
     EXPECT_EQ(read.tools[0].failures.at(0).step, "FileCopyWithProgress");
     // Only what this run backed up is restored: nothing when the backup was blocked, A and B when the middle copy was.
-    EXPECT_EQ(read.tools[0].restored, backupBlocked ? std::vector<std::string>{}
-                                                    : std::vector<std::string>{"D:\\CVL2000\\Exe\\A.txt", "D:\\CVL2000\\Exe\\B.txt"});
+    const std::vector<std::string> restored = {"D:\\CVL2000\\Exe\\A.txt", "D:\\CVL2000\\Exe\\B.txt"};
+    EXPECT_EQ(read.tools[0].restored, backupBlocked ? std::vector<std::string>() : restored);
     EXPECT_TRUE(read.tools[0].notPutBack.empty());
   }
   RemoveTree("D:\\CVL2000\\Temp");

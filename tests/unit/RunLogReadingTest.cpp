@@ -123,6 +123,7 @@ TEST(LogForms, FilledLinesReadBackTheirFields) {
       {logform::kLoadError, {"Damaged resource: \"x,CurrentRunningTask:y\"", "LoadFileFromResource(D:\\t.exe,a.txt_CheckDigest)"}},
       {logform::kBracketedError, {"FileCopyWithProgress", "2)(Cannot create file \"D:\\a [1].txt\"., a [1].txt"}},
       {logform::kStepError, {"ExecuteUpdate", "disk (D:) full"}},
+      {logform::kCopyError, {"2", "Cannot create file \"D:\\a (1).txt\", the disk is full.", "a (1).txt"}},
       {logform::kCopyFile, {"12", "D:\\CVL2000\\Exe\\1. B [2].txt"}},
       {logform::kCopyKept, {"3", "D:\\CVL2000\\Exe\\C.dll", "60101", "60101", std::string(logform::kDeployKeptWord)}},
       {logform::kCopyHeader, {"D:\\x] to [y.txt", "D:\\z.txt", "파일복사(강제덮어쓰기,파일버전무시)"}},

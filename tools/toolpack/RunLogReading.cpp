@@ -285,7 +285,8 @@ class Reader {
   // Failure lines, in the three forms the program writes them.
   bool Failure(RunRecord& run, const std::string& text) {
     std::optional<LogFailure> failure;
-    if (const auto f = Match(lf::kLoadError, text)) failure = LogFailure{(*f)[1], (*f)[0]};
+    if (const auto c = Match(lf::kCopyError, text)) failure = LogFailure{"FileCopyWithProgress", (*c)[1] + " (" + (*c)[2] + ")"};
+    else if (const auto f = Match(lf::kLoadError, text)) failure = LogFailure{(*f)[1], (*f)[0]};
     else if (const auto g = Match(lf::kBracketedError, text)) failure = LogFailure{(*g)[0], (*g)[1]};
     else if (const auto h = Match(lf::kStepError, text)) failure = LogFailure{(*h)[0], (*h)[1]};
     if (!failure) return false;
