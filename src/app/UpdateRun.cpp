@@ -110,7 +110,7 @@ bool TUpdateRun::RunTool(const std::string& tool, const ScanErrors& scanErrors, 
   updater.Pc = Pc;
   updater.Window = &view_;
   LogLine(Fill(logform::kToolStart, {tool}));
-  LogLine("업데이트 툴 유효성 검사");
+  LogLine(Fill(logform::kValidityCheck, {}));
   const ServiceAnswer answer = AskValidity(IsTool08);
   if (answer.result != 0) {
     // The failure line names the refusal that was recorded, not a later communication failure.

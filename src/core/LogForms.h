@@ -73,6 +73,53 @@ inline constexpr LogForm kCopyHeader{"[{}] to [{}] {}"};  // source, target, kin
 inline constexpr LogForm kBackupFolderMade{"[{}] 백업폴더 생성"};
 inline constexpr std::string_view kBackupCopyWord = "파일복사(백업)";
 
+// Copies that came out short and their retry.
+inline constexpr LogForm kSizeMismatch{"{?} 후 파일크기 상이({?}, 원본: {}, 대상: {})"};              // kind word, name, sizes
+inline constexpr LogForm kRetryCopied{"{?}(재시도) 후 파일복사 성공({?}, 원본: {}, 대상: {})"};
+inline constexpr LogForm kRetrySizeMismatch{"{?}(재시도) 후 파일크기 상이({?}, 원본: {}, 대상: {})"};
+inline constexpr LogForm kRetryError{"FileCopyWithProgressNew1st [파일복사에러, {}]"};
+
+// After-deploy actions of the copy types: the action's name and the deployed file.
+inline constexpr LogForm kRunOnceAction{"{?}({},RegistryKey: {})"};
+inline constexpr LogForm kOpenAction{"{?}({})"};
+
+// Programs that hold the package's files, and ending them.
+inline constexpr LogForm kProcessNotEnded{"프로세스종료실패({?},{})"};  // program, how long it was waited for
+inline constexpr LogForm kModuleUser{"{?}, ModuleName: {}"};
+
+// Lines of progress: the reader knows them and passes over them.
+inline constexpr LogForm kValidityCheck{"업데이트 툴 유효성 검사"};
+inline constexpr LogForm kStartOfRunProcesses{"실행초기 실행 프로세스 확인/종료"};
+inline constexpr LogForm kProcessCheck{"실행 프로세스 확인 시작"};
+inline constexpr LogForm kProcessCheckDone{"Finished 실행 프로세스 확인"};
+inline constexpr LogForm kProcessToEnd{"종료대상 프로세스({})"};
+inline constexpr LogForm kProcessEnded{"프로세스종료성공({})"};
+inline constexpr LogForm kNoProcessToEnd{"실행 프로세스 중 종료대상 없음"};
+inline constexpr LogForm kKillExeList{"KillProcessByList(exe)"};
+inline constexpr LogForm kKillDllList{"KillProcessUsingDllByList(dll)"};
+inline constexpr LogForm kKillDllListDone{"Finished KillProcessUsingDllByList(dll)"};
+inline constexpr LogForm kTempDeleted{"[임시파일삭제] {}"};
+inline constexpr LogForm kTempNotDeleted{"[임시파일삭제실패] {}"};
+inline constexpr LogForm kOldToolDeleted{"[오래된 툴 파일 삭제] {}"};
+inline constexpr LogForm kBusyFileRenamed{"[프로세스종료 실패파일 파일명 변경({})]"};
+inline constexpr LogForm kSearchPathError{"AddSearchPathEntries [{}]"};
+inline constexpr LogForm kOptionFileDeleted{"실행옵션 리소스파일 삭제 [{}]"};
+inline constexpr LogForm kOptionFileMade{"실행옵션 리소스파일 생성 [{} → {}]"};
+inline constexpr LogForm kNoManualsOption{"실행옵션 → [NOTEXECMANUAL=1, 매뉴얼파일(*.mht) 자동실행 안함]"};
+inline constexpr LogForm kUnknownCopyType{"[{}] 정의되지 않은 값({}), 일반 복사로 배포"};
+inline constexpr LogForm kFileCreated{"파일생성 [{?}. {}]"};
+inline constexpr LogForm kListed{"목록추가 [{?}. {}({}, {})]"};  // n, staged path, version, size
+inline constexpr LogForm kFolderMade{"폴더생성 [{}]"};
+inline constexpr LogForm kBackupPassDone{"Finished procedure ExecuteBackup"};
+inline constexpr LogForm kFolderRemoved{"[{}] 폴더삭제성공"};
+inline constexpr LogForm kFolderNotRemoved{"[{}] 폴더삭제실패"};
+inline constexpr LogForm kTindleStart{"Tindle 에이전트 설치파일(Install_TindleAgent.exe) 실행"};
+inline constexpr LogForm kTindleCheck{"Tindle 에이전트 실행가능 PC여부 체크"};
+inline constexpr LogForm kTindleCheckError{"Tindle 에이전트 실행가능 PC여부 확인 중 예외발생, Err.Message: {}"};
+inline constexpr LogForm kTindleNotHere{"Tindle 에이전트 실행가능 PC 아님"};
+inline constexpr LogForm kTindleChecked{"Tindle 에이전트 실행가능 PC여부 확인완료"};
+inline constexpr LogForm kTindleStarted{"Tindle 에이전트 설치파일(Install_TindleAgent.exe) 실행완료"};
+
 // A rollback.
 inline constexpr LogForm kRollback{"백업파일롤백"};
 inline constexpr LogForm kRestoreFile{"파일복사(롤백)[{?}. {}]"};
@@ -81,7 +128,17 @@ inline constexpr LogForm kRestoreFailed{"[{}] to [{}] 파일복사(롤백) 실�
 inline constexpr LogForm kRemoveFile{"파일삭제(롤백)[{?}. {}]"};
 inline constexpr LogForm kRemoved{"[{}] 파일삭제(롤백) 성공"};
 inline constexpr LogForm kRemoveFailed{"[{}] 파일삭제(롤백) 실패"};
-inline constexpr LogForm kFolderRemoved{"[{}] 폴더삭제(롤백) 성공"};
+inline constexpr LogForm kRollbackFolderRemoved{"[{}] 폴더삭제(롤백) 성공"};
+
+// The forms of progress, for a reader that passes over them.
+inline constexpr LogForm kProgressForms[] = {
+    kValidityCheck, kStartOfRunProcesses, kProcessCheck, kProcessCheckDone, kProcessToEnd, kProcessEnded, kNoProcessToEnd,
+    kKillExeList, kKillDllList, kKillDllListDone, kTempDeleted, kTempNotDeleted, kOldToolDeleted, kBusyFileRenamed,
+    kOptionFileDeleted, kOptionFileMade, kNoManualsOption, kUnknownCopyType, kFileCreated, kListed, kFolderMade,
+    kBackupPassDone, kFolderRemoved, kTindleStart, kTindleCheck, kTindleNotHere, kTindleChecked, kTindleStarted,
+    kDeletingTempFiles, kBackupFolderMade, kCopyHeader, kSizeMismatch, kRetryCopied, kRestoreFile, kRemoveFile,
+    kRollbackFolderRemoved,
+};
 
 }  // namespace logform
 }  // namespace updater

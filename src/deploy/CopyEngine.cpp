@@ -98,8 +98,8 @@ CopyResult FileCopyWithProgress(const std::string& source, const std::string& de
   auto sizeCheck = [&] {
     if (!out.Created() || copied == total) return;
     result = CopyResult::SizeMismatch;
-    LogLine("    → " + KindWord(kind, false) + " 후 파일크기 상이(" + name + ", 원본: " + FileSizeText(static_cast<int64_t>(total)) +
-                ", 대상: " + FileSizeText(static_cast<int64_t>(copied)) + ")",
+    LogLine("    → " + Fill(logform::kSizeMismatch, {KindWord(kind, false), name, FileSizeText(static_cast<int64_t>(total)),
+                                                   FileSizeText(static_cast<int64_t>(copied))}),
             true);
   };
   if (!out.Created()) {
@@ -131,15 +131,15 @@ CopyResult FileCopyWithProgressNew1st(const std::string& source, const std::stri
   const std::string name = FileNamePart(source);
   if (!PlainCopy(source, destination)) {
     result = CopyResult::Failed;
-    RecordFailure(run.FailureList, "FileCopyWithProgressNew1st [파일복사에러, " + name + "]", "", true);
+    RecordFailure(run.FailureList, Fill(logform::kRetryError, {name}), "", true);
   }
   const int64_t a = std::max<int64_t>(FileSize(source), 0), b = std::max<int64_t>(FileSize(destination), 0);
-  const std::string sizes = "(" + name + ", 원본: " + FileSizeText(a) + ", 대상: " + FileSizeText(b) + ")";
   if (a == b) {
-    LogLine("    → " + KindWord(kind, false) + "(재시도) 후 파일복사 성공" + sizes, true);
+    LogLine("    → " + Fill(logform::kRetryCopied, {KindWord(kind, false), name, FileSizeText(a), FileSizeText(b)}), true);
   } else {
     result = CopyResult::SizeMismatch;
-    RecordFailure(run.FailureList, KindWord(kind, false) + "(재시도) 후 파일크기 상이" + sizes, "    → ", true);
+    RecordFailure(run.FailureList, Fill(logform::kRetrySizeMismatch, {KindWord(kind, false), name, FileSizeText(a), FileSizeText(b)}), "    → ",
+                  true);
   }
   return result;
 }

@@ -2,6 +2,7 @@
 
 #include <array>
 
+#include "core/LogForms.h"
 #include "core/ClientFolders.h"
 #include "core/PathText.h"
 #include "core/RunLog.h"
@@ -58,17 +59,17 @@ void AfterDeployAction(TtsQuery& query, const TUpdateFileResource& r, const std:
   if (action.kind == AfterDeploy::Kind::RunOnce) {
     const std::string valueName = BaseName(OwnExecutablePath()) + "_" + std::to_string(position);
     WriteStringToExistingKey(HKEY_LOCAL_MACHINE, kRunOnceKey, valueName, action.command);  // a missing key is left missing
-    LogLine("    → " + name + "(" + targetPath + ",RegistryKey: " + valueName + ")");
+    LogLine("    → " + Fill(logform::kRunOnceAction, {name, targetPath, valueName}));
     return;
   }
   if (action.kind != AfterDeploy::Kind::Open || !FileExists(targetPath) || !ConditionHolds(query, r, action.condition)) return;
   OpenWithShell(targetPath, action.command);
-  LogLine("    → " + name + "(" + targetPath + ")");
+  LogLine("    → " + Fill(logform::kOpenAction, {name, targetPath}));
 }
 
 void TindleAgentStep(TtsQuery& query, const PcIdentity& pc) {
-  LogLine("    Tindle 에이전트 설치파일(Install_TindleAgent.exe) 실행");
-  LogLine("    → Tindle 에이전트 실행가능 PC여부 체크");
+  LogLine("    " + Fill(logform::kTindleStart, {}));
+  LogLine("    → " + Fill(logform::kTindleCheck, {}));
   bool eligible = false;
   try {
     const std::string agentPc = TindleAgentPc(query);
@@ -77,16 +78,16 @@ void TindleAgentStep(TtsQuery& query, const PcIdentity& pc) {
       for (const std::string& id : pc.pcIds) ours |= id == agentPc;
     eligible = ours && TindleInUse(query) && FolderExists(WithoutTrailingBackslash(ProgramFilesFolder()) + "\\Tarvex\\Tindle");
   } catch (const std::exception& e) {
-    LogLine("    → Tindle 에이전트 실행가능 PC여부 확인 중 예외발생, Err.Message: " + std::string(e.what()));
+    LogLine("    → " + Fill(logform::kTindleCheckError, {e.what()}));
     eligible = false;
   }
   if (!eligible) {
-    LogLine("    → Tindle 에이전트 실행가능 PC 아님");
+    LogLine("    → " + Fill(logform::kTindleNotHere, {}));
     return;
   }
-  LogLine("    → Tindle 에이전트 실행가능 PC여부 확인완료");
+  LogLine("    → " + Fill(logform::kTindleChecked, {}));
   OpenWithShell(EtcFolder() + "Tindle\\Install_TindleAgent.exe", "/mode cvlupdate", {}, SW_HIDE, "");
-  LogLine("    → Tindle 에이전트 설치파일(Install_TindleAgent.exe) 실행완료");
+  LogLine("    → " + Fill(logform::kTindleStarted, {}));
 }
 
 void EndOfRunDataTool(RunState& run, TtsQuery& query, const std::string& registeredIp, Ui& ui) {

@@ -55,7 +55,7 @@ std::string ReadTextFile(const std::string& path) {
 }
 
 void DeleteControlFile(const std::string& path) {
-  if (DeleteFileIfAny(path)) LogLine("    실행옵션 리소스파일 삭제 [" + path + "]");
+  if (DeleteFileIfAny(path)) LogLine("    " + Fill(logform::kOptionFileDeleted, {path}));
 }
 
 // The control resources are written to the Temp folder, read back and deleted, whatever the reading
@@ -71,7 +71,7 @@ class PreScan final : public ScanEvents {
     out.Open(path);
     ReadStaged(payload, record.StoredPlain != 0, [&](const void* d, size_t n) { out.Write(d, n); });
     out.Close();
-    LogLine("실행옵션 리소스파일 생성 [" + toolPath_ + " → " + path + "]");
+    LogLine(Fill(logform::kOptionFileMade, {toolPath_, path}));
     try {
       return ReadTextFile(path);
     } catch (...) {
@@ -85,7 +85,7 @@ class PreScan final : public ScanEvents {
   }
   void OptionsFound(const ToolOptions& found) override {
     if (found.hidden) LogLine("    " + Fill(logform::kHiddenOption, {}));
-    if (!found.openDocuments) LogLine("    실행옵션 → [NOTEXECMANUAL=1, 매뉴얼파일(*.mht) 자동실행 안함]");
+    if (!found.openDocuments) LogLine("    " + Fill(logform::kNoManualsOption, {}));
     if (found.autoRunDataTool) LogLine("    " + Fill(logform::kDataToolOption, {found.dataTool}));
   }
  private:
@@ -105,7 +105,7 @@ class Extraction final : public StagingSink {
   void Begin(const TUpdateFileResource& record) override {
     // Deployed as always (a plain copy, to the Exe folder), but not silently.
     if (const std::optional<std::string> unknown = UnknownFieldDamage(record))
-      LogLine("    → [" + record.FileName + "] 정의되지 않은 값(" + *unknown + "), 일반 복사로 배포");
+      LogLine("    → " + Fill(logform::kUnknownCopyType, {record.FileName, *unknown}));
   }
   void Open(const TUpdateFileResource& record) override { out_.Open(folder_ + record.FileName); }
   void Write(const void* data, size_t n) override { out_.Write(data, n); }
@@ -121,7 +121,7 @@ class Extraction final : public StagingSink {
       if (at >= 0) prevTools_[static_cast<size_t>(at)] = target;
     }
     resources_.push_back(*entry.fields);
-    LogLine("    파일생성 [" + std::to_string(entry.index + 1) + ". " + target + "]");
+    LogLine("    " + Fill(logform::kFileCreated, {std::to_string(entry.index + 1), target}));
   }
 
  private:

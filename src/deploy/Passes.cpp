@@ -56,7 +56,7 @@ bool DeployFile(TUpdater& updater, PassView& view, TUpdateFile& file, const TUpd
   // A folder that cannot be made is not an error of its own: the copy into it fails.
   if (!missing.empty() && EnsureFolder(parts.folder)) {
     LogLine("");
-    LogLine("    폴더생성 [" + WithTrailingBackslash(parts.folder, false) + "]");
+    LogLine("    " + Fill(logform::kFolderMade, {WithTrailingBackslash(parts.folder, false)}));
   }
   for (const std::string& f : missing)
     if (FolderExists(f)) updater.CreatedFolders.AddUnique(f);
@@ -123,7 +123,7 @@ bool ExecuteBackup(TUpdater& updater, PassView& view) {
     RecordError(updater.run.FailureList, "ExecuteBackup", e.what(), "", true);
     ok = false;
   }
-  LogLine("Finished procedure ExecuteBackup");
+  LogLine(Fill(logform::kBackupPassDone, {}));
   LogLine("");
   return ok;
 }
@@ -189,9 +189,8 @@ void RemoveChromiumFolder(const std::string& targetPath, const std::string& /*so
   if (!ContainsIgnoreCase(targetPath, "Chromium.zip") || !FolderExists(folder)) return;
   RemoveFolderTree(folder);
   clock.Sleep(200);
-  const std::string line = "[" + folder + "] 폴더삭제";
-  if (FolderExists(folder)) RecordFailure(failures, line + "실패", "    → ");
-  else LogLine("    → " + line + "성공");
+  if (FolderExists(folder)) RecordFailure(failures, Fill(logform::kFolderNotRemoved, {folder}), "    → ");
+  else LogLine("    → " + Fill(logform::kFolderRemoved, {folder}));
 }
 
 }  // namespace updater

@@ -96,7 +96,7 @@ void TUpdater::BuildUpdateList(const std::string& stagingFolder) {
     }
   }
   if (!exes.Empty()) {
-    LogLine("KillProcessByList(exe)");
+    LogLine(Fill(logform::kKillExeList, {}));
     TerminateProcessesByName(run, exes, false, true);
   }
   if (!dlls.Empty()) TerminateModuleUsers(run, dlls, true);
@@ -115,8 +115,7 @@ void TUpdater::BuildUpdateList(const std::string& stagingFolder) {
       const auto record = recordOf.find(ToLowerAscii(f.FileName));
       f.ResourceIndex = record == recordOf.end() ? -1 : record->second;
       UpdateList.push_back(f);
-      LogLine("    목록추가 [" + std::to_string(i + 1) + ". " + f.StagingPath + "(" + f.DotlessVersion + ", " +
-              FileSizeText(f.Size) + ")]");
+      LogLine("    " + Fill(logform::kListed, {std::to_string(i + 1), f.StagingPath, f.DotlessVersion, FileSizeText(f.Size)}));
     } catch (const std::exception& e) {
       // Logged too, before the box holds the run: support finds it in the log.
       ui.Error(RecordBracketedError(run.FailureList, "LoadFilesFromDirectory", e.what(), "    "));
@@ -193,7 +192,7 @@ void TUpdater::Rollback() {
     std::vector<std::string> folders = CreatedFolders.Items();
     std::sort(folders.begin(), folders.end(), [](const std::string& a, const std::string& b) { return a.size() > b.size(); });
     for (const std::string& folder : folders)  // deepest first: a parent is empty only after its children went
-      if (RemoveEmptyFolder(folder)) LogLine("    → " + Fill(logform::kFolderRemoved, {WithTrailingBackslash(folder, false)}));
+      if (RemoveEmptyFolder(folder)) LogLine("    → " + Fill(logform::kRollbackFolderRemoved, {WithTrailingBackslash(folder, false)}));
   } catch (const std::exception& e) {
     RecordError(run.FailureList, "백업파일롤백", e.what(), "    → ", true);
   }

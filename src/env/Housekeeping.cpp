@@ -3,6 +3,7 @@
 #include <array>
 #include <charconv>
 
+#include "core/LogForms.h"
 #include "core/ClientFolders.h"
 #include "core/LogFormat.h"
 #include "core/PathText.h"
@@ -24,23 +25,13 @@ constexpr std::array<const char*, 4> kStartOfRunProcesses = {"TXOrvex.exe", "Hal
 constexpr int kKeepWindow = 30;
 constexpr const char* kEnvironmentKey = "SYSTEM\\CurrentControlSet\\Control\\Session Manager\\Environment";
 
-std::string RemoveAll(std::string text, std::string_view what) {
-  for (;;) {
-    const std::string lower = ToLowerAscii(text);
-    const auto at = lower.find(ToLowerAscii(what));
-    if (at == std::string::npos) return Trim(text);
-    text.erase(at, what.size());
-    text = Trim(text);
-  }
-}
-
 }  // namespace
 
 void StopStartOfRunProcesses(RunState& run) {
-  LogLine("실행초기 실행 프로세스 확인/종료");
+  LogLine(Fill(logform::kStartOfRunProcesses, {}));
   StringList names;
   for (const char* name : kStartOfRunProcesses) {
-    LogLine(std::string("    종료대상 프로세스(") + name + ")");
+    LogLine("    " + Fill(logform::kProcessToEnd, {name}));
     names.Add(ToLowerAscii(name));
   }
   TerminateProcessesByName(run, names, false, true);
@@ -57,8 +48,8 @@ void SweepTemporaryFiles(std::string_view folderText, StringList& failures) {
   ListFilesInto(folder, "*" + std::string(kTemporarySuffix), {}, matches);
   for (const std::string& path : matches) {
     try {
-      if (ForceDelete(path)) LogLine("[임시파일삭제] " + path);
-      else LogLine("[임시파일삭제실패] " + path + "(" + SystemErrorText(LastOsError()) + ")");
+      if (ForceDelete(path)) LogLine(Fill(logform::kTempDeleted, {path}));
+      else LogLine(Fill(logform::kTempNotDeleted, {path + "(" + SystemErrorText(LastOsError()) + ")"}));
     } catch (const std::exception& e) {
       const std::string line = "[임시파일삭제실패(예외발생)] " + path + " (" + e.what() + ")";
       LogLine(line);
@@ -85,7 +76,7 @@ void DeleteOldTools(bool tool08) {
     const auto [e, c] = std::from_chars(number.data(), number.data() + number.size(), n);
     if (c != std::errc() || e != number.data() + number.size() || n < INT32_MIN || n > INT32_MAX) continue;
     if (n < runVersion - kKeepWindow && DeleteFileIfAny(path)) {
-      LogLine("[오래된 툴 파일 삭제] " + path);
+      LogLine(Fill(logform::kOldToolDeleted, {path}));
       deleted = true;
     }
   }
@@ -99,7 +90,7 @@ std::string RenameBusyFile(std::string_view path, Clock& clock) {
   const std::string stem = SplitAtLastDot(fn.name, se) ? se.stem : fn.name;
   const std::string renamed = WithTrailingBackslash(fn.folder) + stem + "_" + FileTimeStamp(clock.Now()) + std::string(kTemporarySuffix);
   RenameFile(path, renamed);
-  LogLine("[프로세스종료 실패파일 파일명 변경(" + renamed + ")]", true);
+  LogLine(Fill(logform::kBusyFileRenamed, {renamed}), true);
   return renamed;
 }
 
@@ -112,7 +103,7 @@ void AddSearchPathEntries() {
       const std::optional<std::string> path = ReadEnvironmentValue("Path");
       if (path && path->find(entry) == std::string::npos) AppendEnvironmentValue("Path", entry);
     } catch (const std::exception& e) {
-      LogLine("    → AddSearchPathEntries [" + std::string(e.what()) + "]");
+      LogLine("    → " + Fill(logform::kSearchPathError, {e.what()}));
     }
   }
 }

@@ -2,6 +2,7 @@
 
 #include <array>
 
+#include "core/LogForms.h"
 #include "core/ClientFolders.h"
 #include "core/RunLog.h"
 #include "core/RunState.h"
@@ -56,45 +57,45 @@ Outcome EndProcess(const ProcessEntry& p) {
 }  // namespace
 
 bool TerminateProcessesByName(RunState& run, const StringList& names, bool nested, bool verbose) {
-  if (!nested && verbose) LogLine("실행 프로세스 확인 시작");
+  if (!nested && verbose) LogLine(Fill(logform::kProcessCheck, {}));
   bool any = false;
   for (const ProcessEntry& p : ProcessSnapshot()) {
     if (!names.Contains(ToLowerAscii(p.exeName))) continue;
-    if (verbose) LogLine("    종료대상 프로세스(" + p.exeName + ")");
+    if (verbose) LogLine("    " + Fill(logform::kProcessToEnd, {p.exeName}));
     if (EqualsIgnoreCase(p.exeName, kMobileServer)) run.MobileServerWasRunning = true;
     const Outcome o = EndProcess(p);
     if (o.ended) {
       any = true;
-      if (verbose) LogLine("    → 프로세스종료성공(" + p.exeName + ")");
+      if (verbose) LogLine("    → " + Fill(logform::kProcessEnded, {p.exeName}));
       continue;
     }
     run.KillFailedList.AddUnique(p.exeName);
-    const std::string line = "프로세스종료실패(" + p.exeName + "," + o.waitText + ")";
+    const std::string line = Fill(logform::kProcessNotEnded, {p.exeName, o.waitText});
     if (verbose) LogLine("    → " + line);
     if (!run.FailureList.Contains(line)) {
       run.FailureList.Add(line);
       if (!run.RunningHolderList.Empty()) run.FailureList.AddUnique(Trim(RunningHolderText(run)));
     }
   }
-  if (verbose && !any) LogLine("    실행 프로세스 중 종료대상 없음");
+  if (verbose && !any) LogLine("    " + Fill(logform::kNoProcessToEnd, {}));
   if (!nested && verbose) {
-    LogLine("Finished 실행 프로세스 확인");
+    LogLine(Fill(logform::kProcessCheckDone, {}));
     LogLine("");
   }
   return any;
 }
 
 void TerminateModuleUsers(RunState& run, const StringList& moduleNames, bool verbose) {
-  if (verbose) LogLine("KillProcessUsingDllByList(dll)");
+  if (verbose) LogLine(Fill(logform::kKillDllList, {}));
   StringList holders;
   if (FindModuleUsers(run, moduleNames, holders)) {
     if (holders.Contains(kMobileServer)) run.MobileServerWasRunning = true;
     if (!holders.Empty()) TerminateProcessesByName(run, holders, true, verbose);  // the list ignores case
   } else if (verbose) {
-    LogLine("    실행 프로세스 중 종료대상 없음");
+    LogLine("    " + Fill(logform::kNoProcessToEnd, {}));
   }
   if (verbose) {
-    LogLine("Finished KillProcessUsingDllByList(dll)");
+    LogLine(Fill(logform::kKillDllListDone, {}));
     LogLine("");
   }
 }
@@ -132,7 +133,7 @@ bool FindModuleUsers(RunState& run, const StringList& moduleNames, StringList& f
       }
     } catch (const std::exception& e) {
       RecordBracketedError(run.FailureList, "GetProcessListUsingDll2ByList", e.what(), "    ", true);
-      const std::string where = "→ " + p.exeName + ", ModuleName: " + Trim(modulePath);
+      const std::string where = "→ " + Fill(logform::kModuleUser, {p.exeName, Trim(modulePath)});
       LogLine("    " + where);
       run.FailureList.Add(where);
     }

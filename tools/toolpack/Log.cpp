@@ -56,6 +56,7 @@ void Text(const RunRecord& r, std::ostream& out, bool verbose) {
     out << "             " << Outcome(t) << "\n";
     if (t.digestsMatched >= 0) out << "             digests: " << t.digestsMatched << " files matched\n";
     if (!t.prerequisite.empty()) out << "             prerequisite: " << t.prerequisite << "\n";
+    for (const std::string& a : t.actions) out << "             action: " << a << "\n";
     if (t.rolledBack && t.restored.empty() && t.removed.empty() && t.notPutBack.empty()) {
       out << "             put back: nothing (the tool had written nothing)\n";
     } else if (t.rolledBack) {
@@ -109,7 +110,7 @@ std::string JsonRun(const RunRecord& r) {
       << ", \"outcome\": " << Json(Outcome(t)) << ", \"deployed\": " << (t.Deployed() ? t.copied : 0) << ", \"copied\": " << t.copied
       << ", \"kept\": " << t.kept << ", \"skipped\": " << t.Skipped() << ", \"listed\": " << t.listed
       << ", \"digestsMatched\": " << t.digestsMatched << ", \"prerequisite\": " << JsonOrNull(t.prerequisite)
-      << ", \"failures\": " << JsonFailures(t.failures) << ", \"rolledBack\": " << (t.rolledBack ? "true" : "false")
+      << ", \"failures\": " << JsonFailures(t.failures) << ", \"actions\": " << JsonList(t.actions) << ", \"rolledBack\": " << (t.rolledBack ? "true" : "false")
       << ", \"restored\": " << JsonList(t.restored) << ", \"removed\": " << JsonList(t.removed) << ", \"notPutBack\": " << JsonList(t.notPutBack)
       << ", \"told\": " << Json(Told(t)) << "}";
   }

@@ -174,12 +174,22 @@ class Reader {
     if (Run(run, text)) return;
     if (Tool(run, text)) return;
     if (Failure(run, text)) return;
+    for (const LogForm form : lf::kProgressForms)
+      if (Is(form, text)) return;
     if (inPrerequisite_ && !run.tools.empty()) {  // the prerequisite step's own failure texts
       Turn(run).prerequisite = text;
       Turn(run).failures.push_back({"선수 툴", text});
       return;
     }
-    if (!Known(text)) run.unknownLines.push_back(raw);
+    if (const auto f = Match(lf::kRunOnceAction, text); f && deployPass_ && !run.tools.empty()) {
+      Turn(run).actions.push_back((*f)[0] + " " + (*f)[1] + " (RunOnce " + (*f)[2] + ")");
+      return;
+    }
+    if (const auto f = Match(lf::kOpenAction, text); f && deployPass_ && !run.tools.empty()) {
+      Turn(run).actions.push_back((*f)[0] + " " + (*f)[1]);
+      return;
+    }
+    run.unknownLines.push_back(raw);
   }
 
   static bool StartsWithTool08(const std::string& path) {
@@ -264,7 +274,7 @@ class Reader {
     }
     if (Is(lf::kRollback, text)) return turn.rolledBack = true;
     if (Match(lf::kTempFilesDeleted, text)) return turnClosed_ = true;  // the tool's last step
-    if (Match(lf::kRestoreFile, text) || Match(lf::kRemoveFile, text) || Match(lf::kFolderRemoved, text)) return true;
+    if (Match(lf::kRestoreFile, text) || Match(lf::kRemoveFile, text) || Match(lf::kRollbackFolderRemoved, text)) return true;
     if (const auto f = Match(lf::kRestored, text)) return turn.restored.push_back((*f)[1]), true;
     if (const auto f = Match(lf::kRemoved, text)) return turn.removed.push_back((*f)[0]), true;
     if (const auto f = Match(lf::kRestoreFailed, text)) {
@@ -278,7 +288,6 @@ class Reader {
       return true;
     }
     if (const auto f = Match(lf::kTerminated, text)) return turn.stopped = true;
-    if (Match(lf::kCopyHeader, text) || Match(lf::kBackupFolderMade, text)) return true;
     return false;
   }
 
@@ -286,6 +295,13 @@ class Reader {
   bool Failure(RunRecord& run, const std::string& text) {
     std::optional<LogFailure> failure;
     if (const auto c = Match(lf::kCopyError, text)) failure = LogFailure{"FileCopyWithProgress", (*c)[1] + " (" + (*c)[2] + ")"};
+    else if (const auto r = Match(lf::kRetryError, text)) failure = LogFailure{"FileCopyWithProgressNew1st", "the retry failed (" + (*r)[0] + ")"};
+    else if (const auto m = Match(lf::kRetrySizeMismatch, text))
+      failure = LogFailure{"FileCopyWithProgressNew1st", "short after the retry (" + (*m)[1] + ", " + (*m)[2] + " to " + (*m)[3] + ")"};
+    else if (const auto p = Match(lf::kProcessNotEnded, text)) failure = LogFailure{"프로세스종료실패", (*p)[0] + " did not end (" + (*p)[1] + ")"};
+    else if (const auto u = Match(lf::kModuleUser, text)) failure = LogFailure{"ModuleName", (*u)[0] + ": " + (*u)[1]};
+    else if (const auto t = Match(lf::kTindleCheckError, text)) failure = LogFailure{"Tindle", (*t)[0]};
+    else if (const auto d = Match(lf::kFolderNotRemoved, text)) failure = LogFailure{"폴더삭제", (*d)[0]};
     else if (const auto f = Match(lf::kLoadError, text)) failure = LogFailure{(*f)[1], (*f)[0]};
     else if (const auto g = Match(lf::kBracketedError, text)) failure = LogFailure{(*g)[0], (*g)[1]};
     else if (const auto h = Match(lf::kStepError, text)) failure = LogFailure{(*h)[0], (*h)[1]};
@@ -297,18 +313,6 @@ class Reader {
     if (failure->step == lf::kReportStep) Turn(run).reportError = failure->message;
     else Turn(run).failures.push_back(*failure);
     return true;
-  }
-
-  // Lines the reader knows and passes over: their content is in the lines it reads.
-  static bool Known(const std::string& text) {
-    static constexpr std::string_view kPassedOver[] = {"목록추가 [", "파일생성 [", "폴더생성 [", "실행옵션", "KillProcess", "Finished Kill",
-                                                       "Start DeleteTempFiles", "Finished DeleteTempFiles", "Finished procedure",
-                                                       "업데이트 툴 유효성 검사", "실행 프로세스", "Finished 실행 프로세스",
-                                                       "종료대상 프로세스", "프로세스종료", "실행초기", "[임시파일삭제", "[오래된 툴 파일",
-                                                       "Tindle", "[프로세스종료 실패파일"};
-    for (const std::string_view p : kPassedOver)
-      if (text.starts_with(p)) return true;
-    return false;
   }
 
   LogFileRead& file_;

@@ -25,6 +25,7 @@ struct ToolTurn {
   bool stopped = false;  // the session ended under it
   std::vector<std::string> restored, removed, notPutBack;
   std::vector<LogFailure> failures;  // every failure line of the turn, in order
+  std::vector<std::string> actions;  // after-deploy actions: installers started, RunOnce entries
   std::string prerequisite;  // "", "none", "had run: X", "ran: X" or the failure's text
   std::string reportError;   // the update service agent refused the result
   // A tool that loaded and whose deploy pass ended without a rollback deployed what it copied.
