@@ -28,11 +28,14 @@ Parts Split(std::string_view pattern) {
 }
 
 // Field k (1-based) and the literal after it, on text that starts just after the literal before.
-bool MatchFrom(const Parts& parts, size_t k, std::string_view text, std::vector<std::string>& fields) {
+// A line that holds a literal many times could make the search try every combination: it gives up
+// after a bounded number of tries, and the line is then one the reader does not know.
+bool MatchFrom(const Parts& parts, size_t k, std::string_view text, std::vector<std::string_view>& fields, int& budget) {
+  if (--budget < 0) return false;
   const std::string_view literal = parts.literals[k];
   if (k + 1 == parts.literals.size()) {  // the last literal ends the text
     if (!text.ends_with(literal)) return false;
-    fields.emplace_back(text.substr(0, text.size() - literal.size()));
+    fields.push_back(text.substr(0, text.size() - literal.size()));
     return true;
   }
   const bool shortest = parts.shortest[k - 1];
@@ -41,9 +44,9 @@ bool MatchFrom(const Parts& parts, size_t k, std::string_view text, std::vector<
     if (from == 0) return std::string_view::npos;
     return from == std::string_view::npos ? text.rfind(literal) : text.rfind(literal, from - 1);
   };
-  for (size_t at = next(std::string_view::npos); at != std::string_view::npos; at = next(at)) {
-    fields.emplace_back(text.substr(0, at));
-    if (MatchFrom(parts, k + 1, text.substr(at + literal.size()), fields)) return true;
+  for (size_t at = next(std::string_view::npos); at != std::string_view::npos && budget >= 0; at = next(at)) {
+    fields.push_back(text.substr(0, at));
+    if (MatchFrom(parts, k + 1, text.substr(at + literal.size()), fields, budget)) return true;
     fields.pop_back();
   }
   return false;
@@ -65,13 +68,14 @@ std::string Fill(LogForm form, std::initializer_list<std::string_view> fields) {
 std::optional<std::vector<std::string>> Match(LogForm form, std::string_view text) {
   const Parts parts = Split(form.pattern);
   if (!text.starts_with(parts.literals[0])) return std::nullopt;
-  std::vector<std::string> fields;
   if (parts.literals.size() == 1) {
     if (text != parts.literals[0]) return std::nullopt;
-    return fields;
+    return std::vector<std::string>{};
   }
-  if (!MatchFrom(parts, 1, text.substr(parts.literals[0].size()), fields)) return std::nullopt;
-  return fields;
+  std::vector<std::string_view> fields;
+  int budget = 4096;
+  if (!MatchFrom(parts, 1, text.substr(parts.literals[0].size()), fields, budget)) return std::nullopt;
+  return std::vector<std::string>(fields.begin(), fields.end());
 }
 
 }  // namespace updater
