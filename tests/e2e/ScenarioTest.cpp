@@ -4,6 +4,7 @@
 #include <functional>
 #include <map>
 #include <optional>
+#include <sstream>
 
 #include "db/Database.h"
 #include "app/UpdateByPass.h"
@@ -66,6 +67,10 @@ TEST_F(Scenario, OneByHandDeploysBacksUpRecordsAndReports) {
   EXPECT_EQ(read.tools[0].copied, 3);
   EXPECT_EQ(read.tools[0].digestsMatched, 3);
   EXPECT_TRUE(read.unknownLines.empty()) << read.unknownLines.front();
+  // toolpack.exe log on the clinic PC reads its own Log folder.
+  std::ostringstream out;
+  EXPECT_EQ(toolpack::Log({}, out, {}), 0u);
+  EXPECT_NE(out.str().find("deployed 3, kept 0, skipped 0"), std::string::npos) << out.str();
 }
 
 // A tool signed after packing (the signing test leaves it) loads, checks its digests and deploys.

@@ -4,6 +4,9 @@
 #include <ostream>
 #include <sstream>
 
+#ifdef _WIN32
+#include "core/ClientFolders.h"
+#endif
 #include "RunLogReading.h"
 #include "Toolpack.h"
 #include "ToolpackIo.h"
@@ -122,7 +125,10 @@ std::string JsonRun(const RunRecord& r) {
 
 }  // namespace
 
-size_t Log(const std::vector<std::string>& paths, std::ostream& out, const LogOptions& options) {
+size_t Log(std::vector<std::string> paths, std::ostream& out, const LogOptions& options) {
+#ifdef _WIN32
+  if (paths.empty()) paths.push_back(InstallRoot() + "Log");  // on a clinic PC: its own logs
+#endif
   const std::vector<std::string> files = RunLogFiles(paths);
   if (files.empty()) throw Error(paths.empty() ? std::string() : paths.front(), "no run log (CvlUpdaterLogNew*.log) here");
   size_t failed = 0, shown = 0;

@@ -75,7 +75,8 @@ struct LogOptions {
   bool json = false, errorsOnly = false, verbose = false;
 };
 // The runs of the program's run logs (files, or Log folders): how each started, what each tool did,
-// what failed and what was put back. Answers the number of runs with a failure.
-size_t Log(const std::vector<std::string>& paths, std::ostream& out, const LogOptions& options);
+// what failed and what was put back. Answers the number of runs with a failure. Without a path, on
+// Windows: the install root's Log folder.
+size_t Log(std::vector<std::string> paths, std::ostream& out, const LogOptions& options);
 
 }  // namespace updater::toolpack

@@ -6,9 +6,6 @@
 #include <vector>
 
 #include "core/TargetRules.h"
-#ifdef _WIN32
-#include "core/ClientFolders.h"
-#endif
 #include "package/pe/PEFile.h"
 #include "platform/Utf.h"
 #include "Plan.h"
@@ -101,10 +98,9 @@ int Run(const std::vector<std::string>& argv) {
   const std::map<std::string, size_t> wanted = {{"build", 3}, {"list", 1}, {"check", 1}, {"extract", 2}, {"diff", 2}, {"plan", 2}, {"folders", 0}};
   if (command == "log") {
     logOptions.json = json;
-#ifdef _WIN32
-    if (paths.empty()) paths.push_back(InstallRoot() + "Log");  // on a clinic PC: its own logs
-#endif
+#ifndef _WIN32
     if (paths.empty()) return Wrong("toolpack log takes " + std::string(known->second.usage));
+#endif
     try {
       Log(paths, std::cout, logOptions);
       return 0;  // a log with failures is read, not failed
