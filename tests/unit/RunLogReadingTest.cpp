@@ -186,12 +186,14 @@ TEST(RunLogReading, LogsAsClinicsSendThem) {
     EXPECT_EQ(first.programVersion, "1.0.0.1");
     ASSERT_EQ(first.tools.size(), 1u);
     EXPECT_TRUE(first.tools[0].Deployed());
+    EXPECT_TRUE(first.tools[0].finished);
     EXPECT_EQ(first.tools[0].copied, 2);
     EXPECT_EQ(first.tools[0].kept, 1);
     EXPECT_EQ(first.tools[0].Skipped(), 0);
     EXPECT_FALSE(first.Failed());
     const RunRecord& last = read.runs.back();
     EXPECT_EQ(last.EndState(), row.lastEnd);
+    if (read.runs.size() == 2) EXPECT_FALSE(last.tools.at(0).finished);  // killed before its finish step
     EXPECT_EQ(last.unknownLines.size(), row.unknown) << ::testing::PrintToString(last.unknownLines);
   }
 }
@@ -207,6 +209,7 @@ TEST(RunLogReading, ARollbackSaysWhatWasPutBackAndWhatWasNot) {
   ASSERT_EQ(run.tools.size(), 1u);
   const ToolTurn& t = run.tools[0];
   EXPECT_TRUE(t.rolledBack);
+  EXPECT_TRUE(t.finished);
   ASSERT_FALSE(t.failures.empty());
   EXPECT_EQ(t.failures[0].step, "FileCopyWithProgress");
   EXPECT_EQ(t.restored, std::vector<std::string>{"D:\\CVL2000\\Exe\\A.txt"});

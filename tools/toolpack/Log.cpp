@@ -27,6 +27,7 @@ std::string Time(const std::string& stamp) { return stamp.empty() ? "?" : stamp.
 // ended under it.
 std::string Told(const ToolTurn& t) {
   if (t.stopped) return "nothing (the session ended)";
+  if (!t.finished) return "nothing yet (the log ends before the tool's finish step)";
   std::string told = t.Deployed() ? "agent: result 0, history: Y" : "agent: result 1, history: N";
   if (!t.reportError.empty()) told += " (the agent refused: " + t.reportError + ")";
   return told;
@@ -46,7 +47,10 @@ std::string Outcome(const ToolTurn& t) {
 }
 
 void Text(const RunRecord& r, std::ostream& out, bool verbose) {
-  out << Time(r.started) << " to " << Time(r.ended) << "  " << r.EndState() << (r.Failed() ? "  FAILED" : "") << "\n";
+  const std::string end = r.EndState();
+  out << Time(r.started) << " to " << Time(r.ended) << "  " << end
+      << (end == "did not end" ? " (killed, power lost or still running: the last line is the last thing it did)" : "")
+      << (r.Failed() ? "  FAILED" : "") << "\n";
   out << "  log        " << r.file << ", line " << r.firstLine << "\n";
   if (!r.program.empty()) out << "  program    " << r.program << " (" << r.programVersion << ")\n";
   out << "  started    " << r.HowStarted() << "\n";
@@ -102,7 +106,7 @@ std::string JsonRun(const RunRecord& r) {
   o << "{\"file\": " << Json(r.file) << ", \"line\": " << r.firstLine << ", \"started\": " << JsonOrNull(r.started)
     << ", \"ended\": " << JsonOrNull(r.ended) << ", \"end\": " << Json(r.EndState()) << ", \"failed\": " << (r.Failed() ? "true" : "false")
     << ", \"program\": " << JsonOrNull(r.program) << ", \"programVersion\": " << JsonOrNull(r.programVersion)
-    << ", \"started_how\": " << Json(r.HowStarted()) << ", \"byHand\": " << (r.byHand ? "true" : "false")
+    << ", \"how\": " << Json(r.HowStarted()) << ", \"byHand\": " << (r.byHand ? "true" : "false")
     << ", \"caller\": " << JsonOrNull(r.caller) << ", \"userId\": " << JsonOrNull(r.userId)
     << ", \"hidden\": " << (r.hiddenOption || !r.hiddenArgument.empty() ? "true" : "false") << ", \"tool08\": " << (r.tool08 ? "true" : "false")
     << ", \"databaseRefusals\": " << JsonList(r.gateRefusals) << ", \"cancelled\": " << (r.cancelled ? "true" : "false") << ", \"tools\": [";

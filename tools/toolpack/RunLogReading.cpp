@@ -262,7 +262,7 @@ class Reader {
     if (Match(lf::kDeployPass, text)) return deployPass_ = true;
     if (Is(lf::kDeployPassDone, text)) {
       deployPass_ = false;
-      return turn.deployPassEnded = true;
+      return turn.deployPassEnded = turn.finished = true;
     }
     if (const auto f = Match(lf::kCopyKept, text)) {
       if ((*f)[4] == lf::kDeployKeptWord) ++turn.kept;
@@ -273,7 +273,7 @@ class Reader {
       return true;
     }
     if (Is(lf::kRollback, text)) return turn.rolledBack = true;
-    if (Match(lf::kTempFilesDeleted, text)) return turnClosed_ = true;  // the tool's last step
+    if (Match(lf::kTempFilesDeleted, text)) return turn.finished = turnClosed_ = true;  // the tool's last step
     if (Match(lf::kRestoreFile, text) || Match(lf::kRemoveFile, text) || Match(lf::kRollbackFolderRemoved, text)) return true;
     if (const auto f = Match(lf::kRestored, text)) return turn.restored.push_back((*f)[1]), true;
     if (const auto f = Match(lf::kRemoved, text)) return turn.removed.push_back((*f)[0]), true;

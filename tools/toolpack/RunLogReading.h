@@ -21,6 +21,7 @@ struct ToolTurn {
   long listed = -1;          // the update list's size; -1: the load never got that far
   long copied = 0, kept = 0;
   bool deployPassEnded = false;
+  bool finished = false;  // its finish step (report, history, rollback, clean-up) ran to its end
   bool rolledBack = false;
   bool stopped = false;  // the session ended under it
   std::vector<std::string> restored, removed, notPutBack;
