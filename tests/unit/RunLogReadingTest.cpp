@@ -217,7 +217,8 @@ TEST(RunLogReading, ARollbackSaysWhatWasPutBackAndWhatWasNot) {
   EXPECT_EQ(run.failureSummary, "FileCopyWithProgress [에러발생(2)(...)]");
 }
 
-// --json is one document a JSON parser reads, also with quotes, backslashes and bytes of no character.
+// --json is one document a JSON parser reads, also with quotes, backslashes, bytes of no character
+// and a file that cannot be read.
 TEST(RunLogReading, JsonParses) {
   const std::filesystem::path folder = std::filesystem::temp_directory_path() / ("runlog-" + std::to_string(::getpid()));
   std::filesystem::create_directories(folder);
@@ -227,12 +228,13 @@ TEST(RunLogReading, JsonParses) {
     std::ofstream(folder / "CvlUpdaterLogNew261209.log", std::ios::binary) << Convert(Lines(kDeployed), "CP949");
   }
   std::ostringstream out;
-  EXPECT_EQ(Log({folder.string()}, out, {.json = true}), 1u);
+  // A file that cannot be read is said and does not hide the others.
+  EXPECT_EQ(Log({(folder / "gone.log").string(), folder.string()}, out, {.json = true}), 1u);
   const std::string json = out.str();
   EXPECT_LT(json.find("261209"), json.find("261210"));  // the days in date order
   const std::filesystem::path file = folder / "out.json";
   std::ofstream(file, std::ios::binary) << json;
-  const std::string check = "python3 -c 'import json,sys; d=json.load(open(sys.argv[1])); sys.exit(0 if len(d[\"runs\"]) == 3 else 1)' " + file.string();
+  const std::string check = "python3 -c 'import json,sys; d=json.load(open(sys.argv[1])); sys.exit(0 if len(d[\"runs\"]) == 3 and d[\"files\"][0][\"error\"] else 1)' " + file.string();
   EXPECT_EQ(std::system(check.c_str()), 0) << json;
   std::filesystem::remove_all(folder);
 }

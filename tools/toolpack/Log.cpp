@@ -137,8 +137,18 @@ size_t Log(std::vector<std::string> paths, std::ostream& out, const LogOptions& 
   if (files.empty()) throw Error(paths.empty() ? std::string() : paths.front(), "no run log (CvlUpdaterLogNew*.log) here");
   size_t failed = 0, shown = 0;
   std::string jsonFiles, jsonRuns;
+  size_t unreadable = 0;
   for (const std::string& path : files) {
-    const LogFileRead read = ReadRunLog(path, ReadAll(path));
+    std::string bytes;
+    try {
+      bytes = ReadAll(path);
+    } catch (const Error&) {  // one file that cannot be read does not hide the others
+      ++unreadable;
+      if (options.json) jsonFiles += std::string(jsonFiles.empty() ? "" : ", ") + "{\"path\": " + Json(path) + ", \"error\": \"cannot be read\"}";
+      else out << "== " << path << ": cannot be read\n\n";
+      continue;
+    }
+    const LogFileRead read = ReadRunLog(path, bytes);
     size_t unknown = 0;
     for (const RunRecord& r : read.runs) unknown += r.unknownLines.size();
     if (options.json) {
@@ -161,6 +171,7 @@ size_t Log(std::vector<std::string> paths, std::ostream& out, const LogOptions& 
       else Text(r, out, options.verbose);
     }
   }
+  if (unreadable == files.size()) throw Error(files.front(), "cannot be read");
   if (options.json) out << "{\"files\": [" << jsonFiles << "],\n \"runs\": [\n  " << jsonRuns << "]}\n";
   else out << shown << (shown == 1 ? " run shown, " : " runs shown, ") << failed << " with a failure\n";
   return failed;
