@@ -66,6 +66,11 @@ std::string Fill(LogForm form, std::initializer_list<std::string_view> fields) {
 }
 
 std::optional<std::vector<std::string>> Match(LogForm form, std::string_view text) {
+  // Most lines are not of the form: its first and last literals tell, before any work.
+  const std::string_view p = form.pattern;
+  const size_t first = p.find('{'), last = p.rfind('}');
+  if (!text.starts_with(p.substr(0, first))) return std::nullopt;
+  if (last != std::string_view::npos && !text.ends_with(p.substr(last + 1))) return std::nullopt;
   const Parts parts = Split(form.pattern);
   if (!text.starts_with(parts.literals[0])) return std::nullopt;
   if (parts.literals.size() == 1) {
