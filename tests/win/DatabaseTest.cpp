@@ -42,19 +42,30 @@ class RealServer : public ::testing::Test {
   OdbcEnvironment env;
 };
 
+// A socket of this process's winsock and the loopback address at a port (0: any).
+struct LoopbackSocket {
+  LoopbackSocket() {
+    WSADATA wsa;
+    ::WSAStartup(MAKEWORD(2, 2), &wsa);
+    s = ::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  }
+  ~LoopbackSocket() {
+    ::closesocket(s);
+    ::WSACleanup();
+  }
+  SOCKET s;
+  sockaddr_in a{};
+};
+
 // A port of 127.0.0.1 where nothing listens.
 std::string ClosedPort() {
-  WSADATA wsa;
-  ::WSAStartup(MAKEWORD(2, 2), &wsa);
-  SOCKET s = ::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
-  sockaddr_in a{};
-  a.sin_family = AF_INET;
-  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  ::bind(s, reinterpret_cast<sockaddr*>(&a), sizeof a);
-  int length = sizeof a;
-  ::getsockname(s, reinterpret_cast<sockaddr*>(&a), &length);
-  ::closesocket(s);
-  return std::to_string(ntohs(a.sin_port));
+  LoopbackSocket l;
+  ::bind(l.s, reinterpret_cast<sockaddr*>(&l.a), sizeof l.a);
+  int length = sizeof l.a;
+  ::getsockname(l.s, reinterpret_cast<sockaddr*>(&l.a), &length);
+  return std::to_string(ntohs(l.a.sin_port));
 }
 
 // Threads of this process: a driver call given up on keeps its thread until the driver returns.
@@ -72,18 +83,11 @@ size_t ThreadCount() {
 // Asks the fault stand-ins to close every connection they hold.
 void ReleaseHeldConnections(const std::string& port) {
   if (port.empty()) return;
-  WSADATA wsa;
-  ::WSAStartup(MAKEWORD(2, 2), &wsa);
-  SOCKET s = ::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
-  sockaddr_in a{};
-  a.sin_family = AF_INET;
-  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  a.sin_port = htons(static_cast<u_short>(std::stoi(port)));
-  ::connect(s, reinterpret_cast<sockaddr*>(&a), sizeof a);
+  LoopbackSocket l;
+  l.a.sin_port = htons(static_cast<u_short>(std::stoi(port)));
+  ::connect(l.s, reinterpret_cast<sockaddr*>(&l.a), sizeof l.a);
   char byte;
-  ::recv(s, &byte, 1, 0);  // the stand-in closes this one after the others
-  ::closesocket(s);
-  ::WSACleanup();
+  ::recv(l.s, &byte, 1, 0);  // the stand-in closes this one after the others
 }
 
 }  // namespace

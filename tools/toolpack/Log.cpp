@@ -1,6 +1,4 @@
 // toolpack log: a clinic's run logs as runs, tools and outcomes.
-#include <fstream>
-#include <iterator>
 #include <ostream>
 #include <sstream>
 
@@ -13,12 +11,6 @@
 
 namespace updater::toolpack {
 namespace {
-
-std::string ReadAll(const std::string& path) {
-  std::ifstream in(Path(path), std::ios::binary);
-  if (!in) throw Error(path, "cannot be read");
-  return std::string(std::istreambuf_iterator<char>(in), {});
-}
 
 std::string Time(const std::string& stamp) { return stamp.empty() ? "?" : stamp.substr(0, 10) + " " + stamp.substr(12); }
 
@@ -141,7 +133,8 @@ size_t Log(std::vector<std::string> paths, std::ostream& out, const LogOptions& 
   for (const std::string& path : files) {
     std::string bytes;
     try {
-      bytes = ReadAll(path);
+      const std::vector<unsigned char> data = ReadBinary(path);
+      bytes.assign(data.begin(), data.end());
     } catch (const Error&) {  // one file that cannot be read does not hide the others
       ++unreadable;
       if (options.json) jsonFiles += std::string(jsonFiles.empty() ? "" : ", ") + "{\"path\": " + Json(path) + ", \"error\": \"cannot be read\"}";

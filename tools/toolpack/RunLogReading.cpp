@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <optional>
 
+#include "app/StartupRules.h"
 #include "core/LogForms.h"
 #include "platform/Utf.h"
 #include "ToolpackIo.h"
@@ -157,7 +158,7 @@ class Reader {
       separatorOnly_ = false;
       run.program = (*f)[0];
       run.programVersion = (*f)[1];
-      run.tool08 = StartsWithTool08((*f)[0]);
+      run.tool08 = IsTool08Name((*f)[0]);
       run.ended = time;
       return;
     }
@@ -190,13 +191,6 @@ class Reader {
       return;
     }
     run.unknownLines.push_back(raw);
-  }
-
-  static bool StartsWithTool08(const std::string& path) {
-    const size_t slash = path.find_last_of("\\/");
-    std::string name = path.substr(slash == std::string::npos ? 0 : slash + 1);
-    for (char& c : name) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return name.starts_with("tool08_");
   }
 
   // Lines about the run as a whole.
